@@ -1,0 +1,31 @@
+#pragma once
+// The command and reply frames, pure: no port in sight.
+//   command: TAB, text, two checksum digits, CR    checksum = 0x09 ^ each text byte
+//   reply:   LF, payload, two checksum digits, CR  checksum = LF ^ each payload byte
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+namespace qv::link {
+
+inline constexpr std::uint8_t kTab = 0x09;
+inline constexpr std::uint8_t kLf = 0x0A;
+inline constexpr std::uint8_t kCr = 0x0D;
+inline constexpr int kMaxCommandLength = 255;
+
+// 0x09 XOR each of the `count` bytes.
+std::uint8_t CommandChecksum(const std::uint8_t* bytes, int count);
+
+// Two upper-case hexadecimal digits, high nibble first.
+std::array<char, 2> ByteToHex(std::uint8_t value);
+
+// The whole command frame for `command` (at most 255 characters are used).
+std::vector<std::uint8_t> BuildCommandFrame(std::string_view command);
+
+// True when `length` >= 4 bytes of `buffer` end in the two upper-case digits of the XOR of
+// bytes 0 .. length-4. The CR itself is not examined.
+bool VerifyReplyChecksum(const std::uint8_t* buffer, int length);
+
+} // namespace qv::link

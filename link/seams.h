@@ -1,0 +1,55 @@
+#pragma once
+// The small interfaces under the link: a serial device, a wrapping millisecond clock, a sleeper
+// and an event pump. The program installs the real ones; tests install fakes and a virtual clock.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace qv::link {
+
+// Line parameters parsed from a "baud,parity,data,stop" text such as "19200,e,8,1".
+struct LineSettings {
+    std::uint32_t baud = 0;
+    char parity = 'n'; // 'n' none, 'e' even, 'o' odd
+    int dataBits = 8;  // 5 to 8
+    int stopBits = 1;  // 1 or 2
+    bool operator==(const LineSettings&) const = default;
+};
+
+// A 32-bit millisecond counter that wraps from 0xFFFFFFFF to 0, like a host tick counter.
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual std::uint32_t nowMs() = 0;
+};
+
+class Sleeper {
+public:
+    virtual ~Sleeper() = default;
+    virtual void sleepMs(std::uint32_t ms) = 0;
+};
+
+// Dispatches pending window messages without blocking. Empty means "nothing to dispatch".
+using EventPump = std::function<void()>;
+
+// One serial line at a time. Implementations: the POSIX device (posix_serial.cpp) and the test fake.
+class SerialDevice {
+public:
+    virtual ~SerialDevice() = default;
+    // Opens `path` exclusively with `settings`, saving the line's previous read timeouts.
+    // True: the device is open. False: nothing is open and nothing was changed.
+    virtual bool open(const std::string& path, const LineSettings& settings) = 0;
+    // Puts the saved timeouts back (the line settings stay), releases the device.
+    virtual void close() = 0;
+    // Hands `count` bytes to the device; blocks until they are handed over. Failures are ignored.
+    virtual void write(const std::uint8_t* data, std::size_t count) = 0;
+    // One byte, or nothing after about 1 ms. A failed or hung-up line still takes its millisecond.
+    virtual std::optional<std::uint8_t> readByte() = 0;
+    // Drops whatever waits in both directions.
+    virtual void purge() = 0;
+};
+
+} // namespace qv::link

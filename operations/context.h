@@ -1,0 +1,23 @@
+#pragma once
+// Everything a reader operation works with: the link, the window's controls, the program-wide
+// values and the beeper. The window owns one and hands it to every handler.
+
+#include "operations/controls.h"
+
+namespace qv {
+
+namespace link {
+class Link;
+}
+struct ProgramValues;
+class Beeper;
+
+struct Context {
+    link::Link& link;
+    Controls& ui;
+    ProgramValues& values;
+    Beeper& beeper;
+    int SentOutputs = 0; // output state last sent to the reader: bit 0 DO1, bit 1 DO2
+};
+
+} // namespace qv
