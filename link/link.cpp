@@ -27,7 +27,7 @@ std::optional<unsigned> ParseUnsigned(std::string_view text) {
 
 std::string ResolveComPort(int port, const PortMap& overrides) {
     if (auto it = overrides.find(port); it != overrides.end())
-        return it->second;
+        return it->second.starts_with('/') ? it->second : std::string();
     if (port >= 1 && port <= 4)
         return "/dev/ttyS" + std::to_string(port - 1);
     if (port >= 5 && port <= 12)
@@ -129,16 +129,17 @@ bool Link::ReaderTransact(std::string_view command) {
             ReplyBuffer[static_cast<std::size_t>(ReplyLength)] = *byte;
             if (++ReplyLength == kReplyBufferSize)
                 ReplyLength = 0;
+            // A line that never stops talking must not hold the window forever. Past the
+            // ceiling even a completing CR is not taken: the state is that of a time-out.
+            if (static_cast<std::uint32_t>(clock_.nowMs() - start) >= kReplyCeilingMs)
+                return false;
             if (*byte == kCr && ReplyBuffer[0] == kLf) {
                 ReplyBuffer[static_cast<std::size_t>(ReplyLength)] = 0;
                 const auto* begin = reinterpret_cast<const char*>(ReplyBuffer.data());
                 ReplyText.assign(begin, strnlen(begin, kReplyBufferSize));
                 return VerifyReplyChecksum();
             }
-            // A line that never stops talking must not hold the window forever.
-            if (static_cast<std::uint32_t>(clock_.nowMs() - start) >= kReplyCeilingMs)
-                return false;
-            continue;
+            continue; // elapsed is judged only after a read that delivered nothing
         }
         pumpEvents();
         elapsed = clock_.nowMs() - start;

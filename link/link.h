@@ -16,8 +16,9 @@ namespace qv::link {
 // COM number -> device path overrides, read by the shell from the settings store (Ports/COMn).
 using PortMap = std::map<int, std::string>;
 
-// The device path of COM `port`: the override if there is one, else the fixed table
-// (COM1-4 /dev/ttyS0-3, COM5-12 /dev/ttyUSB0-7, COM13-16 /dev/ttyACM0-3). Empty: no device.
+// The device path of COM `port`: the override if there is one (it must be an absolute path,
+// else the port has no device), else the fixed table (COM1-4 /dev/ttyS0-3, COM5-12
+// /dev/ttyUSB0-7, COM13-16 /dev/ttyACM0-3). Empty: no device.
 std::string ResolveComPort(int port, const PortMap& overrides);
 
 // Strict "baud,parity,data,stop" parsing ("19200,e,8,1"); nullopt for anything else.
