@@ -1,0 +1,182 @@
+// Card rules and operating mode: same-card time, DI5 contact sense, RS485/Wiegand output mode,
+// second-channel ID.
+#include "operations/cycle.h"
+#include "operations/handlers.h"
+
+#include "link/commands.h"
+#include "link/link.h"
+#include "link/replies.h"
+#include "shell/messages.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QRadioButton>
+#include <QScrollBar>
+
+namespace qv::ops {
+
+namespace {
+
+using Command = std::optional<std::string>;
+
+// Both write buttons send the main column's panel.
+const Operation kSetSameCard{
+    .startMsg = msg::SetSameCard,
+    .command = [](Context& ctx) -> Command {
+        return link::cmd::SetSameCard(Latin1(ctx.ui.pnSameCard->text()));
+    },
+    .okMsg = msg::SetSameCardOk,
+    .errorMsg = msg::SetSameCardError,
+};
+
+const Operation kGetSameCard{
+    .startMsg = msg::GetSameCard,
+    .command = [](Context&) -> Command { return link::cmd::GetSameCard(); },
+    .onReply =
+        [](Context& ctx) {
+            const auto seconds = link::DecodeSameCard(ctx.link);
+            if (!seconds)
+                return false;
+            ctx.ui.sbSameCard->setValue(*seconds);
+            ctx.ui.sbSameCard2->setValue(*seconds);
+            return true;
+        },
+    .okMsg = msg::GetSameCardOk,
+    .errorMsg = msg::GetSameCardError,
+};
+
+const Operation kSetNoNc{
+    .startMsg = msg::Di5NoNc,
+    .command = [](Context& ctx) -> Command { return link::cmd::SetNoNc(ctx.ui.rbNO->isChecked()); },
+    .okMsg = msg::SetDi5NoNcOk,
+    .errorMsg = msg::SetDi5NoNcError,
+};
+
+// The reader's message table has no texts of its own for the DI5 and mode reads.
+const Operation kGetNoNc{
+    .startMsg = msg::GetSameCard,
+    .command = [](Context&) -> Command { return link::cmd::GetNoNc(); },
+    .onReply =
+        [](Context& ctx) {
+            const auto sense = link::DecodeNoNc(ctx.link);
+            if (!sense)
+                return false;
+            // Anything but "1" is NC, shown as such so that the operator sees what was read.
+            if (*sense == '1')
+                ctx.ui.rbNO->setChecked(true);
+            else
+                ctx.ui.rbNC->setChecked(true);
+            return true;
+        },
+    .okMsg = msg::GetSameCardOk,
+    .errorMsg = msg::GetSameCardError,
+};
+
+const Operation kSetMode{
+    .startMsg = msg::SetReaderMode,
+    .command = [](Context& ctx) -> Command {
+        return link::cmd::SetMode(ctx.ui.cmbRS485->currentIndex(),
+                                  ctx.ui.cmbWiegand->currentIndex());
+    },
+    .okMsg = msg::SetReaderModeOk,
+    .errorMsg = msg::SetReaderModeError,
+};
+
+const Operation kGetMode{
+    .startMsg = msg::GetSameCard,
+    .command = [](Context&) -> Command { return link::cmd::GetMode(); },
+    .onReply =
+        [](Context& ctx) {
+            const auto mode = link::DecodeMode(ctx.link);
+            // Digits that name no entry would leave a list without a selection, and no mode command
+            // could be built afterwards.
+            if (!mode || mode->rs485Index >= ctx.ui.cmbRS485->count() ||
+                mode->wiegandIndex >= ctx.ui.cmbWiegand->count())
+                return false;
+            ctx.ui.cmbWiegand->setCurrentIndex(mode->wiegandIndex);
+            ctx.ui.cmbRS485->setCurrentIndex(mode->rs485Index);
+            return true;
+        },
+    .okMsg = msg::GetSameCardOk,
+    .errorMsg = msg::GetSameCardError,
+};
+
+const Operation kSetId2{
+    .startMsg = msg::SetId2,
+    .command = [](Context& ctx) -> Command { return link::cmd::SetId2(ctx.ui.sbID2->value()); },
+    .okMsg = msg::SetId2Ok,
+    .errorMsg = msg::SetId2Error,
+};
+
+const Operation kGetId2{
+    .startMsg = msg::GetId2,
+    .command = [](Context&) -> Command { return link::cmd::GetId2(); },
+    .onReply =
+        [](Context& ctx) {
+            const auto id2 = link::DecodeId2(ctx.link);
+            if (!id2)
+                return false;
+            ctx.ui.sbID2->setValue(*id2); // above 99 the bar holds 99
+            return true;
+        },
+    .okMsg = msg::GetId2Ok,
+    .errorMsg = msg::GetId2Error,
+};
+
+} // namespace
+
+void btnSameCardClick(Context& ctx) {
+    RunOperation(ctx, kSetSameCard);
+}
+
+void btnSameCard2Click(Context& ctx) {
+    RunOperation(ctx, kSetSameCard);
+}
+
+void btnGetSameCardClick(Context& ctx) {
+    RunOperation(ctx, kGetSameCard);
+}
+
+void btnGetSameCard2Click(Context& ctx) {
+    RunOperation(ctx, kGetSameCard);
+}
+
+void btnNoNcClick(Context& ctx) {
+    RunOperation(ctx, kSetNoNc);
+}
+
+void btnGetNoNcClick(Context& ctx) {
+    RunOperation(ctx, kGetNoNc);
+}
+
+void btnModeClick(Context& ctx) {
+    RunOperation(ctx, kSetMode);
+}
+
+void btnGetModeClick(Context& ctx) {
+    RunOperation(ctx, kGetMode);
+}
+
+void btnSerID2Click(Context& ctx) {
+    RunOperation(ctx, kSetId2);
+}
+
+void btnGetID2Click(Context& ctx) {
+    RunOperation(ctx, kGetId2);
+}
+
+void sbSameCardChange(Context& ctx) {
+    ShowNumber(ctx.ui.pnSameCard, "%04d", ctx.ui.sbSameCard->value());
+}
+
+// One way only: the entry/exit bar drives the main one, not the other way round.
+void sbSameCard2Change(Context& ctx) {
+    ShowNumber(ctx.ui.pnSameCard2, "%04d", ctx.ui.sbSameCard2->value());
+    ctx.ui.sbSameCard->setValue(ctx.ui.sbSameCard2->value());
+}
+
+void sbID2Change(Context& ctx) {
+    ShowNumber(ctx.ui.pnID2, "%02d", ctx.ui.sbID2->value());
+}
+
+} // namespace qv::ops

@@ -1,0 +1,124 @@
+#include "operations/cycle.h"
+
+#include "link/commands.h"
+#include "link/link.h"
+#include "link/replies.h"
+#include "operations/handlers.h"
+#include "shell/beeper.h"
+#include "shell/lamp.h"
+#include "shell/messages.h"
+#include "shell/program_values.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QTimer>
+#include <QVariant>
+#include <QWidget>
+
+namespace qv::ops {
+
+namespace {
+
+constexpr const char* kPhaseProperty = "tag";
+
+// One try: pause, identity step, pause, build, send, decode. True when the operation succeeded.
+bool RunTry(Context& ctx, const Operation& op) {
+    ctx.link.sleepMs(op.pauseMs);
+    if (op.identityStep) {
+        const bool answered = ctx.link.ReaderTransact(link::cmd::Identity());
+        if (!answered || !link::DecodeIdentity(ctx.link))
+            return false;
+        ctx.link.sleepMs(op.commandPauseMs != 0 ? op.commandPauseMs : op.pauseMs);
+    }
+    const auto command = op.command ? op.command(ctx) : std::nullopt;
+    if (!command)
+        return false;
+    const bool answered = ctx.link.ReaderTransact(*command);
+    if (!op.commandMustAnswer)
+        return true;
+    if (!answered)
+        return false;
+    return op.onReply ? op.onReply(ctx) : true;
+}
+
+} // namespace
+
+QString Text(const Context& ctx, int k) {
+    return Msg(k, ctx.values.LanguageIndex);
+}
+
+void Report(Context& ctx, const QColor& lamp, const QString& text, int beepHz) {
+    ctx.ui.shComm->setColor(lamp);
+    ctx.ui.pnMsg->setText(text);
+    ctx.beeper.beep(beepHz, kBeepMs);
+}
+
+void RunOperation(Context& ctx, const Operation& op) {
+    if (ctx.TagRunHoldsPort || ctx.link.isOpen())
+        return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    ctx.ui.window->setEnabled(false);
+
+    if (!ctx.values.ReaderFound) {
+        Report(ctx, kRed, Text(ctx, msg::StartScanReader), kLowBeepHz);
+    } else {
+        if (op.beforeStart)
+            op.beforeStart(ctx);
+        std::optional<QString> value;
+        if (op.value)
+            value = op.value(ctx);
+        QString start = Text(ctx, op.startMsg);
+        if (value)
+            start += " = " + *value;
+        ctx.ui.pnMsg->setText(start);
+        if (op.pumpAfterStart)
+            ctx.link.pumpEvents();
+
+        bool ok = false;
+        const bool canForm = !op.value || value.has_value();
+        if (canForm &&
+            ctx.link.CommOpen(ctx.values.ScanPort, ctx.values.ScanSettings.toStdString())) {
+            for (int t = 0; t < op.tries && !ok; ++t)
+                ok = RunTry(ctx, op);
+            ctx.link.CommClose();
+        }
+        if (ok)
+            Report(ctx, kYellow, Text(ctx, op.okMsg), kHighBeepHz);
+        else
+            Report(ctx, kRed, Text(ctx, op.errorMsg), kLowBeepHz);
+    }
+
+    ctx.ui.window->setEnabled(true);
+    QApplication::restoreOverrideCursor();
+}
+
+void ShowNumber(QLabel* panel, const char* format, int value) {
+    panel->setText(QString::asprintf(format, value));
+}
+
+std::string Latin1(const QString& text) {
+    return text.toLatin1().toStdString();
+}
+
+void SetBusy(Context& ctx, bool on) {
+    if (on) {
+        ctx.ui.tmrBusy->start();
+        ctx.ui.window->setEnabled(false);
+    } else {
+        ctx.ui.window->setEnabled(true);
+        ctx.ui.tmrBusy->stop();
+    }
+}
+
+void tmrBusyTimer(Context& ctx) {
+    QTimer* timer = ctx.ui.tmrBusy;
+    if (timer->property(kPhaseProperty).toInt() == 1) {
+        timer->setProperty(kPhaseProperty, 0);
+        ctx.ui.shComm->setColor(kYellow);
+    } else {
+        timer->setProperty(kPhaseProperty, 1);
+        ctx.ui.shComm->setColor(kRed);
+    }
+}
+
+} // namespace qv::ops

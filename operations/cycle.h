@@ -1,0 +1,70 @@
+#pragma once
+// The operation cycle that every set/get button runs, driven by a small description per
+// operation, and the busy state (blinking link lamp) that discovery and tag reading use.
+
+#include "operations/context.h"
+
+#include <QColor>
+#include <QString>
+
+class QLabel;
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace qv::ops {
+
+inline const QColor kYellow{255, 255, 0};
+inline const QColor kRed{255, 0, 0};
+inline constexpr int kHighBeepHz = 1000;
+inline constexpr int kLowBeepHz = 300;
+inline constexpr int kBeepMs = 300;
+
+// What one operation does inside the cycle. Everything else (guard, cursor, window, port,
+// report) is the cycle's.
+struct Operation {
+    int startMsg = 0; // row of the message shown first
+    // When set, the start text is the message, " = " and this value. nullopt: the value cannot
+    // be formed (no valid selection); the operation then fails without opening the port.
+    std::function<std::optional<QString>(Context&)> value{};
+    bool pumpAfterStart = false; // let the window paint the start text before the port opens
+    std::uint32_t pauseMs = 200; // D: before the identity request and again before the command
+    int tries = 3;
+    bool identityStep = true;
+    // The pause between a passed identity step and the command; 0 means D.
+    std::uint32_t commandPauseMs = 0;
+    // Success needs a verified reply to the command. When false, a passed identity step followed
+    // by sending the command is enough (Factory Default).
+    bool commandMustAnswer = true;
+    // Runs once, after the reader-found guard passed and before the start text is shown.
+    std::function<void(Context&)> beforeStart{};
+    // Built anew in every try, after the identity step. nullopt: no command can be built; the
+    // try fails.
+    std::function<std::optional<std::string>(Context&)> command{};
+    // Runs after a verified reply to the command; reads the reply into the controls. False: a
+    // field is absent or not a number; the try fails and no control may have been changed.
+    std::function<bool(Context&)> onReply{};
+    int okMsg = 0;
+    int errorMsg = 0;
+};
+
+// Runs `op` to its end: hourglass, window disabled, reader-found guard, start text, port open,
+// tries, port closed once, lamp, status text, beep, window enabled, cursor restored. Refuses to
+// start at all (nothing sent, nothing shown) while a tag-reading run holds the port.
+void RunOperation(Context& ctx, const Operation& op);
+
+// The message `k` in the language active now.
+QString Text(const Context& ctx, int k);
+
+// Lamp colour, status text, then the beep: the order in which every outcome is reported.
+void Report(Context& ctx, const QColor& lamp, const QString& text, int beepHz);
+
+// A value panel beside a scroll bar: `value` in the printf `format` ("%03d", "%04X" ...).
+void ShowNumber(QLabel* panel, const char* format, int value);
+
+// An 8-bit text from the window (a panel caption) for a command.
+std::string Latin1(const QString& text);
+
+} // namespace qv::ops

@@ -1,0 +1,134 @@
+// Identity and link settings: reader ID, line speed, factory default and reset.
+#include "operations/cycle.h"
+#include "operations/handlers.h"
+
+#include "link/commands.h"
+#include "link/link.h"
+#include "link/replies.h"
+#include "shell/messages.h"
+#include "shell/program_values.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QScrollBar>
+
+namespace qv::ops {
+
+namespace {
+
+std::optional<int> SelectedSetting(const Context& ctx) {
+    const int index = ctx.ui.cmbBaudRate->currentIndex();
+    if (!link::IsSettingsIndex(index))
+        return std::nullopt;
+    return index;
+}
+
+QString SettingsText(int index) {
+    const auto text = link::SettingsList[static_cast<std::size_t>(index)];
+    return QString::fromLatin1(text.data(), static_cast<int>(text.size()));
+}
+
+void UseSetting(Context& ctx, int index) {
+    ctx.values.ScanSettingsIndex = index;
+    ctx.values.ScanSettings = SettingsText(index);
+}
+
+const Operation kSetReaderId{
+    .startMsg = msg::SetReaderId,
+    .value = [](Context& ctx) -> std::optional<QString> { return ctx.ui.pnID->text(); },
+    .pauseMs = 100,
+    // The serial number comes from the identity reply of this same try.
+    .command = [](Context& ctx) -> std::optional<std::string> {
+        const auto identity = link::DecodeIdentity(ctx.link);
+        if (!identity)
+            return std::nullopt;
+        return link::cmd::SetReaderId(identity->serial, Latin1(ctx.ui.pnID->text()));
+    },
+    .okMsg = msg::SetReaderIdOk,
+    .errorMsg = msg::SetReaderIdError,
+};
+
+const Operation kSetBaudRate{
+    .startMsg = msg::SetReaderBaudRate,
+    .value = [](Context& ctx) -> std::optional<QString> {
+        const auto index = SelectedSetting(ctx);
+        if (!index)
+            return std::nullopt;
+        return SettingsText(*index);
+    },
+    .command = [](Context& ctx) -> std::optional<std::string> {
+        const auto index = SelectedSetting(ctx);
+        return index ? link::cmd::SetBaudRate(*index) : std::nullopt;
+    },
+    // Later operations open the port with the new settings; nothing is stored.
+    .onReply =
+        [](Context& ctx) {
+            const auto index = SelectedSetting(ctx);
+            if (!index)
+                return false;
+            UseSetting(ctx, *index);
+            return true;
+        },
+    .okMsg = msg::SetReaderBaudRateOk,
+    .errorMsg = msg::SetReaderBaudRateError,
+};
+
+const Operation kFactoryDefault{
+    .startMsg = msg::SetDefault,
+    .tries = 2,
+    .commandPauseMs = 500,
+    // The reader may restart before it answers "A00X5A"; the identity step is what counts.
+    .commandMustAnswer = false,
+    // The window's own copies go back to the reader's defaults, also when the operation fails.
+    // Selecting the entry from code leaves ScanSettings as it is (no close-up).
+    .beforeStart =
+        [](Context& ctx) {
+            ctx.ui.sbAddr->setValue(49);
+            ctx.ui.sbFreq->setValue(59);
+            ctx.ui.sbChannel->setValue(0);
+            ctx.ui.sbSameCard->setValue(10);
+            ctx.ui.sbID->setValue(1);
+            ctx.ui.cmbBaudRate->setCurrentIndex(link::kDefaultSettingsIndex);
+        },
+    .command = [](Context&) -> std::optional<std::string> { return link::cmd::FactoryDefault(); },
+    .okMsg = msg::SetDefaultOk,
+    .errorMsg = msg::SetDefaultError,
+};
+
+const Operation kReaderReset{
+    .startMsg = msg::ReaderReset,
+    .tries = 1,
+    .identityStep = false,
+    .command = [](Context&) -> std::optional<std::string> { return link::cmd::Reset(); },
+    .okMsg = msg::ReaderResetOk,
+    .errorMsg = msg::ReaderResetError,
+};
+
+} // namespace
+
+void btnIDClick(Context& ctx) {
+    RunOperation(ctx, kSetReaderId);
+}
+
+void btnBaudRateClick(Context& ctx) {
+    RunOperation(ctx, kSetBaudRate);
+}
+
+void btnFactoryClick(Context& ctx) {
+    RunOperation(ctx, kFactoryDefault);
+}
+
+void btnResetClick(Context& ctx) {
+    RunOperation(ctx, kReaderReset);
+}
+
+void sbIDChange(Context& ctx) {
+    ShowNumber(ctx.ui.pnID, "%02d", ctx.ui.sbID->value());
+}
+
+void cmbBaudRateCloseUp(Context& ctx) {
+    if (const auto index = SelectedSetting(ctx))
+        UseSetting(ctx, *index);
+}
+
+} // namespace qv::ops

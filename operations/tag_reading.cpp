@@ -1,0 +1,147 @@
+// Tag reading: a run holds the port open and polls the reader without pause until the button is
+// clicked again; it shows the input state and every tag, and passes the outputs on.
+#include "operations/cycle.h"
+#include "operations/handlers.h"
+
+#include "link/commands.h"
+#include "link/link.h"
+#include "link/replies.h"
+#include "shell/beeper.h"
+#include "shell/lamp.h"
+#include "shell/messages.h"
+#include "shell/program_values.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+
+#include <array>
+#include <charconv>
+#include <cstdint>
+
+namespace qv::ops {
+
+namespace {
+
+constexpr int kPumpsPerCycle = 20;
+constexpr std::uint32_t kPumpPauseMs = 1;
+constexpr std::uint32_t kAckPauseMs = 20;
+
+// The controls that a run disables: everything that could change the language, the place or
+// the window, or open the held port for an operation of its own.
+std::array<QWidget*, 21> RunLockedControls(const Controls& ui) {
+    return {ui.btnExit,     ui.btnScan,   ui.btnFactory,     ui.btnID,           ui.btnBaudRate,
+            ui.gbDefault,   ui.btnEng,    ui.btnGB,          ui.btnBIG5,         ui.btnNoNc,
+            ui.btnSameCard, ui.btnMode,   ui.btnGetSameCard, ui.btnGetNoNc,      ui.btnGetMode,
+            ui.btnSerID2,   ui.btnGetID2, ui.btnSameCard2,   ui.btnGetSameCard2, ui.btnSetRL,
+            ui.btnGetRL};
+}
+
+void SetLocked(const Controls& ui, bool locked) {
+    for (QWidget* w : RunLockedControls(ui))
+        if (w)
+            w->setEnabled(!locked);
+}
+
+// The last 8 digits of the identifier as an unsigned 32-bit number; 0 when they are not hex.
+std::uint32_t LowWord(std::string_view digits) {
+    std::uint32_t value = 0;
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value, 16);
+    if (ec != std::errc() || end != digits.data() + digits.size())
+        return 0;
+    return value;
+}
+
+void ShowTag(Context& ctx, const std::string& tag) {
+    const std::string id = link::DecodeTagId(tag);
+    ctx.ui.pnMsg->setText(QString::fromLatin1(id.data(), static_cast<int>(id.size())));
+    const std::string_view low = std::string_view(id).substr(8, 8);
+    ctx.ui.pnCardID->setText(Text(ctx, msg::TagId) +
+                             QString::asprintf(" : %010u(D)  ", LowWord(low)) +
+                             QString::fromLatin1(low.data(), static_cast<int>(low.size())) + "(H)");
+    ctx.ui.shCard->setColor(kYellow);
+    // A tag inside the lamp's second repaints it without extending the second.
+    if (!ctx.ui.tmrCard->isActive())
+        ctx.ui.tmrCard->start();
+}
+
+// One poll cycle: let clicks and timers in, pass changed outputs on, poll, show.
+void PollCycle(Context& ctx) {
+    for (int i = 0; i < kPumpsPerCycle; ++i) {
+        ctx.link.pumpEvents();
+        ctx.link.sleepMs(kPumpPauseMs);
+    }
+    const bool do1 = ctx.ui.chkDO1->isChecked();
+    const bool do2 = ctx.ui.chkDO2->isChecked();
+    const int outputs = (do1 ? 1 : 0) | (do2 ? 2 : 0);
+    if (outputs != ctx.SentOutputs) {
+        ctx.SentOutputs = outputs;
+        ctx.link.ReaderTransact(link::cmd::Outputs((do1 ? 2 : 0) + (do2 ? 1 : 0)));
+    }
+    if (!ctx.link.ReaderTransact(link::cmd::Poll()))
+        return;
+    const auto poll = link::DecodePoll(ctx.link);
+    if (!poll)
+        return;
+    ctx.ui.pnDI->setText(QString(QChar::fromLatin1(poll->input)));
+    if (!poll->tag)
+        return;
+    ShowTag(ctx, *poll->tag);
+    ctx.link.sleepMs(kAckPauseMs);
+    ctx.link.ReaderTransact(link::cmd::TagAck());
+}
+
+} // namespace
+
+void btnReadCardClick(Context& ctx) {
+    ProgramValues& v = ctx.values;
+    if (!v.ReaderFound) {
+        ctx.ui.pnMsg->setText(Text(ctx, msg::StartScanReader));
+        ctx.beeper.beep(kLowBeepHz, kBeepMs);
+        return;
+    }
+    if (v.TagReadActive) {
+        v.TagReadActive = false; // the loop ends the run after its current cycle
+        return;
+    }
+    if (ctx.TagRunHoldsPort || ctx.link.isOpen())
+        return; // the stopped run is still finishing its cycle: no second run inside it
+
+    v.TagReadActive = true;
+    const QString caption = ctx.ui.btnReadCard->text();
+    ctx.ui.btnReadCard->setText(Text(ctx, msg::CancelReadTag));
+    SetLocked(ctx.ui, true);
+
+    if (!ctx.link.CommOpen(v.ScanPort, v.ScanSettings.toStdString())) {
+        Report(ctx, kRed,
+               Text(ctx, msg::OpenCom) + " : " + QString::number(v.ScanPort) + " " +
+                   Text(ctx, msg::Error),
+               kLowBeepHz);
+        v.TagReadActive = false;
+    } else {
+        ctx.TagRunHoldsPort = true;
+        SetBusy(ctx, true);
+        ctx.ui.window->setEnabled(true);
+        while (v.TagReadActive)
+            PollCycle(ctx);
+        SetBusy(ctx, false);
+        ctx.ui.shComm->setColor(kYellow);
+        ctx.beeper.beep(kHighBeepHz, kBeepMs);
+        ctx.ui.shCard->setColor(Qt::white);
+        ctx.link.CommClose();
+        ctx.TagRunHoldsPort = false;
+    }
+
+    ctx.ui.pnCardID->setText(Text(ctx, msg::TagId));
+    SetLocked(ctx.ui, false);
+    ctx.ui.btnReadCard->setText(caption);
+}
+
+void tmrCardTimer(Context& ctx) {
+    ctx.ui.shCard->setColor(Qt::white);
+    ctx.ui.tmrCard->stop();
+}
+
+} // namespace qv::ops
