@@ -1,0 +1,40 @@
+// The program entry: the link on the real serial line and clock, the ALSA beeper, the window.
+#include "link/link.h"
+#include "link/posix_serial.h"
+#include "link/system_time.h"
+#include "shell/beeper.h"
+#include "shell/main_window.h"
+#include "shell/program_values.h"
+#include "shell/settings_store.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <exception>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    // The display name stays unset: on X11 Qt would append it to every window caption.
+    QApplication::setApplicationName(QStringLiteral("Quorvane Tools"));
+    try {
+        qv::link::PosixSerialDevice device;
+        qv::link::SteadyClock clock;
+        qv::link::ThreadSleeper sleeper;
+        qv::link::Link link(device, clock, sleeper);
+        link.setEventPump([] { QCoreApplication::processEvents(); });
+        link.setPortMap(qv::ReadPortMap());
+
+        const std::unique_ptr<qv::Beeper> beeper = qv::MakeAlsaBeeper();
+        qv::ProgramValues values;
+        qv::Tu window(link, *beeper, values);
+        qv::u = &window;
+        window.show();
+        const int result = QApplication::exec();
+        qv::u = nullptr;
+        return result;
+    } catch (const std::exception& e) {
+        qv::u = nullptr;
+        QMessageBox::critical(nullptr, QApplication::applicationName(),
+                              QString::fromLocal8Bit(e.what()));
+        return 1;
+    }
+}

@@ -1,0 +1,624 @@
+#include "shell/main_window.h"
+
+#include "link/commands.h"
+#include "shell/lamp.h"
+#include "shell/messages.h"
+#include "shell/program_values.h"
+#include "shell/settings_store.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyledItemDelegate>
+#include <QTimer>
+#include <algorithm>
+#include <vector>
+
+namespace qv {
+
+Tu* u = nullptr;
+
+void CloseUpComboBox::hidePopup() {
+    QComboBox::hidePopup();
+    emit closedUp();
+}
+
+namespace {
+
+// The designed client area; the height never changes.
+constexpr int kDesignWidth = 952;
+constexpr int kDesignHeight = 527;
+
+// The designed widths are outer widths: the right edge of a control plus 12 pixels, which is
+// the control's gap to the frame (4 px) plus the fixed single frame on both sides (2 x 4 px).
+// Qt sizes the client area and the window manager adds its own frame, so the client width is
+// the outer width less those 8 frame pixels: 653 narrow, 949 wide. That cuts at the same
+// control edges as the designed window: narrow, the middle column (ending at 649) is whole and
+// the right column (starting at 656) is gone; wide, the right column (ending at 945) is whole
+// and GroupBox1 (starting at 960) is gone.
+constexpr int kOuterMargin = 12;
+constexpr int kFramePixels = 8;
+
+const QColor kYellow(255, 255, 0);
+const QColor kRed(255, 0, 0);
+// Qt has no palette role for the active caption; this is the classic dark caption blue, which
+// keeps the white status text readable.
+const QColor kActiveCaption(10, 36, 106);
+
+QFont DesignFont(int pixelSize, bool bold) {
+    // "MS Sans Serif" is rarely installed off Windows; the style hint lets Qt substitute a
+    // sans-serif face, and missing Chinese glyphs come from a CJK font by font fallback.
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(pixelSize);
+    font.setBold(bold);
+    return font;
+}
+
+// Every widget remembers its designed tab position; the order is applied once all exist.
+void Place(QWidget* w, const char* name, QRect geometry, int tab = -1) {
+    w->setObjectName(QString::fromLatin1(name));
+    w->setGeometry(geometry);
+    w->setProperty("tabIndex", tab);
+}
+
+enum class PanelStyle { Large, Small, Status };
+
+QLabel* Panel(QWidget* parent, const char* name, QRect geometry, int tab, const char* text,
+              PanelStyle style = PanelStyle::Large) {
+    auto* panel = new QLabel(QString::fromUtf8(text), parent);
+    Place(panel, name, geometry, tab);
+    // Text from the reader (serial number, version, tag data) must never render as markup.
+    panel->setTextFormat(Qt::PlainText);
+    panel->setAlignment(Qt::AlignCenter);
+    panel->setAutoFillBackground(true);
+    QPalette palette = panel->palette();
+    if (style == PanelStyle::Status) {
+        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        palette.setColor(QPalette::Window, kActiveCaption);
+        palette.setColor(QPalette::WindowText, Qt::white);
+        panel->setFont(DesignFont(19, true));
+    } else {
+        panel->setFrameStyle(QFrame::Box | QFrame::Plain);
+        palette.setColor(QPalette::Window, palette.color(QPalette::Highlight));
+        palette.setColor(QPalette::WindowText, kYellow);
+        panel->setFont(DesignFont(style == PanelStyle::Large ? 19 : 13, true));
+    }
+    panel->setLineWidth(1);
+    panel->setPalette(palette);
+    return panel;
+}
+
+QLabel* Label(QWidget* parent, const char* name, QRect geometry, const char* text,
+              Qt::Alignment align) {
+    auto* label = new QLabel(QString::fromUtf8(text), parent);
+    Place(label, name, geometry);
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(align | Qt::AlignVCenter);
+    label->setFont(DesignFont(13, false));
+    return label;
+}
+
+QPushButton* Button(QWidget* parent, const char* name, QRect geometry, int tab, const char* text) {
+    auto* button = new QPushButton(QString::fromUtf8(text), parent);
+    Place(button, name, geometry, tab);
+    button->setAutoDefault(false);
+    return button;
+}
+
+QScrollBar* ScrollBar(QWidget* parent, const char* name, QRect geometry, int tab, int minimum,
+                      int maximum, int position) {
+    auto* bar = new QScrollBar(Qt::Horizontal, parent);
+    Place(bar, name, geometry, tab);
+    bar->setRange(minimum, maximum);
+    bar->setSingleStep(1);
+    bar->setPageStep(10); // every bar's large step
+    bar->setValue(position);
+    bar->setFocusPolicy(Qt::StrongFocus);
+    return bar;
+}
+
+QCheckBox* CheckBox(QWidget* parent, const char* name, QRect geometry, int tab, const char* text,
+                    bool checked, int fontPixels = 0) {
+    auto* box = new QCheckBox(QString::fromUtf8(text), parent);
+    Place(box, name, geometry, tab);
+    box->setChecked(checked);
+    if (fontPixels > 0)
+        box->setFont(DesignFont(fontPixels, false));
+    return box;
+}
+
+QRadioButton* RadioButton(QWidget* parent, const char* name, QRect geometry, int tab,
+                          const char* text, bool checked) {
+    auto* radio = new QRadioButton(QString::fromUtf8(text), parent);
+    Place(radio, name, geometry, tab);
+    radio->setFont(DesignFont(12, false));
+    radio->setChecked(checked);
+    return radio;
+}
+
+QGroupBox* GroupBox(QWidget* parent, const char* name, QRect geometry, int tab, const char* text) {
+    auto* box = new QGroupBox(QString::fromUtf8(text), parent);
+    Place(box, name, geometry, tab);
+    return box;
+}
+
+// The list rows of a drop-down list have a designed height.
+class RowHeightDelegate : public QStyledItemDelegate {
+public:
+    RowHeightDelegate(int height, QObject* parent) : QStyledItemDelegate(parent), height_(height) {}
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        return {QStyledItemDelegate::sizeHint(option, index).width(), height_};
+    }
+
+private:
+    int height_;
+};
+
+void StyleList(QComboBox* list, int fontPixels, int rowHeight) {
+    list->setEditable(false);
+    list->setFont(DesignFont(fontPixels, true));
+    QPalette palette = list->palette();
+    const QColor background = palette.color(QPalette::Highlight);
+    for (auto role : {QPalette::Button, QPalette::Base, QPalette::Window})
+        palette.setColor(role, background);
+    for (auto role : {QPalette::ButtonText, QPalette::Text, QPalette::WindowText})
+        palette.setColor(role, kYellow);
+    list->setPalette(palette);
+    list->setItemDelegate(new RowHeightDelegate(rowHeight, list));
+    list->view()->setPalette(palette);
+}
+
+QComboBox* List(QComboBox* list, QWidget* parent, const char* name, QRect geometry, int tab,
+                const QStringList& items, int selected) {
+    list->setParent(parent);
+    Place(list, name, geometry, tab);
+    list->addItems(items);
+    list->setCurrentIndex(selected);
+    return list;
+}
+
+// Two Chinese characters in red on a transparent 34 x 16 picture.
+QIcon LanguagePicture(const QString& characters) {
+    QPixmap picture(34, 16);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    QFont font = DesignFont(15, false);
+    painter.setFont(font);
+    painter.setPen(kRed);
+    painter.drawText(picture.rect(), Qt::AlignCenter, characters);
+    painter.end();
+    return QIcon(picture);
+}
+
+// Applies the designed tab positions: within each container its children in tab order, and a
+// container's own children right after it.
+void CollectTabOrder(QWidget* container, std::vector<QWidget*>& order) {
+    std::vector<QWidget*> children;
+    for (QObject* child : container->children()) {
+        auto* w = qobject_cast<QWidget*>(child);
+        if (w && !w->isWindow())
+            children.push_back(w);
+    }
+    std::stable_sort(children.begin(), children.end(), [](QWidget* a, QWidget* b) {
+        return a->property("tabIndex").toInt() < b->property("tabIndex").toInt();
+    });
+    for (QWidget* w : children) {
+        if (w->property("tabIndex").toInt() < 0)
+            continue;
+        if (w->focusPolicy() & Qt::TabFocus)
+            order.push_back(w);
+        CollectTabOrder(w, order);
+    }
+}
+
+} // namespace
+
+Tu::Tu(link::Link& link, Beeper& beeper, ProgramValues& values, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint),
+      values_(values), context_{link, ui_, values, beeper, 0} {
+    setObjectName(QStringLiteral("u"));
+    ui_.window = this;
+    setFont(DesignFont(16, true));
+    setFixedSize(kDesignWidth, kDesignHeight);
+
+    BuildAreaA();
+    BuildAreaB();
+    BuildAreaC();
+    BuildAreaD();
+    BuildAreaE();
+    BuildAreaF();
+    BuildAreaG();
+    BuildAreaH();
+    BuildAreaI();
+    BuildTimers();
+
+    std::vector<QWidget*> order;
+    CollectTabOrder(this, order);
+    for (std::size_t i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
+    // Centred on the screen in its designed size, as the window first appears.
+    if (const QScreen* s = screen())
+        move(s->availableGeometry().center() - QPoint(kDesignWidth / 2, kDesignHeight / 2));
+
+    FormCreate();
+    ConnectEvents();
+}
+
+void Tu::BuildAreaA() {
+    ui_.pnMsg = Panel(this, "pnMsg", {8, 4, 345, 40}, 11, "Start Scan Reader!", PanelStyle::Status);
+    ui_.shComm = new Lamp(Lamp::Shape::Circle, kRed, ui_.pnMsg);
+    Place(ui_.shComm, "shComm", {310, 8, 23, 20});
+    ui_.pnSerial =
+        Panel(this, "pnSerial", {8, 48, 145, 28}, 6, "S/N : ________", PanelStyle::Small);
+    ui_.pnVersion =
+        Panel(this, "pnVersion", {152, 48, 201, 28}, 7, "VER : __.__-__", PanelStyle::Small);
+    ui_.btnScan = Button(this, "btnScan", {8, 78, 345, 43}, 0, "Scan Reader");
+}
+
+void Tu::BuildAreaB() {
+    lblID_ = Label(this, "lblID", {8, 133, 49, 22}, "ID:", Qt::AlignRight);
+    ui_.pnID = Panel(this, "pnID", {64, 130, 33, 25}, 10, "__");
+    ui_.sbID = ScrollBar(this, "sbID", {104, 131, 249, 23}, 1, 1, 99, 1);
+    ui_.btnID = Button(this, "btnID", {8, 158, 345, 43}, 2, "Set Reader ID");
+    lblBaudRate_ = Label(this, "lblBaudRate", {8, 213, 153, 22}, "BaudRate:", Qt::AlignRight);
+    QStringList settings;
+    for (std::string_view s : link::SettingsList)
+        settings << QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+    cmbBaudRate_ = new CloseUpComboBox(this);
+    List(cmbBaudRate_, this, "cmbBaudRate", {168, 208, 161, 32}, 3, settings, 5);
+    StyleList(cmbBaudRate_, 19, 24);
+    ui_.cmbBaudRate = cmbBaudRate_;
+    // Only the box shows; the designed caption would be cut off at this width anyway.
+    ui_.chkLock = CheckBox(this, "chkLock", {336, 212, 17, 17}, 16, "", true);
+    ui_.btnBaudRate = Button(this, "btnBaudRate", {8, 238, 345, 43}, 4, "Set Reader Baud Rate");
+}
+
+void Tu::BuildAreaC() {
+    ui_.pnSameCard = Panel(this, "pnSameCard", {8, 290, 57, 25}, 24, "0010");
+    ui_.sbSameCard = ScrollBar(this, "sbSameCard", {64, 291, 113, 23}, 23, 0, 9999, 10);
+    Label(this, "lblSameCard", {184, 293, 33, 22}, "Sec", Qt::AlignLeft);
+    QGroupBox* gbNoNc = GroupBox(this, "gbNoNc", {224, 280, 129, 33}, 19, "");
+    ui_.rbNO = RadioButton(gbNoNc, "rbNO", {8, 12, 41, 17}, 0, "NO", true);
+    ui_.rbNC = RadioButton(gbNoNc, "rbNC", {64, 12, 41, 17}, 1, "NC", false);
+    ui_.btnSameCard = Button(this, "btnSameCard", {8, 318, 137, 43}, 17, "Set Same Card");
+    ui_.btnGetSameCard = Button(this, "btnGetSameCard", {152, 318, 41, 43}, 32, "Get");
+    ui_.btnNoNc = Button(this, "btnNoNc", {200, 318, 105, 43}, 18, "DI5 NO/NC");
+    ui_.btnGetNoNc = Button(this, "btnGetNoNc", {312, 318, 41, 43}, 33, "Get");
+    ui_.cmbWiegand = List(
+        new QComboBox, this, "cmbWiegand", {8, 368, 169, 28}, 20,
+        {"Wiegand Off", "Wiegand 26 bits", "Wiegand 34 bits", "Wiegand 42 bits", "Wiegand 35 bits"},
+        1);
+    StyleList(ui_.cmbWiegand, 16, 20);
+    ui_.cmbRS485 = List(new QComboBox, this, "cmbRS485", {184, 368, 169, 28}, 21,
+                        {"RS485 24 bits", "RS485 32 bits", "RS485 40 bits", "RS485 64 bits"}, 1);
+    StyleList(ui_.cmbRS485, 16, 20);
+    ui_.btnMode = Button(this, "btnMode", {8, 398, 265, 43}, 22, "Set Reader Mode");
+    ui_.btnGetMode = Button(this, "btnGetMode", {280, 398, 73, 43}, 31, "Get");
+}
+
+void Tu::BuildAreaD() {
+    ui_.shCard = new Lamp(Lamp::Shape::RoundRect, Qt::white, this);
+    Place(ui_.shCard, "shCard", {10, 451, 29, 20});
+    ui_.pnDI = Panel(this, "pnDI", {48, 450, 20, 25}, 28, "_");
+    ui_.pnCardID = Panel(this, "pnCardID", {72, 448, 283, 28}, 9, "ID", PanelStyle::Small);
+    ui_.chkDO1 = CheckBox(this, "chkDO1", {8, 480, 57, 17}, 26, "DO1", false);
+    ui_.chkDO2 = CheckBox(this, "chkDO2", {8, 500, 57, 17}, 27, "DO2", false);
+    ui_.btnReadCard = Button(this, "btnReadCard", {72, 480, 281, 41}, 5, "Read TAG");
+}
+
+void Tu::BuildAreaE() {
+    QGroupBox* gb = GroupBox(this, "gbDefault", {360, 4, 289, 437}, 12, "Parameter Setting");
+    ui_.gbDefault = gb;
+    ui_.pnRSSI = Panel(gb, "pnRSSI", {8, 26, 41, 25}, 4, "110");
+    ui_.sbRSSI = ScrollBar(gb, "sbRSSI", {48, 27, 233, 23}, 3, 0, 250, 110);
+    btnSetRSSI_ = Button(gb, "btnSetRSSI", {8, 54, 137, 43}, 2, "Set RSSI");
+    btnGetRSSI_ = Button(gb, "btnGetRSSI", {152, 54, 129, 43}, 7, "Get RSSI");
+    btnBeepOn_ = Button(gb, "btnBeepOn", {8, 102, 137, 43}, 5, "Set Beep ON");
+    btnBeepOff_ = Button(gb, "btnBeepOff", {152, 102, 129, 43}, 6, "Set Beep OFF");
+    ui_.pnGain = Panel(gb, "pnGain", {8, 154, 41, 25}, 10, "7");
+    ui_.sbGainLevel = ScrollBar(gb, "sbGainLevel", {48, 155, 233, 23}, 9, 1, 7, 7);
+    btnGain_ = Button(gb, "btnGain", {8, 182, 273, 43}, 8, "Set Gain");
+    ui_.pnExciterID1 = Panel(gb, "pnExciterID1", {8, 232, 57, 25}, 14, "0000");
+    ui_.sbExciterID1 = ScrollBar(gb, "sbExciterID1", {64, 233, 217, 23}, 15, 0, 65535, 0);
+    ui_.pnExciterID2 = Panel(gb, "pnExciterID2", {8, 258, 57, 25}, 11, "0000");
+    ui_.sbExciterID2 = ScrollBar(gb, "sbExciterID2", {64, 259, 217, 23}, 13, 0, 65535, 0);
+    btnSetExciterID_ = Button(gb, "btnSetExciterID", {8, 286, 137, 43}, 12, "Set Exciter ID");
+    btnGetExciterID_ = Button(gb, "btnGetExciterID", {152, 286, 129, 43}, 16, "Get Exciter ID");
+    btnReset_ = Button(gb, "btnReset", {8, 336, 273, 41}, 1, "Reader Reset");
+    ui_.btnFactory = Button(gb, "btnFactory", {8, 384, 273, 41}, 0, "Factory Default");
+}
+
+void Tu::BuildAreaF() {
+    ui_.btnEng = Button(this, "btnEng", {359, 448, 90, 24}, 13, "English");
+    ui_.btnEng->setFont(DesignFont(13, false));
+    QPalette red = ui_.btnEng->palette();
+    red.setColor(QPalette::ButtonText, kRed);
+    ui_.btnEng->setPalette(red);
+
+    ui_.btnGB = Button(this, "btnGB", {460, 448, 89, 24}, 14, "");
+    ui_.btnBIG5 = Button(this, "btnBIG5", {560, 448, 89, 24}, 15, "");
+    const std::pair<QPushButton*, const char*> pictures[] = {{ui_.btnGB, "簡体"},
+                                                             {ui_.btnBIG5, "繁體"}};
+    for (const auto& [button, characters] : pictures) {
+        button->setFont(DesignFont(12, false));
+        button->setIcon(LanguagePicture(QString::fromUtf8(characters)));
+        button->setIconSize({34, 16});
+    }
+
+    ui_.btnExit = Button(this, "btnExit", {360, 480, 225, 41}, 8, "Exit");
+    ui_.btnExit->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+    btnEntryExit_ = Button(this, "btnEntryExit", {592, 478, 57, 43}, 30, ">>");
+}
+
+void Tu::BuildAreaG() {
+    QGroupBox* gb = GroupBox(this, "gbEntryExit", {656, 4, 289, 189}, 29, "Entry Exit Mode");
+    gbEntryExit_ = gb;
+    ui_.pnID2 = Panel(gb, "pnID2", {8, 26, 49, 25}, 0, "0");
+    ui_.sbID2 = ScrollBar(gb, "sbID2", {64, 27, 217, 23}, 1, 0, 99, 0);
+    ui_.btnSerID2 = Button(gb, "btnSerID2", {8, 54, 209, 43}, 2, "Set ID (CH2) 0=Disable");
+    ui_.btnGetID2 = Button(gb, "btnGetID2", {224, 54, 57, 43}, 7, "Get");
+    ui_.pnSameCard2 = Panel(gb, "pnSameCard2", {8, 106, 49, 25}, 3, "0010");
+    ui_.sbSameCard2 = ScrollBar(gb, "sbSameCard2", {64, 107, 217, 23}, 4, 0, 9999, 10);
+    ui_.btnSameCard2 = Button(gb, "btnSameCard2", {8, 134, 209, 43}, 5, "Set Same Card");
+    ui_.btnGetSameCard2 = Button(gb, "btnGetSameCard2", {224, 134, 57, 43}, 6, "Get");
+}
+
+void Tu::BuildAreaH() {
+    QGroupBox* gb = GroupBox(this, "gbRelayMode", {656, 200, 289, 201}, 34, "Relay Mode");
+    gbRelayMode_ = gb;
+    ui_.chkRL1En = CheckBox(gb, "chkRL1En", {8, 28, 97, 17}, 0, "Enabled", true, 13);
+    ui_.chkRL1Key = CheckBox(gb, "chkRL1Key", {112, 28, 81, 17}, 10, "KEY", false, 13);
+    ui_.chkRL1Mo = CheckBox(gb, "chkRL1Mo", {200, 28, 81, 17}, 11, "MO", false, 13);
+    Label(gb, "Label1", {5, 53, 41, 22}, "RL1 :", Qt::AlignLeft);
+    ui_.pnRL1 = Panel(gb, "pnRL1", {48, 50, 49, 25}, 1, "10");
+    ui_.sbRL1 = ScrollBar(gb, "sbRL1", {104, 51, 113, 23}, 2, 0, 250, 10);
+    Label(gb, "Label3", {224, 53, 57, 22}, "(0.1 Sec)", Qt::AlignRight);
+    ui_.chkRL2En = CheckBox(gb, "chkRL2En", {8, 92, 97, 17}, 7, "Enabled", true, 13);
+    ui_.chkRL2Key = CheckBox(gb, "chkRL2Key", {112, 92, 81, 17}, 8, "KEY", true, 13);
+    ui_.chkRL2Mo = CheckBox(gb, "chkRL2Mo", {200, 92, 81, 17}, 9, "MO", false, 13);
+    Label(gb, "Label2", {5, 117, 41, 22}, "RL2:", Qt::AlignLeft);
+    ui_.pnRL2 = Panel(gb, "pnRL2", {48, 114, 49, 25}, 3, "10");
+    ui_.sbRL2 = ScrollBar(gb, "sbRL2", {104, 115, 113, 23}, 4, 0, 250, 10);
+    Label(gb, "Label4", {224, 117, 57, 22}, "(0.1 Sec)", Qt::AlignRight);
+    ui_.btnSetRL = Button(gb, "btnSetRL", {8, 150, 209, 43}, 5, "Set Relay Mode");
+    ui_.btnGetRL = Button(gb, "btnGetRL", {224, 150, 57, 43}, 6, "Get");
+}
+
+void Tu::BuildAreaI() {
+    // Beyond the right edge in both forms. It is also hidden, so that the keyboard cannot move
+    // the focus onto controls nobody can see; its scroll bars still hold the values that the
+    // factory default sets.
+    QGroupBox* gb = GroupBox(this, "GroupBox1", {960, 8, 289, 505}, 25, "GroupBox1");
+    GroupBox1_ = gb;
+    ui_.pnAddr = Panel(gb, "pnAddr", {8, 26, 41, 25}, 0, "049");
+    ui_.sbAddr = ScrollBar(gb, "sbAddr", {48, 27, 233, 23}, 1, 0, 255, 49);
+    btnAddr_ = Button(gb, "btnAddr", {8, 54, 273, 43}, 2, "Set Address");
+    ui_.pnFreq = Panel(gb, "pnFreq", {8, 106, 41, 25}, 3, "059");
+    ui_.sbFreq = ScrollBar(gb, "sbFreq", {48, 107, 233, 23}, 4, 0, 255, 59);
+    btnFreq_ = Button(gb, "btnFreq", {8, 134, 273, 43}, 5, "Set Freq");
+    ui_.pnChannel = Panel(gb, "pnChannel", {8, 186, 41, 25}, 6, "000");
+    ui_.sbChannel = ScrollBar(gb, "sbChannel", {48, 187, 233, 23}, 7, 0, 255, 0);
+    btnChannel_ = Button(gb, "btnChannel", {8, 214, 273, 43}, 8, "Set Channel");
+    for (QPushButton* b : {btnAddr_, btnFreq_, btnChannel_})
+        b->setEnabled(false);
+    gb->hide();
+}
+
+void Tu::BuildTimers() {
+    ui_.tmrBusy = new QTimer(this);
+    ui_.tmrBusy->setObjectName(QStringLiteral("tmrBusy"));
+    ui_.tmrBusy->setInterval(200);
+    ui_.tmrBusy->setProperty("tag", 0);
+    ui_.tmrCard = new QTimer(this);
+    ui_.tmrCard->setObjectName(QStringLiteral("tmrCard"));
+    ui_.tmrCard->setInterval(1000);
+}
+
+// Wired after FormCreate: the designed start texts of the value panels stand until a bar really
+// moves, and selecting the stored line setting is not an operator's choice.
+void Tu::ConnectEvents() {
+    const std::pair<QPushButton*, void (Tu::*)()> buttons[] = {
+        {ui_.btnScan, &Tu::btnScanClick},
+        {ui_.btnReadCard, &Tu::btnReadCardClick},
+        {ui_.btnID, &Tu::btnIDClick},
+        {ui_.btnBaudRate, &Tu::btnBaudRateClick},
+        {ui_.btnFactory, &Tu::btnFactoryClick},
+        {btnReset_, &Tu::btnResetClick},
+        {ui_.btnSameCard, &Tu::btnSameCardClick},
+        {ui_.btnSameCard2, &Tu::btnSameCard2Click},
+        {ui_.btnGetSameCard, &Tu::btnGetSameCardClick},
+        {ui_.btnGetSameCard2, &Tu::btnGetSameCard2Click},
+        {ui_.btnNoNc, &Tu::btnNoNcClick},
+        {ui_.btnGetNoNc, &Tu::btnGetNoNcClick},
+        {ui_.btnMode, &Tu::btnModeClick},
+        {ui_.btnGetMode, &Tu::btnGetModeClick},
+        {ui_.btnSerID2, &Tu::btnSerID2Click},
+        {ui_.btnGetID2, &Tu::btnGetID2Click},
+        {btnSetRSSI_, &Tu::btnSetRSSIClick},
+        {btnGetRSSI_, &Tu::btnGetRSSIClick},
+        {btnBeepOn_, &Tu::btnBeepOnClick},
+        {btnBeepOff_, &Tu::btnBeepOffClick},
+        {btnGain_, &Tu::btnGainClick},
+        {btnSetExciterID_, &Tu::btnSetExciterIDClick},
+        {btnGetExciterID_, &Tu::btnGetExciterIDClick},
+        {btnAddr_, &Tu::btnAddrClick},
+        {btnFreq_, &Tu::btnFreqClick},
+        {btnChannel_, &Tu::btnChannelClick},
+        {ui_.btnSetRL, &Tu::btnSetRLClick},
+        {ui_.btnGetRL, &Tu::btnGetRLClick},
+        {ui_.btnEng, &Tu::btnEngClick},
+        {ui_.btnGB, &Tu::btnGBClick},
+        {ui_.btnBIG5, &Tu::btnBIG5Click},
+        {ui_.btnExit, &Tu::btnExitClick},
+        {btnEntryExit_, &Tu::btnEntryExitClick},
+    };
+    for (const auto& [button, slot] : buttons)
+        connect(button, &QPushButton::clicked, this, slot);
+
+    const std::pair<QScrollBar*, void (Tu::*)()> bars[] = {
+        {ui_.sbID, &Tu::sbIDChange},
+        {ui_.sbSameCard, &Tu::sbSameCardChange},
+        {ui_.sbSameCard2, &Tu::sbSameCard2Change},
+        {ui_.sbID2, &Tu::sbID2Change},
+        {ui_.sbRSSI, &Tu::sbRSSIChange},
+        {ui_.sbGainLevel, &Tu::sbGainLevelChange},
+        {ui_.sbExciterID1, &Tu::sbExciterID1Change},
+        {ui_.sbExciterID2, &Tu::sbExciterID2Change},
+        {ui_.sbAddr, &Tu::sbAddrChange},
+        {ui_.sbFreq, &Tu::sbFreqChange},
+        {ui_.sbChannel, &Tu::sbChannelChange},
+        {ui_.sbRL1, &Tu::sbRL1Change},
+        {ui_.sbRL2, &Tu::sbRL2Change},
+    };
+    for (const auto& [bar, slot] : bars)
+        connect(bar, &QScrollBar::valueChanged, this, slot);
+
+    connect(cmbBaudRate_, &CloseUpComboBox::closedUp, this, &Tu::cmbBaudRateCloseUp);
+    connect(ui_.tmrBusy, &QTimer::timeout, this, &Tu::tmrBusyTimer);
+    connect(ui_.tmrCard, &QTimer::timeout, this, &Tu::tmrCardTimer);
+}
+
+void Tu::FormCreate() {
+    values_.ScanPort = 0;
+    values_.ScanSettings = QStringLiteral("19200,e,8,1");
+    values_.ScanSettingsIndex = 5;
+    values_.LanguageName = QStringLiteral("English");
+    values_.LanguageIndex = 0;
+    ReadStoredSettings(values_);
+    // The window has no close button (see the window flags): Exit is the way out.
+    values_.TagReadActive = false;
+    values_.ReaderFound = false;
+    cmbBaudRate_->setCurrentIndex(values_.ScanSettingsIndex);
+}
+
+int Tu::narrowWidth() const {
+    return btnEntryExit_->geometry().right() + 1 + kOuterMargin - kFramePixels;
+}
+
+int Tu::wideWidth() const {
+    return gbEntryExit_->geometry().right() + 1 + kOuterMargin - kFramePixels;
+}
+
+void Tu::FormShow() {
+    setFixedWidth(narrowWidth());
+
+    const int l = values_.LanguageIndex;
+    setWindowTitle(Msg(msg::Caption, l));
+    ui_.pnMsg->setText(Msg(msg::StartScanReader, l));
+    ui_.pnSerial->setText(Msg(msg::SerialNo, l) + QStringLiteral(" : ________"));
+    ui_.pnVersion->setText(Msg(msg::Version, l) + QStringLiteral(" : __.__-__"));
+    lblID_->setText(Msg(msg::IdLabel, l) + QStringLiteral(":"));
+    lblBaudRate_->setText(Msg(msg::BaudRate, l) + QStringLiteral(":"));
+    ui_.pnCardID->setText(Msg(msg::TagId, l));
+
+    // Buttons, group boxes and check boxes, in the order the texts are set.
+    const std::pair<QWidget*, int> captions[] = {
+        {ui_.btnScan, msg::ScanReader},
+        {ui_.btnID, msg::SetReaderId},
+        {ui_.btnBaudRate, msg::SetReaderBaudRateButton},
+        {ui_.btnReadCard, msg::ReadTag},
+        {ui_.gbDefault, msg::ParameterSetting},
+        {ui_.btnFactory, msg::FactoryDefault},
+        {ui_.btnExit, msg::Exit},
+        {btnReset_, msg::ReaderReset},
+        {btnGain_, msg::SetGain},
+        {btnSetExciterID_, msg::SetExciterId},
+        {btnGetExciterID_, msg::GetExciterId},
+        {ui_.btnNoNc, msg::Di5NoNc},
+        {ui_.btnSameCard, msg::SetSameCard},
+        {ui_.btnMode, msg::SetReaderMode},
+        {btnAddr_, msg::SetAddress},
+        {btnFreq_, msg::SetFreq},
+        {btnChannel_, msg::SetChannel},
+        {ui_.btnSameCard2, msg::SetSameCard},
+        {ui_.btnGetID2, msg::Get},
+        {ui_.btnGetSameCard, msg::Get},
+        {gbEntryExit_, msg::EntryExitMode},
+        {ui_.btnSetRL, msg::SetRelayMode},
+        {ui_.chkRL1En, msg::Enabled},
+        {ui_.chkRL2En, msg::Enabled},
+        {gbRelayMode_, msg::RelayMode},
+        {ui_.btnGetSameCard2, msg::Get},
+        {ui_.btnGetNoNc, msg::Get},
+        {ui_.btnGetMode, msg::Get},
+        {btnBeepOn_, msg::SetBeepOn},
+        {btnBeepOff_, msg::SetBeepOff},
+        {btnSetRSSI_, msg::SetRssi},
+        {btnGetRSSI_, msg::GetRssi},
+    };
+    for (const auto& [control, k] : captions) {
+        if (auto* button = qobject_cast<QAbstractButton*>(control))
+            button->setText(Msg(k, l));
+        else if (auto* group = qobject_cast<QGroupBox*>(control))
+            group->setTitle(Msg(k, l));
+    }
+}
+
+void Tu::SetLanguage(int index, const char* name) {
+    values_.LanguageIndex = index;
+    values_.LanguageName = QString::fromLatin1(name);
+    SaveLanguage(values_);
+    FormShow();
+}
+
+void Tu::btnEngClick() {
+    SetLanguage(0, "English");
+}
+void Tu::btnGBClick() {
+    SetLanguage(1, "ChineseGB");
+}
+void Tu::btnBIG5Click() {
+    SetLanguage(2, "ChineseBIG5");
+}
+
+void Tu::btnEntryExitClick() {
+    setFixedWidth(wideWidth());
+}
+
+void Tu::btnExitClick() {
+    closing_ = true;
+    close();
+}
+
+void Tu::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!shown_) {
+        shown_ = true;
+        FormShow();
+    }
+}
+
+void Tu::closeEvent(QCloseEvent* event) {
+    // Only Exit ends the program; a close request from the window manager is refused.
+    if (closing_)
+        event->accept();
+    else
+        event->ignore();
+}
+
+void Tu::keyPressEvent(QKeyEvent* event) {
+    if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    // Enter presses the focused button; anywhere else it presses the default button, btnScan.
+    auto* focused = qobject_cast<QPushButton*>(focusWidget());
+    QPushButton* target = focused && isAncestorOf(focused) ? focused : ui_.btnScan;
+    if (target->isEnabled())
+        target->click();
+}
+
+} // namespace qv
