@@ -230,6 +230,12 @@ Tu::Tu(link::Link& link, Beeper& beeper, ProgramValues& values, QWidget* parent)
       values_(values), context_{link, ui_, values, beeper, 0} {
     setObjectName(QStringLiteral("u"));
     ui_.window = this;
+    // Faces with the narrow proportions of the designed font, where installed; without them Qt
+    // falls back to its default sans-serif face, which is wider and clips a few captions.
+    if (QFont::substitutes(QStringLiteral("MS Sans Serif")).isEmpty())
+        QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
+                                   {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
+                                    QStringLiteral("Nimbus Sans"), QStringLiteral("Arial")});
     setFont(DesignFont(16, true));
     setFixedSize(kDesignWidth, kDesignHeight);
 
