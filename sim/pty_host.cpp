@@ -17,6 +17,7 @@ namespace qv::sim {
 namespace {
 
 constexpr std::size_t kStreamChunk = 4096; // refills the slave's input queue once per round
+constexpr std::uint32_t kHangUpGraceMs = 50;
 
 std::uint32_t SpeedToBaud(speed_t speed) {
     switch (speed) {
@@ -154,8 +155,13 @@ void PtyHost::sendDue() {
         const std::string chatter = reader_.streamBytes(kStreamChunk);
         [[maybe_unused]] const ssize_t n = ::write(master_, chatter.data(), chatter.size());
     }
-    if (reader_.hungUp() && pending_.empty())
-        hangUp();
+    // Dropping the line at once would flush the last reply out of the slave's queue unread.
+    if (reader_.hungUp() && pending_.empty()) {
+        if (!hangUpAtMs_)
+            hangUpAtMs_ = now + kHangUpGraceMs;
+        else if (static_cast<std::int32_t>(nowMs() - *hangUpAtMs_) >= 0)
+            hangUp();
+    }
 }
 
 void PtyHost::step(int timeoutMs) {

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace qv::sim {
@@ -66,6 +67,7 @@ private:
     std::vector<Pending> pending_;
     std::size_t logged_ = 0;
     std::uint64_t dropped_ = 0;
+    std::optional<std::uint32_t> hangUpAtMs_;
 };
 
 } // namespace qv::sim
