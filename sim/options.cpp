@@ -176,7 +176,7 @@ Faults (--fault may be given several times):
   identity-length=N     the identity reply is N bytes long (15 or 17) instead of 16
   noise                 a stray byte goes out before every reply
   late=MS               replies leave MS milliseconds after the command
-  stream                the line carries an endless stream of bytes
+  stream                the line carries an endless stream of bytes and no replies
   zero-byte             the first data byte of every reply is a zero byte
   hangup-after=N        after N replies the simulator drops the line (closes the terminal)
 

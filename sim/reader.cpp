@@ -186,7 +186,8 @@ std::optional<Reply> Reader::answer(std::string_view command, std::uint32_t nowM
     if (address != "00" && address != state_.id)
         return std::nullopt;
     const char letter = command[3];
-    if (faults_.silent || faults_.silentFor.count(letter))
+    // A babbling reader answers nothing; its chatter would only bury the reply.
+    if (faults_.silent || faults_.stream || faults_.silentFor.count(letter))
         return std::nullopt;
     if (letter == 'I' && command.size() == 4)
         admitStreamTags(nowMs);

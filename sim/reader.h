@@ -25,6 +25,7 @@ struct Faults {
     bool noise = false;             // one byte 0x20 goes out before each reply
     std::uint32_t lateMs = 0;       // replies leave this long after the command (0: as usual)
     bool stream = false;            // the line chatters without end (see streamBytes)
+                                    // instead of answering
     bool zeroByte = false;          // the first data byte of a reply is 0x00
     int hangupAfter = -1;           // hangs up after answering this many commands (-1: never)
 };

@@ -358,6 +358,7 @@ private slots:
         QCOMPARE(int(chatter.size()), 1000);
         QVERIFY(chatter.find('\n') == std::string::npos);
         QVERIFY(chatter.find('\r') == std::string::npos);
+        QVERIFY(Ask(reader, "A00B").empty());
     }
 
     void hangupComesAfterTheGivenNumberOfReplies() {
