@@ -127,6 +127,9 @@ void sbIDChange(Context& ctx) {
 }
 
 void cmbBaudRateCloseUp(Context& ctx) {
+    // Disabling the window hides an open list as well; that is no choice of the operator's.
+    if (!ctx.ui.cmbBaudRate->isEnabled())
+        return;
     if (const auto index = SelectedSetting(ctx))
         UseSetting(ctx, *index);
 }

@@ -1,0 +1,124 @@
+#pragma once
+// The window under test with a fake serial device on a virtual clock: the real main window Tu,
+// a Link over FakeDevice, a recording beeper, and a reader that answers from a table.
+
+#include "link/link.h"
+#include "operations/handlers.h"
+#include "shell/main_window.h"
+#include "shell/program_values.h"
+#include "tests/support/fake_device.h"
+#include "tests/support/recording_beeper.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSettings>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace qv::test {
+
+inline const QColor kYellow{255, 255, 0};
+inline const QColor kRed{255, 0, 0};
+
+// The 16-byte reply to "A00B": LF, head "B", ID (2), "B", serial (8), checksum, CR.
+inline std::string IdentityReply(const std::string& id = "07",
+                                 const std::string& serial = "SN012345") {
+    return ReplyFrame("B" + id + "B" + serial);
+}
+
+// A reply whose data begins at position 6: LF, a four-character head, the data.
+inline std::string DataReply(const std::string& head, const std::string& data) {
+    return ReplyFrame(head + data);
+}
+
+struct Rig {
+    VirtualTime time;
+    FakeDevice device{time};
+    link::Link link{device, time, time};
+    ProgramValues values;
+    RecordingBeeper beeper;
+    Tu window{link, beeper, values};
+    Controls& ui = window.controls();
+    Context& ctx = window.context();
+    // The reader: the reply for each command text; commands not listed go unanswered.
+    std::map<std::string, std::string> replies;
+
+    // A reader found at COM3 with "19200,e,8,1", answering "A00B".
+    Rig() {
+        window.FormShow();
+        beeper.ui = &ui;
+        device.responder = [this](const std::string& command) {
+            const auto it = replies.find(command);
+            return it == replies.end() ? std::string() : it->second;
+        };
+        values.ScanPort = 3;
+        values.ScanSettings = "19200,e,8,1";
+        values.ScanSettingsIndex = 5;
+        values.ReaderFound = true;
+        replies["A00B"] = IdentityReply();
+    }
+
+    std::vector<std::string> commands() const { return device.commands(); }
+
+    // The pauses the operations asked for, without the 1 ms and 5 ms pacing of the writers.
+    std::vector<std::uint32_t> pauses() const {
+        std::vector<std::uint32_t> out;
+        for (auto ms : time.sleeps)
+            if (ms >= 10)
+                out.push_back(ms);
+        return out;
+    }
+
+    // Every control's state that an operation could change, except the status line and lamps.
+    QStringList snapshot() const {
+        QStringList out;
+        for (const QObject* o : window.findChildren<QObject*>()) {
+            const QString name = o->objectName();
+            if (name == "pnMsg")
+                continue;
+            if (auto* l = qobject_cast<const QLabel*>(o))
+                out << name + "=" + l->text();
+            else if (auto* s = qobject_cast<const QScrollBar*>(o))
+                out << name + "=" + QString::number(s->value());
+            else if (auto* c = qobject_cast<const QCheckBox*>(o))
+                out << name + "=" + QString::number(c->isChecked());
+            else if (auto* r = qobject_cast<const QRadioButton*>(o))
+                out << name + "=" + QString::number(r->isChecked());
+            else if (auto* b = qobject_cast<const QComboBox*>(o))
+                out << name + "=" + QString::number(b->currentIndex());
+        }
+        return out;
+    }
+};
+
+// The place and language store of this test process.
+inline QSettings Store() {
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, "Velmora", "Quorvane_Tools");
+}
+
+inline void ClearStore() {
+    auto s = Store();
+    s.clear();
+    s.sync();
+}
+
+} // namespace qv::test
+
+// Each test process gets its own settings store in a temporary folder.
+#define QV_WINDOW_TEST_MAIN(TestClass)                                                             \
+    int main(int argc, char** argv) {                                                              \
+        QTemporaryDir config;                                                                      \
+        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());                                   \
+        QApplication app(argc, argv);                                                              \
+        TestClass test;                                                                            \
+        return QTest::qExec(&test, argc, argv);                                                    \
+    }
