@@ -1,1 +1,127 @@
-int main() { return 0; }
+// The quorvane-sim program as scripts use it: the first line is the terminal, --com maps it in the
+// user's settings store for as long as the program runs, and the options shape the reader.
+
+#include "link/link.h"
+#include "link/posix_serial.h"
+#include "link/replies.h"
+#include "link/system_time.h"
+
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+namespace {
+
+// Starts the simulator and reads its first line; empty when none came.
+QString StartSimulator(QProcess& process, const QStringList& args, const QString& configHome = {}) {
+    auto env = QProcessEnvironment::systemEnvironment();
+    if (!configHome.isEmpty())
+        env.insert("XDG_CONFIG_HOME", configHome);
+    process.setProcessEnvironment(env);
+    process.start(QV_SIM_PROGRAM, args);
+    if (!process.waitForStarted(5000))
+        return {};
+    while (!process.canReadLine())
+        if (!process.waitForReadyRead(5000))
+            return {};
+    return QString::fromUtf8(process.readLine()).trimmed();
+}
+
+} // namespace
+
+class TstSimProgram : public QObject {
+    Q_OBJECT
+
+private slots:
+    void comMappingLastsWhileRunning_data() {
+        QTest::addColumn<QString>("previous"); // empty: no mapping before
+        QTest::addColumn<int>("signal");
+        QTest::newRow("earlier mapping, SIGTERM") << QString("/dev/ttyS9") << int(SIGTERM);
+        QTest::newRow("no mapping, SIGINT") << QString() << int(SIGINT);
+    }
+    void comMappingLastsWhileRunning() {
+        QFETCH(QString, previous);
+        QFETCH(int, signal);
+        QTemporaryDir home;
+        QVERIFY(home.isValid());
+        const QString store = home.path() + "/Velmora/Quorvane_Tools.conf";
+        {
+            QSettings settings(store, QSettings::IniFormat);
+            settings.setValue("LanguageFlag", "ChineseGB");
+            if (!previous.isEmpty())
+                settings.setValue("Ports/COM7", previous);
+        }
+
+        QProcess sim;
+        const QString path = StartSimulator(sim, {"--com", "7"}, home.path());
+        QVERIFY2(path.startsWith("/dev/pts/"), qPrintable(path));
+        QCOMPARE(QSettings(store, QSettings::IniFormat).value("Ports/COM7").toString(), path);
+
+        QCOMPARE(::kill(static_cast<pid_t>(sim.processId()), signal), 0);
+        QVERIFY(sim.waitForFinished(5000));
+        QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(sim.exitCode(), 0);
+
+        QSettings after(store, QSettings::IniFormat);
+        QCOMPARE(after.contains("Ports/COM7"), !previous.isEmpty());
+        if (!previous.isEmpty())
+            QCOMPARE(after.value("Ports/COM7").toString(), previous);
+        QCOMPARE(after.value("LanguageFlag").toString(), QString("ChineseGB"));
+    }
+
+    void optionsShapeTheReader() {
+        QProcess sim;
+        const QString path =
+            StartSimulator(sim, {"--id", "42", "--serial", "AB123456", "--settings", "9600,n,8,1"});
+        QVERIFY(path.startsWith("/dev/pts/"));
+        qv::link::PosixSerialDevice device;
+        qv::link::SteadyClock clock;
+        qv::link::ThreadSleeper sleeper;
+        qv::link::Link link(device, clock, sleeper);
+        link.setPortMap({{3, path.toStdString()}});
+        QVERIFY(link.CommOpen(3, "9600,n,8,1"));
+        QVERIFY(link.ReaderTransact("A00B"));
+        const auto identity = qv::link::DecodeIdentity(link);
+        link.CommClose();
+        sim.terminate();
+        QVERIFY(sim.waitForFinished(5000));
+        QVERIFY(identity);
+        QCOMPARE(identity->id, std::string("42"));
+        QCOMPARE(identity->serial, std::string("AB123456"));
+    }
+
+    void badOptionsAreRefused_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("unknown fault") << QStringList{"--fault", "sideways"};
+        QTest::newRow("three-digit id") << QStringList{"--id", "100"};
+        QTest::newRow("short serial") << QStringList{"--serial", "1234567"};
+        QTest::newRow("settings 12") << QStringList{"--settings", "12"};
+        QTest::newRow("short tag") << QStringList{"--tags", "0011"};
+        QTest::newRow("com 17") << QStringList{"--com", "17"};
+        QTest::newRow("missing value") << QStringList{"--id"};
+    }
+    void badOptionsAreRefused() {
+        QFETCH(QStringList, args);
+        QProcess sim;
+        sim.start(QV_SIM_PROGRAM, args);
+        QVERIFY(sim.waitForFinished(5000));
+        QCOMPARE(sim.exitCode(), 2);
+        QVERIFY(sim.readAllStandardOutput().isEmpty()); // no terminal line for scripts to take
+    }
+
+    void helpSaysParityIsNotCompared() {
+        QProcess sim;
+        sim.start(QV_SIM_PROGRAM, {"--help"});
+        QVERIFY(sim.waitForFinished(5000));
+        QCOMPARE(sim.exitCode(), 0);
+        const QByteArray help = sim.readAllStandardOutput();
+        QVERIFY(help.contains("parity is not compared"));
+        QVERIFY(help.contains("hangup-after=N"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TstSimProgram)
+#include "tst_sim_program.moc"
