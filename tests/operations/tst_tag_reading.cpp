@@ -1,0 +1,369 @@
+// Tag reading: the toggle, the poll loop, outputs, the tag display and the card lamp.
+#include "rig.h"
+
+#include "link/link.h"
+
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QTimer>
+
+using namespace qv;
+using namespace qv::test;
+
+namespace {
+
+// The reply to "A00I": head "A00I", the input state, one character, 16 tag characters.
+std::string PollReply(const std::string& input, const std::string& tag) {
+    return ReplyFrame("A00I" + input + "0" + tag);
+}
+
+// Tag data whose decoded identifier is 0000000000BC614E (each byte XORed with the key).
+const std::string kTag12345678 = "953CE044A7A5B325";
+
+int CountOf(const std::vector<std::string>& commands, const std::string& text) {
+    return static_cast<int>(std::count(commands.begin(), commands.end(), text));
+}
+
+// The controls a run disables.
+std::vector<QWidget*> Locked(const Controls& ui) {
+    return {ui.btnExit,     ui.btnScan,   ui.btnFactory,     ui.btnID,           ui.btnBaudRate,
+            ui.gbDefault,   ui.btnEng,    ui.btnGB,          ui.btnBIG5,         ui.btnNoNc,
+            ui.btnSameCard, ui.btnMode,   ui.btnGetSameCard, ui.btnGetNoNc,      ui.btnGetMode,
+            ui.btnSerID2,   ui.btnGetID2, ui.btnSameCard2,   ui.btnGetSameCard2, ui.btnSetRL,
+            ui.btnGetRL};
+}
+
+// A reader that answers every poll with `reply` and lets the test act at the n-th poll.
+void AnswerPolls(Rig& rig, std::function<std::string(int poll)> reply) {
+    auto count = std::make_shared<int>(0);
+    rig.device.responder = [count, reply](const std::string& command) {
+        return command == "A00I" ? reply(++*count) : std::string();
+    };
+}
+
+} // namespace
+
+class TestTagReading : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { ClearStore(); }
+
+    void clickBeforeDiscoveryOnlyAsksForIt() {
+        Rig rig;
+        rig.values.ReaderFound = false;
+        rig.ui.shComm->setColor(kYellow);
+        ops::btnReadCardClick(rig.ctx);
+        QCOMPARE(rig.ui.pnMsg->text(), QString("Start Scan Reader!"));
+        QCOMPARE(rig.beeper.beeps.size(), std::size_t(1));
+        QCOMPARE(rig.beeper.beeps[0].frequencyHz, 300);
+        QCOMPARE(rig.ui.btnReadCard->text(), QString("Read TAG"));
+        QCOMPARE(rig.ui.shComm->color(), kYellow);
+        QCOMPARE(rig.device.opens.size(), std::size_t(0));
+        QVERIFY(!rig.values.TagReadActive);
+    }
+
+    void portThatCannotOpenEndsTheRunAtOnce() {
+        Rig rig;
+        rig.device.canOpen = [](const std::string&, const link::LineSettings&) { return false; };
+        ops::btnReadCardClick(rig.ctx);
+        QCOMPARE(rig.ui.pnMsg->text(), QString("Open COM : 3 Error"));
+        QCOMPARE(rig.ui.shComm->color(), kRed);
+        QCOMPARE(rig.beeper.beeps.size(), std::size_t(1));
+        QCOMPARE(rig.beeper.beeps[0].frequencyHz, 300);
+        QCOMPARE(rig.ui.btnReadCard->text(), QString("Read TAG"));
+        QCOMPARE(rig.ui.pnCardID->text(), QString("ID"));
+        QVERIFY(!rig.values.TagReadActive);
+        QCOMPARE(rig.device.closeCount, 0);
+        for (QWidget* w : Locked(rig.ui))
+            QVERIFY2(w->isEnabled(), qPrintable(w->objectName()));
+    }
+
+    // The stop click lands in the first pump; the cycle in progress still runs to its end.
+    void stoppingDuringACycleFinishesThatCycle() {
+        Rig rig;
+        rig.ui.chkDO1->setChecked(true);
+        AnswerPolls(rig, [](int) { return PollReply("1", kTag12345678); });
+        QString cardShown;
+        rig.device.responder = [&, poll = rig.device.responder](const std::string& command) {
+            if (command == "A00J")
+                cardShown = rig.ui.pnCardID->text();
+            return poll(command);
+        };
+        int pumps = 0;
+        bool runningAtFirstPump = false;
+        rig.link.setEventPump([&] {
+            if (++pumps != 1)
+                return;
+            runningAtFirstPump = rig.window.isEnabled() && rig.ui.tmrBusy->isActive() &&
+                                 rig.ui.btnReadCard->text() == "Cancel Read TAG";
+            for (QWidget* w : Locked(rig.ui))
+                runningAtFirstPump = runningAtFirstPump && !w->isEnabled();
+            ops::btnReadCardClick(rig.ctx);
+        });
+
+        ops::btnReadCardClick(rig.ctx);
+
+        QVERIFY(runningAtFirstPump);
+        QCOMPARE(rig.commands(), (std::vector<std::string>{"A00I2", "A00I", "A00J"}));
+        QCOMPARE(cardShown, QString("ID : 0012345678(D)  00BC614E(H)"));
+        QCOMPARE(rig.ui.pnDI->text(), QString("1"));
+        // After the run: the identifier stays in the status line, the panel shows "ID".
+        QCOMPARE(rig.ui.pnMsg->text(), QString("0000000000BC614E"));
+        QCOMPARE(rig.ui.pnCardID->text(), QString("ID"));
+        QCOMPARE(rig.ui.btnReadCard->text(), QString("Read TAG"));
+        QCOMPARE(rig.ui.shComm->color(), kYellow);
+        QCOMPARE(rig.ui.shCard->color(), QColor(Qt::white));
+        QCOMPARE(rig.beeper.beeps.size(), std::size_t(1));
+        QCOMPARE(rig.beeper.beeps[0].frequencyHz, 1000);
+        QCOMPARE(rig.device.opens.size(), std::size_t(1));
+        QCOMPARE(rig.device.closeCount, 1);
+        QVERIFY(!rig.ui.tmrBusy->isActive());
+        QVERIFY(!rig.values.TagReadActive);
+        for (QWidget* w : Locked(rig.ui))
+            QVERIFY2(w->isEnabled(), qPrintable(w->objectName()));
+        // 20 pumps of 1 ms, then 20 ms before the acknowledgement.
+        QCOMPARE(rig.pauses(), (std::vector<std::uint32_t>{20}));
+        QCOMPARE(std::count(rig.time.sleeps.begin(), rig.time.sleeps.end(), 1u) >= 20, true);
+    }
+
+    // The output state goes out once when it differs from what was last sent.
+    void outputsAreSentOnceWhenChanged_data() {
+        QTest::addColumn<bool>("do1");
+        QTest::addColumn<bool>("do2");
+        QTest::addColumn<QString>("command");
+        QTest::newRow("both") << true << true << "A00I3";
+        QTest::newRow("DO1 alone") << true << false << "A00I2";
+        QTest::newRow("DO2 alone") << false << true << "A00I1";
+    }
+    void outputsAreSentOnceWhenChanged() {
+        QFETCH(bool, do1);
+        QFETCH(bool, do2);
+        QFETCH(QString, command);
+        Rig rig;
+        rig.ui.chkDO1->setChecked(do1);
+        rig.ui.chkDO2->setChecked(do2);
+        AnswerPolls(rig, [&](int poll) {
+            if (poll == 3)
+                ops::btnReadCardClick(rig.ctx);
+            return PollReply("0", "");
+        });
+        ops::btnReadCardClick(rig.ctx);
+        QCOMPARE(rig.commands(),
+                 (std::vector<std::string>{command.toStdString(), "A00I", "A00I", "A00I"}));
+    }
+
+    void clearOutputsAtTheFirstRunSendNothing() {
+        Rig rig;
+        AnswerPolls(rig, [&](int) {
+            ops::btnReadCardClick(rig.ctx);
+            return std::string();
+        });
+        ops::btnReadCardClick(rig.ctx);
+        QCOMPARE(rig.commands(), (std::vector<std::string>{"A00I"}));
+    }
+
+    void tickingWithoutARunSendsNothingUntilTheNextRun() {
+        Rig rig;
+        AnswerPolls(rig, [&](int) {
+            ops::btnReadCardClick(rig.ctx);
+            return std::string();
+        });
+        rig.ui.chkDO2->setChecked(true);
+        rig.ui.chkDO2->setChecked(false);
+        rig.ui.chkDO1->setChecked(true);
+        QCOMPARE(rig.device.sent.size(), std::size_t(0));
+
+        ops::btnReadCardClick(rig.ctx);
+        QCOMPARE(rig.commands(), (std::vector<std::string>{"A00I2", "A00I"}));
+
+        // Unchanged boxes are not sent again at the start of the next run.
+        ops::btnReadCardClick(rig.ctx);
+        QCOMPARE(rig.commands(), (std::vector<std::string>{"A00I2", "A00I", "A00I"}));
+    }
+
+    void outputChangedDuringARunGoesOutInTheNextCycle() {
+        Rig rig;
+        AnswerPolls(rig, [&](int poll) {
+            if (poll == 1)
+                rig.ui.chkDO2->setChecked(true);
+            if (poll == 3)
+                ops::btnReadCardClick(rig.ctx);
+            return std::string();
+        });
+        ops::btnReadCardClick(rig.ctx);
+        QCOMPARE(rig.commands(), (std::vector<std::string>{"A00I", "A00I1", "A00I", "A00I"}));
+    }
+
+    // Replies that carry no tag: only a verified "I" reply shows the input, only 26 whole bytes a
+    // tag.
+    void repliesWithoutATagShowNoTag_data() {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QString>("input");
+        QTest::newRow("26 bytes, no I at 5")
+            << QByteArray::fromStdString(ReplyFrame("A00X10" + kTag12345678)) << "_";
+        QTest::newRow("I at 5, short") << QByteArray::fromStdString(ReplyFrame("A00I1")) << "1";
+        QTest::newRow("I at 5, input absent")
+            << QByteArray::fromStdString(ReplyFrame("A00I")) << "_";
+        QTest::newRow("27 bytes") << QByteArray::fromStdString(PollReply("0", kTag12345678 + "0"))
+                                  << "0";
+        QTest::newRow("zero byte in the tag")
+            << QByteArray::fromStdString(PollReply("1", std::string("953CE044\0"
+                                                                    "7A5B325",
+                                                                    16)))
+            << "1";
+        QTest::newRow("bad checksum") << QByteArray("\nA00I10953CE044A7A5B32500\r") << "_";
+    }
+    void repliesWithoutATagShowNoTag() {
+        QFETCH(QByteArray, reply);
+        QFETCH(QString, input);
+        Rig rig;
+        rig.ui.pnMsg->setText("before");
+        QString cardDuringRun;
+        AnswerPolls(rig, [&](int poll) {
+            if (poll == 2) {
+                cardDuringRun = rig.ui.pnCardID->text();
+                ops::btnReadCardClick(rig.ctx);
+            }
+            return reply.toStdString();
+        });
+        ops::btnReadCardClick(rig.ctx);
+        QCOMPARE(rig.ui.pnDI->text(), input);
+        QCOMPARE(rig.ui.pnMsg->text(), QString("before"));
+        QCOMPARE(cardDuringRun, QString("ID"));
+        QCOMPARE(rig.ui.shCard->color(), QColor(Qt::white));
+        QCOMPARE(CountOf(rig.commands(), "A00J"), 0);
+    }
+
+    void tagIdentifierIsShownInDecimalAndHex_data() {
+        QTest::addColumn<QString>("tag");
+        QTest::addColumn<QString>("identifier");
+        QTest::addColumn<QString>("card");
+        QTest::newRow("12345678") << "953CE044A7A5B325"
+                                  << "0000000000BC614E"
+                                  << "ID : 0012345678(D)  00BC614E(H)";
+        QTest::newRow("largest") << "953CE04458E62D94"
+                                 << "00000000FFFFFFFF"
+                                 << "ID : 4294967295(D)  FFFFFFFF(H)";
+        QTest::newRow("zero") << "953CE044A719D26B"
+                              << "0000000000000000"
+                              << "ID : 0000000000(D)  00000000(H)";
+        QTest::newRow("lower-case digits count as 0") << "953CE044A7A5B3ab"
+                                                      << "0000000000BC616B"
+                                                      << "ID : 0012345707(D)  00BC616B(H)";
+    }
+    void tagIdentifierIsShownInDecimalAndHex() {
+        QFETCH(QString, tag);
+        QFETCH(QString, identifier);
+        QFETCH(QString, card);
+        Rig rig;
+        QString shown;
+        AnswerPolls(rig, [&](int poll) {
+            if (poll == 2) {
+                shown = rig.ui.pnCardID->text();
+                ops::btnReadCardClick(rig.ctx);
+                return std::string();
+            }
+            return PollReply("0", tag.toStdString());
+        });
+        ops::btnReadCardClick(rig.ctx);
+        QCOMPARE(shown, card);
+        QCOMPARE(rig.ui.pnMsg->text(), identifier);
+    }
+
+    // Two tags 600 ms apart: the card lamp goes white 1000 ms after the first, not after the
+    // second. Driven in real time, loosely.
+    void cardLampIsNotExtendedByASecondTag() {
+        Rig rig;
+        rig.link.setEventPump([] { QCoreApplication::processEvents(); });
+        QElapsedTimer clock;
+        qint64 whiteAfter = -1;
+        int remainingAfterSecond = -1;
+        AnswerPolls(rig, [&](int poll) {
+            if (poll == 1) {
+                clock.start();
+                return PollReply("0", kTag12345678);
+            }
+            if (poll == 2) {
+                QTest::qWait(600);
+                return PollReply("0", kTag12345678);
+            }
+            if (poll == 3)
+                remainingAfterSecond = rig.ui.tmrCard->remainingTime();
+            if (rig.ui.shCard->color() == QColor(Qt::white) || clock.elapsed() > 2500) {
+                whiteAfter = clock.elapsed();
+                ops::btnReadCardClick(rig.ctx);
+            }
+            return std::string();
+        });
+        ops::btnReadCardClick(rig.ctx);
+        QVERIFY2(remainingAfterSecond >= 0 && remainingAfterSecond <= 450,
+                 qPrintable(QString::number(remainingAfterSecond)));
+        QVERIFY2(whiteAfter >= 900 && whiteAfter < 1450, qPrintable(QString::number(whiteAfter)));
+        QVERIFY(!rig.ui.tmrCard->isActive());
+    }
+
+    void cardLampTimerPaintsWhiteAndStops() {
+        Rig rig;
+        rig.ui.shCard->setColor(kYellow);
+        rig.ui.tmrCard->start();
+        ops::tmrCardTimer(rig.ctx);
+        QCOMPARE(rig.ui.shCard->color(), QColor(Qt::white));
+        QVERIFY(!rig.ui.tmrCard->isActive());
+    }
+
+    // A second click after the stop click, while the loop finishes its cycle, is ignored.
+    void clickWhileTheStoppedRunUnwindsIsIgnored() {
+        Rig rig;
+        AnswerPolls(rig, [](int) { return PollReply("0", ""); });
+        int pumps = 0;
+        rig.link.setEventPump([&] {
+            if (++pumps == 1) {
+                ops::btnReadCardClick(rig.ctx); // stop
+                ops::btnReadCardClick(rig.ctx); // double click
+            }
+        });
+        ops::btnReadCardClick(rig.ctx);
+
+        QCOMPARE(rig.device.opens.size(), std::size_t(1));
+        QCOMPARE(rig.device.closeCount, 1);
+        QCOMPARE(rig.beeper.beeps.size(), std::size_t(1));
+        QCOMPARE(rig.beeper.beeps[0].frequencyHz, 1000);
+        QCOMPARE(rig.ui.btnReadCard->text(), QString("Read TAG"));
+        QVERIFY(!rig.device.isOpen());
+        QVERIFY(!rig.link.isOpen());
+        QVERIFY(!rig.values.TagReadActive);
+
+        // The device is free: the next click starts a run of its own.
+        rig.link.setEventPump([&] { ops::btnReadCardClick(rig.ctx); });
+        ops::btnReadCardClick(rig.ctx);
+        QCOMPARE(rig.device.opens.size(), std::size_t(2));
+        QCOMPARE(rig.device.closeCount, 2);
+    }
+
+    // Operations cannot reach the held port: nothing is sent, nothing shown.
+    void operationsDuringARunAreRefused() {
+        Rig rig;
+        AnswerPolls(rig, [](int) { return PollReply("0", ""); });
+        rig.ui.pnMsg->setText("before");
+        int pumps = 0;
+        rig.link.setEventPump([&] {
+            if (++pumps != 1)
+                return;
+            ops::btnGetModeClick(rig.ctx);
+            ops::btnSetRLClick(rig.ctx);
+            ops::btnScanClick(rig.ctx);
+            ops::btnReadCardClick(rig.ctx);
+        });
+        ops::btnReadCardClick(rig.ctx);
+        QCOMPARE(rig.commands(), (std::vector<std::string>{"A00I"}));
+        QCOMPARE(rig.ui.pnMsg->text(), QString("before"));
+        QCOMPARE(rig.beeper.beeps.size(), std::size_t(1));
+        QCOMPARE(rig.device.opens.size(), std::size_t(1));
+        QVERIFY(rig.values.ReaderFound);
+    }
+};
+
+QV_WINDOW_TEST_MAIN(TestTagReading)
+#include "tst_tag_reading.moc"
