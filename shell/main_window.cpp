@@ -29,8 +29,12 @@ namespace qv {
 Tu* u = nullptr;
 
 void CloseUpComboBox::hidePopup() {
+    // QComboBox also calls this when the list itself is hidden (the window closing, for one);
+    // only a list that was open closes up.
+    const bool wasOpen = view()->isVisible();
     QComboBox::hidePopup();
-    emit closedUp();
+    if (wasOpen)
+        emit closedUp();
 }
 
 namespace {
@@ -227,7 +231,7 @@ void CollectTabOrder(QWidget* container, std::vector<QWidget*>& order) {
 Tu::Tu(link::Link& link, Beeper& beeper, ProgramValues& values, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint),
-      values_(values), context_{link, ui_, values, beeper, 0} {
+      values_(values), context_{link, ui_, values, beeper} {
     setObjectName(QStringLiteral("u"));
     ui_.window = this;
     // Faces with the narrow proportions of the designed font, where installed; without them Qt

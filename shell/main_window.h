@@ -20,7 +20,7 @@ class Link;
 struct ProgramValues;
 class Beeper;
 
-// A drop-down list that tells when its list closes, whether or not the choice changed.
+// A drop-down list that tells when its open list closes, whether or not the choice changed.
 class CloseUpComboBox : public QComboBox {
     Q_OBJECT
 public:
