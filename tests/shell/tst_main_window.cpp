@@ -1,0 +1,601 @@
+// The main window: designed geometry, start state, the narrow and wide forms, the language
+// buttons, Enter and the default button, closing only through Exit, the tab order and the wiring
+// of the scroll bars and the line-settings list. The reader is a fake on a virtual clock whose
+// ports never open, so a click that starts discovery ends at once with "not found".
+#include "link/link.h"
+#include "shell/lamp.h"
+#include "shell/main_window.h"
+#include "shell/messages.h"
+#include "shell/program_values.h"
+#include "tests/support/fake_device.h"
+#include "tests/support/recording_beeper.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+
+namespace {
+
+struct Window {
+    qv::test::VirtualTime time;
+    qv::test::FakeDevice device{time};
+    qv::link::Link link{device, time, time};
+    qv::ProgramValues values;
+    qv::test::RecordingBeeper beeper;
+    qv::Tu tu{link, beeper, values};
+
+    Window() {
+        device.canOpen = [](const std::string&, const qv::link::LineSettings&) { return false; };
+        beeper.ui = &tu.controls();
+    }
+    template <typename T = QWidget>
+    T* find(const char* name) {
+        T* w = tu.findChild<T*>(QString::fromLatin1(name));
+        if (!w)
+            qWarning("no control named %s", name);
+        return w;
+    }
+    QString text(const char* name) {
+        if (auto* label = tu.findChild<QLabel*>(name))
+            return label->text();
+        if (auto* button = tu.findChild<QAbstractButton*>(name))
+            return button->text();
+        if (auto* group = tu.findChild<QGroupBox*>(name))
+            return group->title();
+        qWarning("no text control named %s", name);
+        return {};
+    }
+};
+
+} // namespace
+
+class tst_MainWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void controlsSitAtTheirDesignedPlaces_data();
+    void controlsSitAtTheirDesignedPlaces();
+    void valuePanelsShowTheirStartTexts_data();
+    void valuePanelsShowTheirStartTexts();
+    void controlsStartInTheirDesignedState();
+    void startReadsTheStoreAndWritesNothing();
+    void storedIndexSelectsTheLineSetting();
+
+    void narrowAndWideFormsCutAtControlEdges();
+    void groupBox1NeverShowsAndItsButtonsStayDisabled();
+    void languageButtonStoresAndReappliesTheLanguage_data();
+    void languageButtonStoresAndReappliesTheLanguage();
+    void formShowSetsEveryTextInTheActiveLanguage_data();
+    void formShowSetsEveryTextInTheActiveLanguage();
+
+    void enterPressesTheFocusedButtonElseScan_data();
+    void enterPressesTheFocusedButtonElseScan();
+    void onlyExitClosesTheWindow();
+    void tabOrderFollowsTheDesign();
+    void scrollBarsRewriteTheirPanelsOnlyWhenMoved_data();
+    void scrollBarsRewriteTheirPanelsOnlyWhenMoved();
+    void baudRateListReportsEveryCloseUp();
+
+private:
+    QString storeFile() const { return userDir_->path() + "/Velmora/Quorvane_Tools.conf"; }
+    void writeStore(const QByteArray& ini);
+
+    QTemporaryDir home_;
+    QTemporaryDir machine_;
+    std::unique_ptr<QTemporaryDir> userDir_;
+    std::unique_ptr<Window> w_;
+};
+
+void tst_MainWindow::initTestCase() {
+    // Away from the real home before the first QSettings use; a fresh store folder per test.
+    QVERIFY(home_.isValid() && machine_.isValid());
+    qputenv("XDG_CONFIG_HOME", home_.path().toLocal8Bit());
+    QSettings::setPath(QSettings::NativeFormat, QSettings::SystemScope, machine_.path());
+}
+
+void tst_MainWindow::init() {
+    userDir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(userDir_->isValid());
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, userDir_->path());
+    w_ = std::make_unique<Window>();
+}
+
+void tst_MainWindow::cleanup() {
+    w_.reset();
+}
+
+void tst_MainWindow::writeStore(const QByteArray& ini) {
+    QVERIFY(QDir().mkpath(QFileInfo(storeFile()).path()));
+    QFile f(storeFile());
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(ini);
+}
+
+void tst_MainWindow::controlsSitAtTheirDesignedPlaces_data() {
+    QTest::addColumn<QString>("parentName");
+    QTest::addColumn<QRect>("geometry");
+    QTest::newRow("pnMsg") << "u" << QRect(8, 4, 345, 40);
+    QTest::newRow("shComm") << "pnMsg" << QRect(310, 8, 23, 20);
+    QTest::newRow("pnVersion") << "u" << QRect(152, 48, 201, 28);
+    QTest::newRow("btnScan") << "u" << QRect(8, 78, 345, 43);
+    QTest::newRow("lblID") << "u" << QRect(8, 133, 49, 22);
+    QTest::newRow("sbID") << "u" << QRect(104, 131, 249, 23);
+    QTest::newRow("cmbBaudRate") << "u" << QRect(168, 208, 161, 32);
+    QTest::newRow("chkLock") << "u" << QRect(336, 212, 17, 17);
+    QTest::newRow("lblSameCard") << "u" << QRect(184, 293, 33, 22);
+    QTest::newRow("rbNC") << "gbNoNc" << QRect(64, 12, 41, 17);
+    QTest::newRow("cmbRS485") << "u" << QRect(184, 368, 169, 28);
+    QTest::newRow("btnGetMode") << "u" << QRect(280, 398, 73, 43);
+    QTest::newRow("shCard") << "u" << QRect(10, 451, 29, 20);
+    QTest::newRow("pnDI") << "u" << QRect(48, 450, 20, 25);
+    QTest::newRow("chkDO2") << "u" << QRect(8, 500, 57, 17);
+    QTest::newRow("gbDefault") << "u" << QRect(360, 4, 289, 437);
+    QTest::newRow("btnGetRSSI") << "gbDefault" << QRect(152, 54, 129, 43);
+    QTest::newRow("sbExciterID2") << "gbDefault" << QRect(64, 259, 217, 23);
+    QTest::newRow("btnFactory") << "gbDefault" << QRect(8, 384, 273, 41);
+    QTest::newRow("btnEng") << "u" << QRect(359, 448, 90, 24);
+    QTest::newRow("btnBIG5") << "u" << QRect(560, 448, 89, 24);
+    QTest::newRow("btnExit") << "u" << QRect(360, 480, 225, 41);
+    QTest::newRow("btnEntryExit") << "u" << QRect(592, 478, 57, 43);
+    QTest::newRow("gbEntryExit") << "u" << QRect(656, 4, 289, 189);
+    QTest::newRow("btnSerID2") << "gbEntryExit" << QRect(8, 54, 209, 43);
+    QTest::newRow("gbRelayMode") << "u" << QRect(656, 200, 289, 201);
+    QTest::newRow("Label1") << "gbRelayMode" << QRect(5, 53, 41, 22);
+    QTest::newRow("sbRL2") << "gbRelayMode" << QRect(104, 115, 113, 23);
+    QTest::newRow("GroupBox1") << "u" << QRect(960, 8, 289, 505);
+    QTest::newRow("btnChannel") << "GroupBox1" << QRect(8, 214, 273, 43);
+}
+
+void tst_MainWindow::controlsSitAtTheirDesignedPlaces() {
+    QFETCH(QString, parentName);
+    QFETCH(QRect, geometry);
+    QWidget* control = w_->find(QTest::currentDataTag());
+    QVERIFY(control);
+    QCOMPARE(control->parentWidget()->objectName(), parentName);
+    QCOMPARE(control->geometry(), geometry);
+}
+
+void tst_MainWindow::valuePanelsShowTheirStartTexts_data() {
+    QTest::addColumn<QString>("text");
+    QTest::newRow("pnID") << "__";
+    QTest::newRow("pnSameCard") << "0010";
+    QTest::newRow("pnDI") << "_";
+    QTest::newRow("pnRSSI") << "110";
+    QTest::newRow("pnGain") << "7";
+    QTest::newRow("pnExciterID1") << "0000";
+    QTest::newRow("pnExciterID2") << "0000";
+    QTest::newRow("pnID2") << "0";
+    QTest::newRow("pnSameCard2") << "0010";
+    QTest::newRow("pnRL1") << "10";
+    QTest::newRow("pnRL2") << "10";
+    QTest::newRow("pnAddr") << "049";
+    QTest::newRow("pnFreq") << "059";
+    QTest::newRow("pnChannel") << "000";
+}
+
+void tst_MainWindow::valuePanelsShowTheirStartTexts() {
+    QFETCH(QString, text);
+    w_->tu.show();
+    auto* panel = w_->find<QLabel>(QTest::currentDataTag());
+    QVERIFY(panel);
+    QCOMPARE(panel->text(), text);
+    QCOMPARE(panel->textFormat(), Qt::PlainText);
+}
+
+void tst_MainWindow::controlsStartInTheirDesignedState() {
+    Window& w = *w_;
+    w.tu.show();
+    auto* lock = w.find<QCheckBox>("chkLock");
+    QVERIFY(lock->isChecked());
+    QCOMPARE(lock->text(), QString());
+    QCOMPARE(lock->size(), QSize(17, 17));
+    QVERIFY(w.find<QRadioButton>("rbNO")->isChecked());
+    QVERIFY(!w.find<QRadioButton>("rbNC")->isChecked());
+    QVERIFY(!w.find<QCheckBox>("chkDO1")->isChecked());
+    QVERIFY(w.find<QCheckBox>("chkRL1En")->isChecked());
+    QVERIFY(!w.find<QCheckBox>("chkRL1Key")->isChecked());
+    QVERIFY(w.find<QCheckBox>("chkRL2Key")->isChecked());
+
+    auto* wiegand = w.find<QComboBox>("cmbWiegand");
+    QCOMPARE(wiegand->count(), 5);
+    QCOMPARE(wiegand->currentText(), QString("Wiegand 26 bits"));
+    QCOMPARE(wiegand->itemText(4), QString("Wiegand 35 bits"));
+    auto* rs485 = w.find<QComboBox>("cmbRS485");
+    QCOMPARE(rs485->count(), 4);
+    QCOMPARE(rs485->currentText(), QString("RS485 32 bits"));
+    auto* baud = w.find<QComboBox>("cmbBaudRate");
+    QCOMPARE(baud->count(), 12);
+    QCOMPARE(baud->itemText(0), QString("4800,n,8,1"));
+    QCOMPARE(baud->itemText(11), QString("115200,e,8,1"));
+    QCOMPARE(baud->currentText(), QString("19200,e,8,1"));
+
+    auto* exciter = w.find<QScrollBar>("sbExciterID1");
+    QCOMPARE(exciter->maximum(), 65535);
+    QCOMPARE(exciter->pageStep(), 10);
+    QCOMPARE(exciter->singleStep(), 1);
+    auto* gain = w.find<QScrollBar>("sbGainLevel");
+    QCOMPARE(gain->minimum(), 1);
+    QCOMPARE(gain->value(), 7);
+
+    qv::Controls& ui = w.tu.controls();
+    QCOMPARE(ui.shComm->color(), QColor(255, 0, 0));
+    QCOMPARE(ui.shCard->color(), QColor(Qt::white));
+    QCOMPARE(ui.tmrBusy->interval(), 200);
+    QCOMPARE(ui.tmrBusy->property("tag").toInt(), 0);
+    QVERIFY(!ui.tmrBusy->isActive());
+    QCOMPARE(ui.tmrCard->interval(), 1000);
+    QVERIFY(!ui.tmrCard->isActive());
+    QVERIFY(!ui.btnGB->icon().isNull());
+    QCOMPARE(ui.btnGB->iconSize(), QSize(34, 16));
+    QCOMPARE(ui.btnGB->text(), QString());
+    QVERIFY(!ui.btnExit->icon().isNull());
+
+    QVERIFY(!w.values.ReaderFound);
+    QVERIFY(!w.values.TagReadActive);
+    QCOMPARE(w.tu.windowTitle(), QString("Quorvane Tools V0232"));
+}
+
+void tst_MainWindow::startReadsTheStoreAndWritesNothing() {
+    w_->tu.show();
+    w_->tu.controls().btnExit->click();
+    w_.reset();
+    QVERIFY(QDir(userDir_->path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
+}
+
+void tst_MainWindow::storedIndexSelectsTheLineSetting() {
+    writeStore("[General]\nScanCommNo=2\nScanBaudRate=\"9600,e,8,1\"\nScanBaudRateNo=3\n"
+               "LanguageFlag=ChineseGB\n");
+    w_ = std::make_unique<Window>();
+    w_->tu.show();
+    QCOMPARE(w_->values.ScanPort, 2);
+    QCOMPARE(w_->find<QComboBox>("cmbBaudRate")->currentIndex(), 3);
+    QCOMPARE(w_->tu.windowTitle(), QString("Quorvane 工具程式 V0232"));
+    QCOMPARE(w_->text("btnScan"), QString("扫描读卡机"));
+}
+
+void tst_MainWindow::narrowAndWideFormsCutAtControlEdges() {
+    Window& w = *w_;
+    w.tu.show();
+    // The designed outer widths, 661 and 957, less the 8 frame pixels that Qt does not draw.
+    QCOMPARE(w.tu.narrowWidth() + 8, 661);
+    QCOMPARE(w.tu.wideWidth() + 8, 957);
+
+    const auto checkCut = [&](int lastVisibleEdge, int firstHiddenLeft, const QStringList& shown,
+                              const QStringList& cut) {
+        const int width = w.tu.width();
+        QVERIFY2(width >= lastVisibleEdge && width <= firstHiddenLeft,
+                 qPrintable(QString::number(width)));
+        QCOMPARE(w.tu.height(), 527);
+        QCOMPARE(w.tu.minimumSize(), w.tu.maximumSize()); // not resizable
+        for (QWidget* child : w.tu.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            const QRect g = child->geometry();
+            const bool inside = g.x() + g.width() <= width;
+            const bool outside = g.x() >= width;
+            QVERIFY2(inside || outside, qPrintable(child->objectName() + " is cut in half"));
+            if (shown.contains(child->objectName()))
+                QVERIFY2(inside, qPrintable(child->objectName()));
+            if (cut.contains(child->objectName()))
+                QVERIFY2(outside, qPrintable(child->objectName()));
+        }
+    };
+    checkCut(649, 656, {"gbDefault", "btnBIG5", "btnEntryExit", "pnMsg"},
+             {"gbEntryExit", "gbRelayMode", "GroupBox1"});
+    w.find<QPushButton>("btnEntryExit")->click();
+    checkCut(945, 960, {"gbEntryExit", "gbRelayMode", "gbDefault"}, {"GroupBox1"});
+    w.find<QPushButton>("btnEntryExit")->click(); // stays wide
+    checkCut(945, 960, {"gbEntryExit", "gbRelayMode"}, {"GroupBox1"});
+}
+
+void tst_MainWindow::groupBox1NeverShowsAndItsButtonsStayDisabled() {
+    Window& w = *w_;
+    w.tu.show();
+    auto* group = w.find("GroupBox1");
+    const auto check = [&] {
+        QVERIFY(!group->isVisible() || group->x() >= w.tu.width());
+        for (const char* name : {"btnAddr", "btnFreq", "btnChannel"})
+            QVERIFY2(!w.find(name)->isEnabled(), name);
+    };
+    check();
+    w.find<QPushButton>("btnEntryExit")->click();
+    check();
+    w.tu.controls().btnBIG5->click();
+    check();
+    // The factory default still finds values in its scroll bars.
+    QCOMPARE(w.find<QScrollBar>("sbFreq")->value(), 59);
+}
+
+void tst_MainWindow::languageButtonStoresAndReappliesTheLanguage_data() {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("flag");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("serial");
+    QTest::addColumn<QString>("relayGroup");
+    QTest::newRow("English") << "btnEng"
+                             << "English" << 0 << "Quorvane Tools V0232"
+                             << "Start Scan Reader!"
+                             << "S/N : ________"
+                             << "Relay Mode";
+    QTest::newRow("ChineseGB") << "btnGB"
+                               << "ChineseGB" << 1 << "Quorvane 工具程式 V0232"
+                               << "请先扫描读卡机!"
+                               << "序号 : ________"
+                               << "继电器模式";
+    QTest::newRow("ChineseBIG5") << "btnBIG5"
+                                 << "ChineseBIG5" << 2 << "Quorvane 工具程式 V0232"
+                                 << "請先掃描讀卡機!"
+                                 << "序號 : ________"
+                                 << "繼電器模式";
+}
+
+void tst_MainWindow::languageButtonStoresAndReappliesTheLanguage() {
+    QFETCH(QString, button);
+    QFETCH(QString, flag);
+    QFETCH(int, index);
+    Window& w = *w_;
+    w.tu.show();
+    qv::Controls& ui = w.tu.controls();
+    // A window after a discovery: widened, reader shown, status and lamp changed.
+    ui.sbID->setValue(7);
+    const QString idText = ui.pnID->text();
+    w.find<QPushButton>("btnEntryExit")->click();
+    w.values.ReaderFound = true;
+    ui.pnMsg->setText("Get Reader Info Ok. (COM3)");
+    ui.pnSerial->setText("S/N : SN012345");
+    ui.pnVersion->setText("VER : 01.02-03");
+    ui.pnCardID->setText("0012345678 / 00BC614E");
+    ui.shComm->setColor(QColor(255, 255, 0));
+
+    w.find<QPushButton>(qPrintable(button))->click();
+
+    QCOMPARE(w.values.LanguageIndex, index);
+    QCOMPARE(w.values.LanguageName, flag);
+    QSettings stored(storeFile(), QSettings::IniFormat);
+    QCOMPARE(stored.value("LanguageFlag").toString(), flag);
+    QCOMPARE(stored.allKeys().size(), 1);
+
+    QTEST(w.tu.windowTitle(), "caption");
+    QTEST(ui.pnMsg->text(), "status");
+    QTEST(ui.pnSerial->text(), "serial");
+    QTEST(w.text("gbRelayMode"), "relayGroup");
+    QCOMPARE(ui.pnCardID->text(), QString("ID"));
+    QCOMPARE(w.text("btnGetRL"), QString("Get"));
+    QCOMPARE(w.text("btnSerID2"), QString("Set ID (CH2) 0=Disable"));
+    QCOMPARE(w.text("btnEng"), QString("English"));
+    QCOMPARE(w.tu.width(), w.tu.narrowWidth());
+
+    QVERIFY(w.values.ReaderFound);
+    QCOMPARE(ui.pnID->text(), idText);
+    QCOMPARE(ui.shComm->color(), QColor(255, 255, 0));
+    QVERIFY(w.beeper.beeps.empty());
+}
+
+void tst_MainWindow::formShowSetsEveryTextInTheActiveLanguage_data() {
+    QTest::addColumn<int>("language");
+    QTest::newRow("English") << 0;
+    QTest::newRow("ChineseGB") << 1;
+    QTest::newRow("ChineseBIG5") << 2;
+}
+
+void tst_MainWindow::formShowSetsEveryTextInTheActiveLanguage() {
+    QFETCH(int, language);
+    struct Text {
+        const char* control;
+        int row;
+        const char* suffix;
+    };
+    const Text texts[] = {
+        {"pnMsg", 1, ""},
+        {"pnSerial", 20, " : ________"},
+        {"pnVersion", 22, " : __.__-__"},
+        {"lblID", 3, ":"},
+        {"lblBaudRate", 4, ":"},
+        {"pnCardID", 16, ""},
+        {"btnScan", 19, ""},
+        {"btnID", 35, ""},
+        {"btnBaudRate", 5, ""},
+        {"btnReadCard", 6, ""},
+        {"gbDefault", 9, ""},
+        {"btnFactory", 7, ""},
+        {"btnExit", 13, ""},
+        {"btnReset", 56, ""},
+        {"btnGain", 80, ""},
+        {"btnSetExciterID", 68, ""},
+        {"btnGetExciterID", 71, ""},
+        {"btnNoNc", 74, ""},
+        {"btnSameCard", 62, ""},
+        {"btnMode", 59, ""},
+        {"btnAddr", 77, ""},
+        {"btnFreq", 83, ""},
+        {"btnChannel", 86, ""},
+        {"btnSameCard2", 62, ""},
+        {"btnGetID2", 14, ""},
+        {"btnGetSameCard", 14, ""},
+        {"gbEntryExit", 15, ""},
+        {"btnSetRL", 29, ""},
+        {"chkRL1En", 27, ""},
+        {"chkRL2En", 27, ""},
+        {"gbRelayMode", 28, ""},
+        {"btnGetSameCard2", 14, ""},
+        {"btnGetNoNc", 14, ""},
+        {"btnGetMode", 14, ""},
+        {"btnBeepOn", 89, ""},
+        {"btnBeepOff", 92, ""},
+        {"btnSetRSSI", 95, ""},
+        {"btnGetRSSI", 98, ""},
+    };
+    Window& w = *w_;
+    w.values.LanguageIndex = language;
+    w.tu.FormShow();
+    QCOMPARE(w.tu.windowTitle(), qv::Msg(0, language));
+    for (const Text& t : texts)
+        QCOMPARE(w.text(t.control), qv::Msg(t.row, language) + QString::fromLatin1(t.suffix));
+    // Captions that no language changes.
+    const std::pair<const char*, const char*> fixed[] = {
+        {"btnEntryExit", ">>"}, {"lblSameCard", "Sec"},  {"Label1", "RL1 :"},
+        {"Label2", "RL2:"},     {"Label3", "(0.1 Sec)"}, {"chkRL1Key", "KEY"},
+        {"chkRL2Mo", "MO"},     {"rbNC", "NC"},          {"chkDO1", "DO1"}};
+    for (const auto& [control, text] : fixed)
+        QCOMPARE(w.text(control), QString::fromLatin1(text));
+}
+
+void tst_MainWindow::enterPressesTheFocusedButtonElseScan_data() {
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("pressed");
+    QTest::newRow("scroll bar, Return") << "sbID" << int(Qt::Key_Return) << "btnScan";
+    QTest::newRow("scroll bar, keypad Enter") << "sbRSSI" << int(Qt::Key_Enter) << "btnScan";
+    QTest::newRow("check box") << "chkDO1" << int(Qt::Key_Return) << "btnScan";
+    QTest::newRow("list") << "cmbWiegand" << int(Qt::Key_Return) << "btnScan";
+    QTest::newRow("Scan itself") << "btnScan" << int(Qt::Key_Return) << "btnScan";
+    QTest::newRow("another button") << "btnID" << int(Qt::Key_Return) << "btnID";
+    QTest::newRow("button in a group") << "btnGetRSSI" << int(Qt::Key_Enter) << "btnGetRSSI";
+}
+
+void tst_MainWindow::enterPressesTheFocusedButtonElseScan() {
+    QFETCH(QString, focus);
+    QFETCH(int, key);
+    QFETCH(QString, pressed);
+    Window& w = *w_;
+    w.tu.show();
+    QVERIFY(QTest::qWaitForWindowActive(&w.tu));
+    QWidget* target = w.find(qPrintable(focus));
+    target->setFocus();
+    QCOMPARE(QApplication::focusWidget(), target);
+
+    QSignalSpy scan(w.tu.controls().btnScan, &QPushButton::clicked);
+    QSignalSpy other(w.find<QPushButton>(qPrintable(pressed)), &QPushButton::clicked);
+    QTest::keyClick(target, Qt::Key(key));
+    QCOMPARE(other.count(), 1);
+    QCOMPARE(scan.count(), pressed == "btnScan" ? 1 : 0);
+}
+
+void tst_MainWindow::onlyExitClosesTheWindow() {
+    Window& w = *w_;
+    const Qt::WindowFlags flags = w.tu.windowFlags();
+    QVERIFY(!(flags & Qt::WindowCloseButtonHint));
+    QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
+    QVERIFY(flags & Qt::WindowMinimizeButtonHint);
+
+    w.tu.show();
+    QVERIFY(!w.tu.close()); // what a window manager's close request amounts to
+    QVERIFY(w.tu.isVisible());
+    QTest::mouseClick(w.tu.controls().btnExit, Qt::LeftButton);
+    QVERIFY(!w.tu.isVisible());
+}
+
+void tst_MainWindow::tabOrderFollowsTheDesign() {
+    Window& w = *w_;
+    w.tu.show();
+    QStringList order;
+    QWidget* next = w.tu.controls().btnScan;
+    do {
+        if ((next->focusPolicy() & Qt::TabFocus) && next->isVisibleTo(&w.tu))
+            order << next->objectName();
+        next = next->nextInFocusChain();
+    } while (next != w.tu.controls().btnScan && order.size() < 28);
+    const QStringList expected = {
+        "btnScan", "sbID", "btnID", "cmbBaudRate", "btnBaudRate", "btnReadCard", "btnExit",
+        // the parameter group, by its own tab order
+        "btnFactory", "btnReset", "btnSetRSSI", "sbRSSI", "btnBeepOn", "btnBeepOff", "btnGetRSSI",
+        "btnGain", "sbGainLevel", "btnSetExciterID", "sbExciterID2", "sbExciterID1",
+        "btnGetExciterID",
+        // back in the window
+        "btnEng", "btnGB", "btnBIG5", "chkLock", "btnSameCard", "btnNoNc", "rbNO", "rbNC"};
+    QCOMPARE(order, expected);
+}
+
+void tst_MainWindow::scrollBarsRewriteTheirPanelsOnlyWhenMoved_data() {
+    QTest::addColumn<QString>("bar");
+    QTest::addColumn<QString>("panel");
+    QTest::addColumn<int>("position");
+    QTest::newRow("sbID") << "sbID"
+                          << "pnID" << 7;
+    QTest::newRow("sbSameCard") << "sbSameCard"
+                                << "pnSameCard" << 25;
+    QTest::newRow("sbRSSI") << "sbRSSI"
+                            << "pnRSSI" << 120;
+    QTest::newRow("sbGainLevel") << "sbGainLevel"
+                                 << "pnGain" << 3;
+    QTest::newRow("sbExciterID1") << "sbExciterID1"
+                                  << "pnExciterID1" << 4660;
+    QTest::newRow("sbExciterID2") << "sbExciterID2"
+                                  << "pnExciterID2" << 17;
+    QTest::newRow("sbID2") << "sbID2"
+                           << "pnID2" << 9;
+    QTest::newRow("sbSameCard2") << "sbSameCard2"
+                                 << "pnSameCard2" << 30;
+    QTest::newRow("sbRL1") << "sbRL1"
+                           << "pnRL1" << 55;
+    QTest::newRow("sbRL2") << "sbRL2"
+                           << "pnRL2" << 66;
+    QTest::newRow("sbAddr") << "sbAddr"
+                            << "pnAddr" << 200;
+    QTest::newRow("sbFreq") << "sbFreq"
+                            << "pnFreq" << 77;
+    QTest::newRow("sbChannel") << "sbChannel"
+                               << "pnChannel" << 5;
+}
+
+void tst_MainWindow::scrollBarsRewriteTheirPanelsOnlyWhenMoved() {
+    QFETCH(QString, bar);
+    QFETCH(QString, panel);
+    QFETCH(int, position);
+    Window& w = *w_;
+    w.tu.show();
+    auto* scroll = w.find<QScrollBar>(qPrintable(bar));
+    auto* label = w.find<QLabel>(qPrintable(panel));
+    const QString start = label->text();
+    scroll->setValue(scroll->value()); // no move, no handler
+    QCOMPARE(label->text(), start);
+    scroll->setValue(position);
+    QVERIFY2(label->text() != start, qPrintable(label->text()));
+    QVERIFY2(label->text().contains(QString::number(position)) ||
+                 label->text().contains(QString::number(position, 16), Qt::CaseInsensitive),
+             qPrintable(label->text()));
+}
+
+void tst_MainWindow::baudRateListReportsEveryCloseUp() {
+    Window& w = *w_;
+    w.tu.show();
+    auto* list = qobject_cast<qv::CloseUpComboBox*>(w.find<QComboBox>("cmbBaudRate"));
+    QVERIFY(list);
+    QSignalSpy closeUps(list, &qv::CloseUpComboBox::closedUp);
+
+    list->setCurrentIndex(2); // a change without the list: no close-up
+    QCOMPARE(closeUps.count(), 0);
+    QCOMPARE(w.values.ScanSettingsIndex, 5);
+
+    list->showPopup();
+    list->hidePopup();
+    QCOMPARE(closeUps.count(), 1);
+    QCOMPARE(w.values.ScanSettingsIndex, 2);
+    QCOMPARE(w.values.ScanSettings, QString("9600,n,8,1"));
+
+    list->showPopup();
+    list->hidePopup(); // closed again without a change: runs again
+    QCOMPARE(closeUps.count(), 2);
+
+    // Hiding the window hides the list too, which is no close-up.
+    w.tu.controls().btnExit->click();
+    QCOMPARE(closeUps.count(), 2);
+}
+
+QTEST_MAIN(tst_MainWindow)
+#include "tst_main_window.moc"
