@@ -1,0 +1,243 @@
+// Identity and link settings: reader ID, line speed, factory default, reset, and the drop-down.
+#include "rig.h"
+
+#include "link/link.h"
+
+using namespace qv;
+using namespace qv::test;
+
+namespace {
+
+const std::string kAck = ReplyFrame("A00K");
+
+// Records the status line at the moment the port opens: the start text.
+void RecordStartText(Rig& rig, QString& shown) {
+    rig.device.canOpen = [&rig, &shown](const std::string&, const link::LineSettings&) {
+        shown = rig.ui.pnMsg->text();
+        return true;
+    };
+}
+
+} // namespace
+
+class TestIdentityLink : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { ClearStore(); }
+
+    void setReaderIdSendsTheBarsId() {
+        Rig rig;
+        QString start;
+        RecordStartText(rig, start);
+        rig.replies["A00CSN01234507"] = kAck;
+        rig.ui.sbID->setValue(7);
+        QCOMPARE(rig.ui.pnID->text(), QString("07"));
+
+        ops::btnIDClick(rig.ctx);
+
+        QCOMPARE(start, QString("Set Reader ID = 07"));
+        QCOMPARE(rig.commands(), (std::vector<std::string>{"A00B", "A00CSN01234507"}));
+        QCOMPARE(rig.pauses(), (std::vector<std::uint32_t>{100, 100}));
+        QCOMPARE(rig.ui.pnMsg->text(), QString("Set Reader ID Ok"));
+    }
+
+    // Right after discovery pnID holds the reader's own two characters; they are what is sent.
+    void setReaderIdSendsThePanelsCaption() {
+        Rig rig;
+        rig.ui.pnID->setText("42");
+        rig.replies["A00CSN01234542"] = kAck;
+        ops::btnIDClick(rig.ctx);
+        QCOMPARE(rig.commands().back(), std::string("A00CSN01234542"));
+        QCOMPARE(rig.ui.pnMsg->text(), QString("Set Reader ID Ok"));
+    }
+
+    void setReaderIdUsesTheSerialOfTheSameTry() {
+        Rig rig;
+        int identities = 0;
+        rig.device.responder = [&](const std::string& command) {
+            if (command == "A00B")
+                return IdentityReply("07", ++identities == 1 ? "FIRST001" : "SECOND02");
+            return command == "A00CSECOND0207" ? kAck : std::string();
+        };
+        rig.ui.sbID->setValue(7);
+        ops::btnIDClick(rig.ctx);
+        QCOMPARE(rig.commands(),
+                 (std::vector<std::string>{"A00B", "A00CFIRST00107", "A00B", "A00CSECOND0207"}));
+        QCOMPARE(rig.ui.pnMsg->text(), QString("Set Reader ID Ok"));
+    }
+
+    void setBaudRateSendsTheSelectedCode_data() {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("command");
+        QTest::newRow("4800,n") << 0 << "Set Reader BaudRate = 4800,n,8,1"
+                                << "A00E0";
+        QTest::newRow("9600,e") << 3 << "Set Reader BaudRate = 9600,e,8,1"
+                                << "A00E3";
+        QTest::newRow("57600,e") << 9 << "Set Reader BaudRate = 57600,e,8,1"
+                                 << "A00E9";
+        QTest::newRow("115200,n") << 10 << "Set Reader BaudRate = 115200,n,8,1"
+                                  << "A00EA";
+        QTest::newRow("115200,e") << 11 << "Set Reader BaudRate = 115200,e,8,1"
+                                  << "A00EB";
+    }
+    void setBaudRateSendsTheSelectedCode() {
+        QFETCH(int, index);
+        QFETCH(QString, start);
+        QFETCH(QString, command);
+        Rig rig;
+        QString shown;
+        RecordStartText(rig, shown);
+        rig.replies[command.toStdString()] = kAck;
+        rig.ui.cmbBaudRate->setCurrentIndex(index);
+
+        ops::btnBaudRateClick(rig.ctx);
+
+        QCOMPARE(shown, start);
+        QCOMPARE(rig.commands(), (std::vector<std::string>{"A00B", command.toStdString()}));
+        QCOMPARE(rig.ui.pnMsg->text(), QString("Set Reader BaudRate Ok"));
+        QCOMPARE(rig.values.ScanSettingsIndex, index);
+        QCOMPARE(rig.values.ScanSettings, start.mid(QString("Set Reader BaudRate = ").size()));
+        QVERIFY(!Store().contains("ScanBaudRate"));
+    }
+
+    void laterOperationsOpenWithTheNewLineSettings() {
+        Rig rig;
+        rig.replies["A00E7"] = kAck;
+        rig.replies["A00N0010"] = kAck;
+        rig.ui.cmbBaudRate->setCurrentIndex(7);
+        ops::btnBaudRateClick(rig.ctx);
+        QCOMPARE(rig.device.opens[0].settings.baud, 19200u); // this operation: the old settings
+        ops::btnSameCardClick(rig.ctx);
+        QCOMPARE(rig.device.opens.size(), std::size_t(2));
+        QCOMPARE(rig.device.opens[1].settings.baud, 38400u);
+        QCOMPARE(rig.device.opens[1].settings.parity, 'e');
+    }
+
+    void failedBaudRateKeepsTheSettings() {
+        Rig rig;
+        rig.ui.cmbBaudRate->setCurrentIndex(10);
+        ops::btnBaudRateClick(rig.ctx);
+        QCOMPARE(rig.ui.pnMsg->text(), QString("Set Reader BaudRate Error"));
+        QCOMPARE(rig.values.ScanSettingsIndex, 5);
+        QCOMPARE(rig.values.ScanSettings, QString("19200,e,8,1"));
+    }
+
+    void baudRateWithoutASelectionFailsWithoutOpening() {
+        Rig rig;
+        rig.ui.cmbBaudRate->setCurrentIndex(-1);
+        ops::btnBaudRateClick(rig.ctx);
+        QCOMPARE(rig.device.opens.size(), std::size_t(0));
+        QCOMPARE(rig.ui.pnMsg->text(), QString("Set Reader BaudRate Error"));
+        QCOMPARE(rig.beeper.beeps.size(), std::size_t(1));
+        QCOMPARE(rig.beeper.beeps[0].frequencyHz, 300);
+        QCOMPARE(rig.values.ScanSettingsIndex, 5);
+    }
+
+    void closingTheListTakesItsEntryWithoutSending() {
+        Rig rig;
+        rig.ui.cmbBaudRate->setCurrentIndex(8);
+        ops::cmbBaudRateCloseUp(rig.ctx);
+        QCOMPARE(rig.values.ScanSettings, QString("57600,n,8,1"));
+        QCOMPARE(rig.values.ScanSettingsIndex, 8);
+        QCOMPARE(rig.device.opens.size(), std::size_t(0));
+        QVERIFY(!Store().contains("ScanBaudRate"));
+    }
+
+    void closingTheListWithoutASelectionDoesNothing() {
+        Rig rig;
+        rig.ui.cmbBaudRate->setCurrentIndex(-1);
+        ops::cmbBaudRateCloseUp(rig.ctx);
+        QCOMPARE(rig.values.ScanSettings, QString("19200,e,8,1"));
+        QCOMPARE(rig.values.ScanSettingsIndex, 5);
+    }
+
+    // The reader restarts on "A00X5A" and may never answer it; the identity step decides.
+    void factoryDefaultSucceedsWithoutAnAnswerToTheCommand() {
+        Rig rig;
+        rig.values.ScanSettings = "57600,n,8,1";
+        rig.values.ScanSettingsIndex = 8;
+        rig.ui.cmbBaudRate->setCurrentIndex(8);
+        rig.ui.sbAddr->setValue(200);
+        rig.ui.sbFreq->setValue(7);
+        rig.ui.sbChannel->setValue(9);
+        rig.ui.sbSameCard->setValue(33);
+        rig.ui.sbSameCard2->setValue(44);
+        rig.ui.sbID->setValue(12);
+
+        ops::btnFactoryClick(rig.ctx);
+
+        QCOMPARE(rig.commands(), (std::vector<std::string>{"A00B", "A00X5A"}));
+        QCOMPARE(rig.pauses(), (std::vector<std::uint32_t>{200, 500}));
+        // 500 ms between the identity reply and the command, plus sending (9 ms) and the reply.
+        const auto gap = rig.device.sent[1].atUs - rig.device.sent[0].atUs;
+        QVERIFY2(gap >= 509000 && gap < 515000, qPrintable(QString::number(gap)));
+        QCOMPARE(rig.ui.pnMsg->text(), QString("Set Default Ok"));
+        QCOMPARE(rig.ui.shComm->color(), kYellow);
+        QCOMPARE(rig.beeper.beeps[0].frequencyHz, 1000);
+
+        QCOMPARE(rig.ui.pnAddr->text(), QString("049"));
+        QCOMPARE(rig.ui.pnFreq->text(), QString("059"));
+        QCOMPARE(rig.ui.pnChannel->text(), QString("000"));
+        QCOMPARE(rig.ui.pnSameCard->text(), QString("0010"));
+        QCOMPARE(rig.ui.sbSameCard2->value(), 44);
+        QCOMPARE(rig.ui.pnID->text(), QString("01"));
+        QCOMPARE(rig.ui.cmbBaudRate->currentText(), QString("19200,e,8,1"));
+        // The list was moved by code, not closed up: the port settings in use stay.
+        QCOMPARE(rig.values.ScanSettings, QString("57600,n,8,1"));
+        QCOMPARE(rig.values.ScanSettingsIndex, 8);
+
+        // Disabling the window for the next operation does not take the list's entry either.
+        ops::btnResetClick(rig.ctx);
+        QCOMPARE(rig.device.opens.back().settings.baud, 57600u);
+        QCOMPARE(rig.values.ScanSettings, QString("57600,n,8,1"));
+    }
+
+    void factoryDefaultFailsWithoutIdentityButKeepsTheReset() {
+        Rig rig;
+        rig.replies.clear();
+        rig.ui.sbAddr->setValue(200);
+        ops::btnFactoryClick(rig.ctx);
+        QCOMPARE(rig.commands(), (std::vector<std::string>{"A00B", "A00B"}));
+        QCOMPARE(rig.pauses(), (std::vector<std::uint32_t>{200, 200}));
+        QCOMPARE(rig.ui.pnMsg->text(), QString("Set Default Error"));
+        QCOMPARE(rig.ui.sbAddr->value(), 49);
+    }
+
+    void factoryDefaultBeforeDiscoveryChangesNothing() {
+        Rig rig;
+        rig.values.ReaderFound = false;
+        rig.ui.sbAddr->setValue(200);
+        rig.ui.cmbBaudRate->setCurrentIndex(2);
+        ops::btnFactoryClick(rig.ctx);
+        QCOMPARE(rig.ui.sbAddr->value(), 200);
+        QCOMPARE(rig.ui.cmbBaudRate->currentIndex(), 2);
+        QCOMPARE(rig.ui.pnMsg->text(), QString("Start Scan Reader!"));
+    }
+
+    void readerResetIsSentOnceWithoutIdentity_data() {
+        QTest::addColumn<bool>("answers");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("answered") << true << "Reader Reset Ok";
+        QTest::newRow("silent") << false << "Reader Reset Error";
+    }
+    void readerResetIsSentOnceWithoutIdentity() {
+        QFETCH(bool, answers);
+        QFETCH(QString, status);
+        Rig rig;
+        if (answers)
+            rig.replies["A00HR"] = kAck;
+        ops::btnResetClick(rig.ctx);
+        QCOMPARE(rig.commands(), (std::vector<std::string>{"A00HR"}));
+        QCOMPARE(rig.pauses(), (std::vector<std::uint32_t>{200}));
+        QCOMPARE(rig.ui.pnMsg->text(), status);
+        // A silent reader costs one try: 200 ms, 9 ms of sending, the 121 ms wait.
+        if (!answers)
+            QVERIFY2(rig.time.ms() >= 330 && rig.time.ms() <= 332,
+                     qPrintable(QString::number(rig.time.ms())));
+    }
+};
+
+QV_WINDOW_TEST_MAIN(TestIdentityLink)
+#include "tst_identity_link.moc"
