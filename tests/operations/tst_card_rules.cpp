@@ -1,0 +1,274 @@
+// Card rules and operating mode: same-card time, DI5 sense, reader mode, second-channel ID.
+#include "rig.h"
+
+#include <QComboBox>
+#include <QRadioButton>
+
+using namespace qv;
+using namespace qv::test;
+
+namespace {
+
+const std::string kAck = ReplyFrame("A00K");
+
+// Runs `handler` against a reader that acknowledges everything; returns the command after "A00B".
+std::string SentBy(Rig& rig, void (*handler)(Context&)) {
+    rig.device.responder = [](const std::string& command) {
+        return command == "A00B" ? IdentityReply() : kAck;
+    };
+    rig.device.sent.clear();
+    handler(rig.ctx);
+    const auto commands = rig.commands();
+    return commands.size() == 2 && commands[0] == "A00B" ? commands[1] : std::string("?");
+}
+
+} // namespace
+
+class TestCardRules : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { ClearStore(); }
+
+    void sameCardSendsTheMainPanel_data() {
+        QTest::addColumn<int>("seconds");
+        QTest::addColumn<QString>("command");
+        QTest::newRow("start value") << 10 << "A00N0010";
+        QTest::newRow("zero") << 0 << "A00N0000";
+        QTest::newRow("largest") << 9999 << "A00N9999";
+    }
+    void sameCardSendsTheMainPanel() {
+        QFETCH(int, seconds);
+        QFETCH(QString, command);
+        Rig rig;
+        rig.ui.sbSameCard->setValue(seconds);
+        QCOMPARE(SentBy(rig, ops::btnSameCardClick), command.toStdString());
+        QCOMPARE(rig.ui.pnMsg->text(), QString("Set Same Card Ok"));
+        QCOMPARE(SentBy(rig, ops::btnSameCard2Click), command.toStdString());
+    }
+
+    // The entry/exit bar drives the main one; never the other way round.
+    void sameCardBarsAreCoupledOneWay() {
+        Rig rig;
+        rig.ui.sbSameCard2->setValue(25);
+        QCOMPARE(rig.ui.pnSameCard->text(), QString("0025"));
+        QCOMPARE(rig.ui.pnSameCard2->text(), QString("0025"));
+        QCOMPARE(SentBy(rig, ops::btnSameCardClick), std::string("A00N0025"));
+        QCOMPARE(SentBy(rig, ops::btnSameCard2Click), std::string("A00N0025"));
+
+        rig.ui.sbSameCard->setValue(30);
+        QCOMPARE(rig.ui.pnSameCard2->text(), QString("0025"));
+        QCOMPARE(rig.ui.sbSameCard2->value(), 25);
+        QCOMPARE(SentBy(rig, ops::btnSameCardClick), std::string("A00N0030"));
+        QCOMPARE(SentBy(rig, ops::btnSameCard2Click), std::string("A00N0030"));
+    }
+
+    void noNcSendsTheSelectedSense() {
+        Rig rig;
+        QCOMPARE(SentBy(rig, ops::btnNoNcClick), std::string("A00M1"));
+        QCOMPARE(rig.ui.pnMsg->text(), QString("Set DI5 NO/NC Ok"));
+        rig.ui.rbNC->setChecked(true);
+        QCOMPARE(SentBy(rig, ops::btnNoNcClick), std::string("A00M0"));
+    }
+
+    void modeSendsWidthAndFormat_data() {
+        QTest::addColumn<int>("rs485");
+        QTest::addColumn<int>("wiegand");
+        QTest::addColumn<QString>("command");
+        QTest::newRow("start selections") << 1 << 1 << "A00L10";
+        QTest::newRow("64 bits, Wiegand off") << 3 << 0 << "A00L3N";
+        QTest::newRow("24 bits, Wiegand off") << 0 << 0 << "A00L0N";
+        QTest::newRow("40 bits, Wiegand 35") << 2 << 4 << "A00L23";
+        QTest::newRow("32 bits, Wiegand 42") << 1 << 3 << "A00L12";
+    }
+    void modeSendsWidthAndFormat() {
+        QFETCH(int, rs485);
+        QFETCH(int, wiegand);
+        QFETCH(QString, command);
+        Rig rig;
+        rig.ui.cmbRS485->setCurrentIndex(rs485);
+        rig.ui.cmbWiegand->setCurrentIndex(wiegand);
+        QCOMPARE(SentBy(rig, ops::btnModeClick), command.toStdString());
+        QCOMPARE(rig.ui.pnMsg->text(), QString("Set Reader Mode Ok"));
+    }
+
+    void id2IsSentInHex_data() {
+        QTest::addColumn<int>("id2");
+        QTest::addColumn<QString>("panel");
+        QTest::addColumn<QString>("command");
+        QTest::newRow("off") << 0 << "00"
+                             << "A00Q00";
+        QTest::newRow("ten") << 10 << "10"
+                             << "A00Q0A";
+        QTest::newRow("largest") << 99 << "99"
+                                 << "A00Q63";
+    }
+    void id2IsSentInHex() {
+        QFETCH(int, id2);
+        QFETCH(QString, panel);
+        QFETCH(QString, command);
+        Rig rig;
+        rig.ui.sbID2->setValue(50);
+        rig.ui.sbID2->setValue(id2);
+        QCOMPARE(rig.ui.pnID2->text(), panel);
+        QCOMPARE(SentBy(rig, ops::btnSerID2Click), command.toStdString());
+        QCOMPARE(rig.ui.pnMsg->text(), QString("Set ID2 Ok"));
+    }
+
+    void sameCardReadMovesBothBars_data() {
+        QTest::addColumn<int>("which");
+        QTest::newRow("main Get") << 1;
+        QTest::newRow("entry/exit Get") << 2;
+    }
+    void sameCardReadMovesBothBars() {
+        QFETCH(int, which);
+        Rig rig;
+        rig.replies["A00N"] = DataReply("A00N", "0120");
+        (which == 1 ? ops::btnGetSameCardClick : ops::btnGetSameCard2Click)(rig.ctx);
+        QCOMPARE(rig.ui.sbSameCard->value(), 120);
+        QCOMPARE(rig.ui.sbSameCard2->value(), 120);
+        QCOMPARE(rig.ui.pnSameCard->text(), QString("0120"));
+        QCOMPARE(rig.ui.pnSameCard2->text(), QString("0120"));
+        QCOMPARE(rig.ui.pnMsg->text(), QString("Get Same Card Ok"));
+    }
+
+    void modeReadSelectsTheEntries_data() {
+        QTest::addColumn<QString>("data");
+        QTest::addColumn<QString>("rs485");
+        QTest::addColumn<QString>("wiegand");
+        QTest::newRow("3N") << "3N"
+                            << "RS485 64 bits"
+                            << "Wiegand Off";
+        QTest::newRow("03") << "03"
+                            << "RS485 24 bits"
+                            << "Wiegand 35 bits";
+        QTest::newRow("21") << "21"
+                            << "RS485 40 bits"
+                            << "Wiegand 34 bits";
+    }
+    void modeReadSelectsTheEntries() {
+        QFETCH(QString, data);
+        QFETCH(QString, rs485);
+        QFETCH(QString, wiegand);
+        Rig rig;
+        rig.replies["A00L"] = DataReply("A00L", data.toStdString());
+        ops::btnGetModeClick(rig.ctx);
+        QCOMPARE(rig.ui.cmbRS485->currentText(), rs485);
+        QCOMPARE(rig.ui.cmbWiegand->currentText(), wiegand);
+        // The mode read has no texts of its own: it shows the same-card ones.
+        QCOMPARE(rig.ui.pnMsg->text(), QString("Get Same Card Ok"));
+    }
+
+    void id2ReadIsHexHeldAt99_data() {
+        QTest::addColumn<QString>("data");
+        QTest::addColumn<int>("id2");
+        QTest::addColumn<QString>("panel");
+        QTest::newRow("0A") << "0A" << 10 << "10";
+        QTest::newRow("FF") << "FF" << 99 << "99";
+    }
+    void id2ReadIsHexHeldAt99() {
+        QFETCH(QString, data);
+        QFETCH(int, id2);
+        QFETCH(QString, panel);
+        Rig rig;
+        rig.replies["A00Q"] = DataReply("A00Q", data.toStdString());
+        ops::btnGetID2Click(rig.ctx);
+        QCOMPARE(rig.ui.sbID2->value(), id2);
+        QCOMPARE(rig.ui.pnID2->text(), panel);
+        QCOMPARE(rig.ui.pnMsg->text(), QString("Get ID2 Ok"));
+    }
+
+    // Anything but "1" reads as NC and shows as NC; the next write then sends "A00M0".
+    void noNcReadSelectsTheSense_data() {
+        QTest::addColumn<QString>("data");
+        QTest::addColumn<bool>("no");
+        QTest::newRow("0 selects NC") << "0" << false;
+        QTest::newRow("1 selects NO") << "1" << true;
+        QTest::newRow("other selects NC") << "7" << false;
+    }
+    void noNcReadSelectsTheSense() {
+        QFETCH(QString, data);
+        QFETCH(bool, no);
+        Rig rig;
+        rig.ui.rbNO->setChecked(!no);
+        rig.ui.rbNC->setChecked(no);
+        rig.replies["A00M"] = DataReply("A00M", data.toStdString());
+        ops::btnGetNoNcClick(rig.ctx);
+        QCOMPARE(rig.ui.rbNO->isChecked(), no);
+        QCOMPARE(rig.ui.rbNC->isChecked(), !no);
+        QCOMPARE(rig.ui.pnMsg->text(), QString("Get Same Card Ok"));
+        QCOMPARE(SentBy(rig, ops::btnNoNcClick), std::string(no ? "A00M1" : "A00M0"));
+    }
+
+    // A read-back whose fields are missing or not digits is a failed try: three tries, the
+    // failure text, and not one control changed.
+    void unusableReadBackChangesNothing_data() {
+        QTest::addColumn<QString>("handler");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QString>("failure");
+        const auto bare = [](const char* head) {
+            return QByteArray::fromStdString(ReplyFrame(head));
+        };
+        QTest::newRow("same card, bare ack") << "sameCard"
+                                             << "A00N" << bare("A00N") << "Get Same Card Error";
+        QTest::newRow("same card, not digits")
+            << "sameCard"
+            << "A00N" << QByteArray::fromStdString(DataReply("A00N", "01X0"))
+            << "Get Same Card Error";
+        QTest::newRow("same card, three digits")
+            << "sameCard"
+            << "A00N" << QByteArray::fromStdString(DataReply("A00N", "012"))
+            << "Get Same Card Error";
+        QTest::newRow("DI5, bare ack") << "noNc"
+                                       << "A00M" << bare("A00M") << "Get Same Card Error";
+        QTest::newRow("mode, width 4")
+            << "mode"
+            << "A00L" << QByteArray::fromStdString(DataReply("A00L", "4N"))
+            << "Get Same Card Error";
+        QTest::newRow("mode, format 9")
+            << "mode"
+            << "A00L" << QByteArray::fromStdString(DataReply("A00L", "09"))
+            << "Get Same Card Error";
+        QTest::newRow("mode, one character")
+            << "mode"
+            << "A00L" << QByteArray::fromStdString(DataReply("A00L", "1")) << "Get Same Card Error";
+        QTest::newRow("ID2, not hex")
+            << "id2"
+            << "A00Q" << QByteArray::fromStdString(DataReply("A00Q", "G1")) << "Get ID2 Error";
+    }
+    void unusableReadBackChangesNothing() {
+        QFETCH(QString, handler);
+        QFETCH(QString, command);
+        QFETCH(QByteArray, reply);
+        QFETCH(QString, failure);
+        Rig rig;
+        rig.ui.rbNC->setChecked(true);
+        rig.replies[command.toStdString()] = reply.toStdString();
+        const QStringList before = rig.snapshot();
+        if (handler == "sameCard")
+            ops::btnGetSameCardClick(rig.ctx);
+        else if (handler == "noNc")
+            ops::btnGetNoNcClick(rig.ctx);
+        else if (handler == "mode")
+            ops::btnGetModeClick(rig.ctx);
+        else
+            ops::btnGetID2Click(rig.ctx);
+        const std::string c = command.toStdString();
+        QCOMPARE(rig.commands(), (std::vector<std::string>{"A00B", c, "A00B", c, "A00B", c}));
+        QCOMPARE(rig.ui.pnMsg->text(), failure);
+        QCOMPARE(rig.device.closeCount, 1);
+        QCOMPARE(rig.snapshot(), before);
+    }
+
+    void identityFailingEveryTryNeverSendsTheCommand() {
+        Rig rig;
+        rig.replies.erase("A00B");
+        ops::btnModeClick(rig.ctx);
+        QCOMPARE(rig.commands(), (std::vector<std::string>{"A00B", "A00B", "A00B"}));
+        QCOMPARE(rig.ui.pnMsg->text(), QString("Set Reader Mode Error"));
+    }
+};
+
+QV_WINDOW_TEST_MAIN(TestCardRules)
+#include "tst_card_rules.moc"
