@@ -26,7 +26,8 @@ bool RunTry(Context& ctx, const Operation& op) {
     ctx.link.sleepMs(op.pauseMs);
     if (op.identityStep) {
         const bool answered = ctx.link.ReaderTransact(link::cmd::Identity());
-        if (!answered || !link::DecodeIdentity(ctx.link))
+        // Only presence counts here: a verified reply of exactly 16 bytes, all of them text.
+        if (!answered || !ctx.link.replyIsExactly(16))
             return false;
         ctx.link.sleepMs(op.commandPauseMs != 0 ? op.commandPauseMs : op.pauseMs);
     }

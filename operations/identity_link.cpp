@@ -39,10 +39,10 @@ const Operation kSetReaderId{
     .pauseMs = 100,
     // The serial number comes from the identity reply of this same try.
     .command = [](Context& ctx) -> std::optional<std::string> {
-        const auto identity = link::DecodeIdentity(ctx.link);
-        if (!identity)
+        const auto serial = ctx.link.field(6, 8);
+        if (!serial)
             return std::nullopt;
-        return link::cmd::SetReaderId(identity->serial, Latin1(ctx.ui.pnID->text()));
+        return link::cmd::SetReaderId(*serial, Latin1(ctx.ui.pnID->text()));
     },
     .okMsg = msg::SetReaderIdOk,
     .errorMsg = msg::SetReaderIdError,
