@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QScrollBar>
+#include <QTimer>
 
 namespace qv::ops {
 
@@ -127,11 +128,20 @@ void sbIDChange(Context& ctx) {
 }
 
 void cmbBaudRateCloseUp(Context& ctx) {
+    QComboBox* list = ctx.ui.cmbBaudRate;
     // Disabling the window hides an open list as well; that is no choice of the operator's.
-    if (!ctx.ui.cmbBaudRate->isEnabled())
+    if (!list->isEnabled())
         return;
     if (const auto index = SelectedSetting(ctx))
         UseSetting(ctx, *index);
+    // A click or Enter on an entry closes the list first and selects the entry afterwards, in
+    // the same event; take the selection again once that event has been handled.
+    QTimer::singleShot(0, list, [&ctx, list] {
+        if (!list->isEnabled())
+            return; // an operation has begun meanwhile: the list is no longer the operator's
+        if (const auto index = SelectedSetting(ctx))
+            UseSetting(ctx, *index);
+    });
 }
 
 } // namespace qv::ops

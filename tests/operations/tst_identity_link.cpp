@@ -3,6 +3,8 @@
 
 #include "link/link.h"
 
+#include <QAbstractItemView>
+
 using namespace qv;
 using namespace qv::test;
 
@@ -151,6 +153,59 @@ private slots:
         ops::cmbBaudRateCloseUp(rig.ctx);
         QCOMPARE(rig.values.ScanSettings, QString("19200,e,8,1"));
         QCOMPARE(rig.values.ScanSettingsIndex, 5);
+    }
+
+    // The operator's ways of closing the open list, on the window's own list. Picking an entry
+    // closes the list before the entry is selected; the entry picked is what counts.
+    void closingTheOpenListTakesTheEntryLeftSelected_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("settings");
+        QTest::newRow("click on entry 8") << "click" << 8 << "57600,n,8,1";
+        QTest::newRow("click on the entry already selected") << "click same" << 5 << "19200,e,8,1";
+        QTest::newRow("down and Enter") << "enter" << 6 << "38400,n,8,1";
+        QTest::newRow("Escape after moving down") << "escape" << 2 << "9600,n,8,1";
+    }
+    void closingTheOpenListTakesTheEntryLeftSelected() {
+        QFETCH(QString, how);
+        QFETCH(int, index);
+        QFETCH(QString, settings);
+        Rig rig;
+        rig.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&rig.window));
+        QComboBox* list = rig.ui.cmbBaudRate;
+        // The stored place: entry 5 in use. Escape is tried with entry 2 selected beforehand.
+        list->setCurrentIndex(how == "escape" ? 2 : 5);
+        list->showPopup();
+        QAbstractItemView* view = list->view();
+        QTRY_VERIFY(view->isVisible());
+        if (how.startsWith("click")) {
+            const QRect entry = view->visualRect(list->model()->index(index, 0));
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, entry.center());
+        } else {
+            QTest::keyClick(view, Qt::Key_Down);
+            QTest::keyClick(view, how == "enter" ? Qt::Key_Return : Qt::Key_Escape);
+        }
+        QTRY_VERIFY(!view->isVisible());
+        QCoreApplication::processEvents();
+        QCOMPARE(list->currentIndex(), index);
+        QCOMPARE(rig.values.ScanSettingsIndex, index);
+        QCOMPARE(rig.values.ScanSettings, settings);
+        QCOMPARE(rig.device.opens.size(), std::size_t(0));
+        QVERIFY(!Store().contains("ScanBaudRate"));
+    }
+
+    // Arrow keys on the closed list change the entry but are no close-up.
+    void selectionWithoutOpeningTheListKeepsTheSettings() {
+        Rig rig;
+        rig.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&rig.window));
+        rig.ui.cmbBaudRate->setFocus();
+        QTest::keyClick(rig.ui.cmbBaudRate, Qt::Key_Down);
+        QCoreApplication::processEvents();
+        QCOMPARE(rig.ui.cmbBaudRate->currentIndex(), 6);
+        QCOMPARE(rig.values.ScanSettingsIndex, 5);
+        QCOMPARE(rig.values.ScanSettings, QString("19200,e,8,1"));
     }
 
     // The reader restarts on "A00X5A" and may never answer it; the identity step decides.
