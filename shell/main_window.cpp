@@ -93,9 +93,12 @@ QLabel* Panel(QWidget* parent, const char* name, QRect geometry, int tab, const 
         palette.setColor(QPalette::WindowText, Qt::white);
         panel->setFont(DesignFont(19, true));
     } else {
+        // The single-line border is drawn in the window-text colour; the yellow text takes
+        // another palette role so that the border stays dark.
         panel->setFrameStyle(QFrame::Box | QFrame::Plain);
+        panel->setForegroundRole(QPalette::BrightText);
         palette.setColor(QPalette::Window, palette.color(QPalette::Highlight));
-        palette.setColor(QPalette::WindowText, kYellow);
+        palette.setColor(QPalette::BrightText, kYellow);
         panel->setFont(DesignFont(style == PanelStyle::Large ? 19 : 13, true));
     }
     panel->setLineWidth(1);

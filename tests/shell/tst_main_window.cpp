@@ -10,6 +10,8 @@
 #include "tests/support/fake_device.h"
 #include "tests/support/recording_beeper.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -73,6 +75,9 @@ private slots:
     void valuePanelsShowTheirStartTexts_data();
     void valuePanelsShowTheirStartTexts();
     void controlsStartInTheirDesignedState();
+    void controlsDrawWithTheirDesignedFontsAndColours_data();
+    void controlsDrawWithTheirDesignedFontsAndColours();
+    void noLabelOrPanelRendersMarkup();
     void startReadsTheStoreAndWritesNothing();
     void storedIndexSelectsTheLineSetting();
 
@@ -250,6 +255,105 @@ void tst_MainWindow::controlsStartInTheirDesignedState() {
     QCOMPARE(w.tu.windowTitle(), QString("Quorvane Tools V0232"));
 }
 
+namespace {
+// How a control's text is drawn: the colour of the role the control paints its text with, and
+// the fill behind it where the design names one.
+enum class Fill { None, Highlight, Caption };
+QColor TextColour(QWidget* w) {
+    if (qobject_cast<QAbstractButton*>(w))
+        return w->palette().color(QPalette::ButtonText);
+    if (qobject_cast<QComboBox*>(w))
+        return w->palette().color(QPalette::ButtonText);
+    return w->palette().color(w->foregroundRole());
+}
+} // namespace
+
+void tst_MainWindow::controlsDrawWithTheirDesignedFontsAndColours_data() {
+    QTest::addColumn<int>("pixelSize");
+    QTest::addColumn<bool>("bold");
+    QTest::addColumn<QColor>("text"); // invalid: the window-text colour
+    QTest::addColumn<int>("fill");
+    const QColor yellow(255, 255, 0);
+    const QColor windowText;
+    const int none = int(Fill::None), highlight = int(Fill::Highlight);
+    // value panels, large and small; the status panel
+    QTest::newRow("pnID") << 19 << true << yellow << highlight;
+    QTest::newRow("pnDI") << 19 << true << yellow << highlight;
+    QTest::newRow("pnRL2") << 19 << true << yellow << highlight;
+    QTest::newRow("pnChannel") << 19 << true << yellow << highlight;
+    QTest::newRow("pnSerial") << 13 << true << yellow << highlight;
+    QTest::newRow("pnVersion") << 13 << true << yellow << highlight;
+    QTest::newRow("pnCardID") << 13 << true << yellow << highlight;
+    QTest::newRow("pnMsg") << 19 << true << QColor(Qt::white) << int(Fill::Caption);
+    // lists
+    QTest::newRow("cmbBaudRate") << 19 << true << yellow << highlight;
+    QTest::newRow("cmbWiegand") << 16 << true << yellow << highlight;
+    QTest::newRow("cmbRS485") << 16 << true << yellow << highlight;
+    // labels
+    QTest::newRow("lblID") << 13 << false << windowText << none;
+    QTest::newRow("lblBaudRate") << 13 << false << windowText << none;
+    QTest::newRow("lblSameCard") << 13 << false << windowText << none;
+    QTest::newRow("Label3") << 13 << false << windowText << none;
+    // controls with a font of their own
+    QTest::newRow("btnEng") << 13 << false << QColor(255, 0, 0) << none;
+    QTest::newRow("btnGB") << 12 << false << windowText << none;
+    QTest::newRow("rbNO") << 12 << false << windowText << none;
+    QTest::newRow("chkRL1En") << 13 << false << windowText << none;
+    QTest::newRow("chkRL2Mo") << 13 << false << windowText << none;
+    // the window font
+    QTest::newRow("btnScan") << 16 << true << windowText << none;
+    QTest::newRow("chkDO1") << 16 << true << windowText << none;
+    QTest::newRow("chkLock") << 16 << true << windowText << none;
+    QTest::newRow("gbDefault") << 16 << true << windowText << none;
+    QTest::newRow("btnGetRL") << 16 << true << windowText << none;
+}
+
+void tst_MainWindow::controlsDrawWithTheirDesignedFontsAndColours() {
+    QFETCH(int, pixelSize);
+    QFETCH(bool, bold);
+    QFETCH(QColor, text);
+    QFETCH(int, fill);
+    w_->tu.show();
+    QWidget* control = w_->find(QTest::currentDataTag());
+    QVERIFY(control);
+    QCOMPARE(control->font().pixelSize(), pixelSize);
+    QCOMPARE(control->font().bold(), bold);
+    const QPalette app = QApplication::palette();
+    const QColor expected = text.isValid() ? text
+                            : qobject_cast<QAbstractButton*>(control)
+                                ? app.color(QPalette::ButtonText)
+                                : app.color(QPalette::WindowText);
+    QCOMPARE(TextColour(control), expected);
+    if (fill == int(Fill::Highlight)) {
+        const QPalette::ColorRole role =
+            qobject_cast<QComboBox*>(control) ? QPalette::Button : QPalette::Window;
+        QCOMPARE(control->palette().color(role), app.color(QPalette::Highlight));
+    }
+    if (auto* panel = qobject_cast<QLabel*>(control); panel && fill != int(Fill::None)) {
+        QVERIFY(panel->autoFillBackground());
+        QCOMPARE(panel->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
+        if (fill == int(Fill::Highlight)) // a dark single-line border, not a yellow one
+            QCOMPARE(panel->palette().color(QPalette::WindowText), app.color(QPalette::WindowText));
+    }
+    if (auto* list = qobject_cast<QComboBox*>(control)) {
+        QVERIFY(!list->isEditable());
+        QCOMPARE(list->view()->sizeHintForRow(0), pixelSize == 19 ? 24 : 20);
+        QCOMPARE(list->view()->palette().color(QPalette::Text), QColor(255, 255, 0));
+    }
+}
+
+void tst_MainWindow::noLabelOrPanelRendersMarkup() {
+    Window& w = *w_;
+    w.tu.show();
+    const QList<QLabel*> labels = w.tu.findChildren<QLabel*>();
+    QVERIFY(labels.size() >= 20);
+    for (QLabel* label : labels)
+        QVERIFY2(label->textFormat() == Qt::PlainText, qPrintable(label->objectName()));
+    // A serial number from the reader that looks like markup is shown as it came.
+    w.tu.controls().pnSerial->setText("S/N : <b>12</b>");
+    QCOMPARE(w.tu.controls().pnSerial->text(), QString("S/N : <b>12</b>"));
+}
+
 void tst_MainWindow::startReadsTheStoreAndWritesNothing() {
     w_->tu.show();
     w_->tu.controls().btnExit->click();
@@ -326,21 +430,25 @@ void tst_MainWindow::languageButtonStoresAndReappliesTheLanguage_data() {
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QString>("status");
     QTest::addColumn<QString>("serial");
+    QTest::addColumn<QString>("version");
     QTest::addColumn<QString>("relayGroup");
     QTest::newRow("English") << "btnEng"
                              << "English" << 0 << "Quorvane Tools V0232"
                              << "Start Scan Reader!"
                              << "S/N : ________"
+                             << "VER : __.__-__"
                              << "Relay Mode";
     QTest::newRow("ChineseGB") << "btnGB"
                                << "ChineseGB" << 1 << "Quorvane 工具程式 V0232"
                                << "请先扫描读卡机!"
                                << "序号 : ________"
+                               << "版本 : __.__-__"
                                << "继电器模式";
     QTest::newRow("ChineseBIG5") << "btnBIG5"
                                  << "ChineseBIG5" << 2 << "Quorvane 工具程式 V0232"
                                  << "請先掃描讀卡機!"
                                  << "序號 : ________"
+                                 << "版本 : __.__-__"
                                  << "繼電器模式";
 }
 
@@ -373,6 +481,7 @@ void tst_MainWindow::languageButtonStoresAndReappliesTheLanguage() {
     QTEST(w.tu.windowTitle(), "caption");
     QTEST(ui.pnMsg->text(), "status");
     QTEST(ui.pnSerial->text(), "serial");
+    QTEST(ui.pnVersion->text(), "version");
     QTEST(w.text("gbRelayMode"), "relayGroup");
     QCOMPARE(ui.pnCardID->text(), QString("ID"));
     QCOMPARE(w.text("btnGetRL"), QString("Get"));
