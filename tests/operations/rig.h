@@ -100,6 +100,52 @@ struct Rig {
     }
 };
 
+// What one operation did against a reader that answers "A00B" and never the operation's own
+// command: the status line when the port opened, how often the window was let paint before
+// that, what was sent, the pauses asked for, the closing status line, and whether every control
+// stayed as it was.
+struct UnansweredRun {
+    QString startText;
+    int pumpsBeforeOpen = 0;
+    std::vector<std::string> commands;
+    std::vector<std::uint32_t> pauses;
+    QString status;
+    bool controlsKept = false;
+    int closes = 0;
+};
+
+inline UnansweredRun RunUnanswered(Rig& rig, void (*handler)(Context&)) {
+    UnansweredRun run;
+    rig.replies = {{"A00B", IdentityReply()}};
+    rig.link.setEventPump([&] {
+        if (rig.device.opens.empty())
+            ++run.pumpsBeforeOpen;
+    });
+    rig.device.canOpen = [&](const std::string&, const link::LineSettings&) {
+        run.startText = rig.ui.pnMsg->text();
+        return true;
+    };
+    const QStringList before = rig.snapshot();
+    handler(rig.ctx);
+    run.commands = rig.commands();
+    run.pauses = rig.pauses();
+    run.status = rig.ui.pnMsg->text();
+    run.controlsKept = rig.snapshot() == before;
+    run.closes = rig.device.closeCount;
+    return run;
+}
+
+// The same command `times` times, each after "A00B" when `identity` is set.
+inline std::vector<std::string> Tries(const std::string& command, int times, bool identity) {
+    std::vector<std::string> out;
+    for (int i = 0; i < times; ++i) {
+        if (identity)
+            out.push_back("A00B");
+        out.push_back(command);
+    }
+    return out;
+}
+
 // The place and language store of this test process.
 inline QSettings Store() {
     return QSettings(QSettings::NativeFormat, QSettings::UserScope, "Velmora", "Quorvane_Tools");

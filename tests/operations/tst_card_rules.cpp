@@ -22,6 +22,27 @@ std::string SentBy(Rig& rig, void (*handler)(Context&)) {
     return commands.size() == 2 && commands[0] == "A00B" ? commands[1] : std::string("?");
 }
 
+using Handler = void (*)(Context&);
+
+Handler Named(const QString& name) {
+    static const std::pair<const char*, Handler> kHandlers[] = {
+        {"btnSameCardClick", ops::btnSameCardClick},
+        {"btnSameCard2Click", ops::btnSameCard2Click},
+        {"btnGetSameCardClick", ops::btnGetSameCardClick},
+        {"btnGetSameCard2Click", ops::btnGetSameCard2Click},
+        {"btnNoNcClick", ops::btnNoNcClick},
+        {"btnGetNoNcClick", ops::btnGetNoNcClick},
+        {"btnModeClick", ops::btnModeClick},
+        {"btnGetModeClick", ops::btnGetModeClick},
+        {"btnSerID2Click", ops::btnSerID2Click},
+        {"btnGetID2Click", ops::btnGetID2Click},
+    };
+    for (const auto& [n, h] : kHandlers)
+        if (name == n)
+            return h;
+    return nullptr;
+}
+
 } // namespace
 
 class TestCardRules : public QObject {
@@ -267,6 +288,74 @@ private slots:
         ops::btnModeClick(rig.ctx);
         QCOMPARE(rig.commands(), (std::vector<std::string>{"A00B", "A00B", "A00B"}));
         QCOMPARE(rig.ui.pnMsg->text(), QString("Set Reader Mode Error"));
+    }
+
+    // Each operation against a reader that answers "A00B" but never the command: its start
+    // text, whether the window paints it before the port opens, its pause, its tries, whether
+    // each try asks for the identity first, its command, its failure text; nothing changes.
+    void unansweredCommandFailsAfterEveryTry_data() {
+        QTest::addColumn<QString>("handler");
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<int>("pumps");
+        QTest::addColumn<int>("pause");
+        QTest::addColumn<int>("tries");
+        QTest::addColumn<bool>("identity");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("failure");
+        QTest::newRow("set same card") << "btnSameCardClick"
+                                       << "Set Same Card" << 0 << 200 << 3 << true << "A00N0010"
+                                       << "Set Same Card Error";
+        QTest::newRow("set same card 2") << "btnSameCard2Click"
+                                         << "Set Same Card" << 0 << 200 << 3 << true << "A00N0010"
+                                         << "Set Same Card Error";
+        QTest::newRow("get same card") << "btnGetSameCardClick"
+                                       << "Get Same Card" << 0 << 200 << 3 << true << "A00N"
+                                       << "Get Same Card Error";
+        QTest::newRow("get same card 2") << "btnGetSameCard2Click"
+                                         << "Get Same Card" << 0 << 200 << 3 << true << "A00N"
+                                         << "Get Same Card Error";
+        QTest::newRow("set DI5") << "btnNoNcClick"
+                                 << "DI5 NO/NC" << 0 << 200 << 3 << true << "A00M1"
+                                 << "Set DI5 NO/NC Error";
+        QTest::newRow("get DI5") << "btnGetNoNcClick"
+                                 << "Get Same Card" << 0 << 200 << 3 << true << "A00M"
+                                 << "Get Same Card Error";
+        QTest::newRow("set mode") << "btnModeClick"
+                                  << "Set Reader Mode" << 0 << 200 << 3 << true << "A00L10"
+                                  << "Set Reader Mode Error";
+        QTest::newRow("get mode") << "btnGetModeClick"
+                                  << "Get Same Card" << 0 << 200 << 3 << true << "A00L"
+                                  << "Get Same Card Error";
+        QTest::newRow("set ID2") << "btnSerID2Click"
+                                 << "Set ID2" << 0 << 200 << 3 << true << "A00Q00"
+                                 << "Set ID2 Error";
+        QTest::newRow("get ID2") << "btnGetID2Click"
+                                 << "Get ID2" << 0 << 200 << 3 << true << "A00Q"
+                                 << "Get ID2 Error";
+    }
+    void unansweredCommandFailsAfterEveryTry() {
+        QFETCH(QString, handler);
+        QFETCH(QString, start);
+        QFETCH(int, pumps);
+        QFETCH(int, pause);
+        QFETCH(int, tries);
+        QFETCH(bool, identity);
+        QFETCH(QString, command);
+        QFETCH(QString, failure);
+        Rig rig;
+
+        const UnansweredRun run = RunUnanswered(rig, Named(handler));
+        QCOMPARE(run.startText, start);
+        QCOMPARE(run.pumpsBeforeOpen, pumps);
+        QCOMPARE(run.commands, Tries(command.toStdString(), tries, identity));
+        const std::vector<std::uint32_t> pauses(
+            static_cast<std::size_t>(tries * (identity ? 2 : 1)),
+            static_cast<std::uint32_t>(pause));
+        QCOMPARE(run.pauses, pauses);
+        QCOMPARE(run.status, failure);
+        QCOMPARE(rig.ui.shComm->color(), kRed);
+        QCOMPARE(run.closes, 1);
+        QVERIFY(run.controlsKept);
     }
 };
 

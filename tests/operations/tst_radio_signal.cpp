@@ -20,6 +20,27 @@ std::string SentBy(Rig& rig, void (*handler)(Context&)) {
     return commands.size() == 2 && commands[0] == "A00B" ? commands[1] : std::string("?");
 }
 
+using Handler = void (*)(Context&);
+
+Handler Named(const QString& name) {
+    static const std::pair<const char*, Handler> kHandlers[] = {
+        {"btnSetRSSIClick", ops::btnSetRSSIClick},
+        {"btnGetRSSIClick", ops::btnGetRSSIClick},
+        {"btnBeepOnClick", ops::btnBeepOnClick},
+        {"btnBeepOffClick", ops::btnBeepOffClick},
+        {"btnGainClick", ops::btnGainClick},
+        {"btnSetExciterIDClick", ops::btnSetExciterIDClick},
+        {"btnGetExciterIDClick", ops::btnGetExciterIDClick},
+        {"btnAddrClick", ops::btnAddrClick},
+        {"btnFreqClick", ops::btnFreqClick},
+        {"btnChannelClick", ops::btnChannelClick},
+    };
+    for (const auto& [n, h] : kHandlers)
+        if (name == n)
+            return h;
+    return nullptr;
+}
+
 } // namespace
 
 class TestRadioSignal : public QObject {
@@ -214,6 +235,75 @@ private slots:
         ops::btnFreqClick(rig.ctx);
         QCOMPARE(rig.pauses(), (std::vector<std::uint32_t>{100, 100, 100}));
         QCOMPARE(rig.ui.pnMsg->text(), QString("Set Freq Error"));
+    }
+
+    // Each operation against a reader that answers "A00B" but never the command: its start
+    // text, whether the window paints it before the port opens, its pause, its tries, whether
+    // each try asks for the identity first, its command, its failure text; nothing changes.
+    void unansweredCommandFailsAfterEveryTry_data() {
+        QTest::addColumn<QString>("handler");
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<int>("pumps");
+        QTest::addColumn<int>("pause");
+        QTest::addColumn<int>("tries");
+        QTest::addColumn<bool>("identity");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("failure");
+        QTest::newRow("set RSSI") << "btnSetRSSIClick"
+                                  << "Set RSSI" << 1 << 200 << 3 << true << "A00O6E"
+                                  << "Set RSSI Error";
+        QTest::newRow("get RSSI") << "btnGetRSSIClick"
+                                  << "Get RSSI" << 1 << 200 << 3 << true << "A00O"
+                                  << "Get RSSI Error";
+        QTest::newRow("beep on") << "btnBeepOnClick"
+                                 << "Set Beep ON" << 1 << 200 << 3 << false << "A00HS1"
+                                 << "Set Beep ON Error";
+        QTest::newRow("beep off") << "btnBeepOffClick"
+                                  << "Set Beep OFF" << 1 << 200 << 3 << false << "A00HS0"
+                                  << "Set Beep OFF Error";
+        QTest::newRow("set gain") << "btnGainClick"
+                                  << "Set Gain" << 0 << 200 << 3 << true << "A00W1C01C7"
+                                  << "Set Gain Error";
+        QTest::newRow("set exciter ids")
+            << "btnSetExciterIDClick"
+            << "Set Exciter ID" << 0 << 200 << 3 << true << "A00P00000000"
+            << "Set Exciter ID Error";
+        QTest::newRow("get exciter ids") << "btnGetExciterIDClick"
+                                         << "Get Exciter ID" << 1 << 200 << 3 << true << "A00P"
+                                         << "Get Exciter ID Error";
+        QTest::newRow("set address") << "btnAddrClick"
+                                     << "Set Address" << 0 << 100 << 3 << true << "A00W060131"
+                                     << "Set Address Error";
+        QTest::newRow("set frequency") << "btnFreqClick"
+                                       << "Set Freq" << 0 << 100 << 3 << true << "A00W0F013B"
+                                       << "Set Freq Error";
+        QTest::newRow("set channel") << "btnChannelClick"
+                                     << "Set Channel" << 0 << 100 << 3 << true << "A00W0B0100"
+                                     << "Set Channel Error";
+    }
+    void unansweredCommandFailsAfterEveryTry() {
+        QFETCH(QString, handler);
+        QFETCH(QString, start);
+        QFETCH(int, pumps);
+        QFETCH(int, pause);
+        QFETCH(int, tries);
+        QFETCH(bool, identity);
+        QFETCH(QString, command);
+        QFETCH(QString, failure);
+        Rig rig;
+
+        const UnansweredRun run = RunUnanswered(rig, Named(handler));
+        QCOMPARE(run.startText, start);
+        QCOMPARE(run.pumpsBeforeOpen, pumps);
+        QCOMPARE(run.commands, Tries(command.toStdString(), tries, identity));
+        const std::vector<std::uint32_t> pauses(
+            static_cast<std::size_t>(tries * (identity ? 2 : 1)),
+            static_cast<std::uint32_t>(pause));
+        QCOMPARE(run.pauses, pauses);
+        QCOMPARE(run.status, failure);
+        QCOMPARE(rig.ui.shComm->color(), kRed);
+        QCOMPARE(run.closes, 1);
+        QVERIFY(run.controlsKept);
     }
 };
 

@@ -25,6 +25,19 @@ void SetBoxes(Controls& ui, const QString& bits) {
         boxes[i]->setChecked(bits[i] == '1');
 }
 
+using Handler = void (*)(Context&);
+
+Handler Named(const QString& name) {
+    static const std::pair<const char*, Handler> kHandlers[] = {
+        {"btnSetRLClick", ops::btnSetRLClick},
+        {"btnGetRLClick", ops::btnGetRLClick},
+    };
+    for (const auto& [n, h] : kHandlers)
+        if (name == n)
+            return h;
+    return nullptr;
+}
+
 } // namespace
 
 class TestRelays : public QObject {
@@ -112,6 +125,50 @@ private slots:
                  (std::vector<std::string>{"A00B", "A00R", "A00B", "A00R", "A00B", "A00R"}));
         QCOMPARE(rig.ui.pnMsg->text(), QString("Get Relay Mode Error"));
         QCOMPARE(rig.snapshot(), before);
+    }
+
+    // Each operation against a reader that answers "A00B" but never the command: its start
+    // text, whether the window paints it before the port opens, its pause, its tries, whether
+    // each try asks for the identity first, its command, its failure text; nothing changes.
+    void unansweredCommandFailsAfterEveryTry_data() {
+        QTest::addColumn<QString>("handler");
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<int>("pumps");
+        QTest::addColumn<int>("pause");
+        QTest::addColumn<int>("tries");
+        QTest::addColumn<bool>("identity");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("failure");
+        QTest::newRow("set relays") << "btnSetRLClick"
+                                    << "Set Relay Mode" << 0 << 200 << 3 << true << "A00R010A030A"
+                                    << "Set Relay Mode Error";
+        QTest::newRow("get relays") << "btnGetRLClick"
+                                    << "Get Relay Mode" << 0 << 200 << 3 << true << "A00R"
+                                    << "Get Relay Mode Error";
+    }
+    void unansweredCommandFailsAfterEveryTry() {
+        QFETCH(QString, handler);
+        QFETCH(QString, start);
+        QFETCH(int, pumps);
+        QFETCH(int, pause);
+        QFETCH(int, tries);
+        QFETCH(bool, identity);
+        QFETCH(QString, command);
+        QFETCH(QString, failure);
+        Rig rig;
+
+        const UnansweredRun run = RunUnanswered(rig, Named(handler));
+        QCOMPARE(run.startText, start);
+        QCOMPARE(run.pumpsBeforeOpen, pumps);
+        QCOMPARE(run.commands, Tries(command.toStdString(), tries, identity));
+        const std::vector<std::uint32_t> pauses(
+            static_cast<std::size_t>(tries * (identity ? 2 : 1)),
+            static_cast<std::uint32_t>(pause));
+        QCOMPARE(run.pauses, pauses);
+        QCOMPARE(run.status, failure);
+        QCOMPARE(rig.ui.shComm->color(), kRed);
+        QCOMPARE(run.closes, 1);
+        QVERIFY(run.controlsKept);
     }
 };
 
