@@ -6,16 +6,15 @@
 #include "shell/main_window.h"
 #include "shell/program_values.h"
 #include "shell/settings_store.h"
+#include "shell/startup.h"
 
 #include <QApplication>
-#include <QMessageBox>
-#include <exception>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     // The display name stays unset: on X11 Qt would append it to every window caption.
     QApplication::setApplicationName(QStringLiteral("Quorvane Tools"));
-    try {
+    return qv::RunGuarded([] {
         qv::link::PosixSerialDevice device;
         qv::link::SteadyClock clock;
         qv::link::ThreadSleeper sleeper;
@@ -27,14 +26,11 @@ int main(int argc, char* argv[]) {
         qv::ProgramValues values;
         qv::Tu window(link, *beeper, values);
         qv::u = &window;
+        // Cleared before the window goes, however the loop ends.
+        const struct ClearWindow {
+            ~ClearWindow() { qv::u = nullptr; }
+        } clear;
         window.show();
-        const int result = QApplication::exec();
-        qv::u = nullptr;
-        return result;
-    } catch (const std::exception& e) {
-        qv::u = nullptr;
-        QMessageBox::critical(nullptr, QApplication::applicationName(),
-                              QString::fromLocal8Bit(e.what()));
-        return 1;
-    }
+        return QApplication::exec();
+    });
 }
