@@ -20,6 +20,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -144,6 +145,16 @@ inline std::vector<std::string> Tries(const std::string& command, int times, boo
         out.push_back(command);
     }
     return out;
+}
+
+// Runs `change` once, in the pause that begins the second try (after the first try's command).
+inline void BeforeSecondTry(Rig& rig, std::function<void()> change) {
+    rig.time.onSleep = [&rig, change = std::move(change), done = false]() mutable {
+        if (!done && rig.device.sent.size() == 2) {
+            done = true;
+            change();
+        }
+    };
 }
 
 // The place and language store of this test process.

@@ -357,6 +357,46 @@ private slots:
         QCOMPARE(run.closes, 1);
         QVERIFY(run.controlsKept);
     }
+
+    // Each try builds its command from the controls as they stand then.
+    void commandIsBuiltAnewInEveryTry_data() {
+        QTest::addColumn<QString>("handler");
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::newRow("same card") << "btnSameCardClick"
+                                   << "A00N0010"
+                                   << "A00N0020";
+        QTest::newRow("same card 2") << "btnSameCard2Click"
+                                     << "A00N0010"
+                                     << "A00N0020";
+        QTest::newRow("DI5") << "btnNoNcClick"
+                             << "A00M1"
+                             << "A00M0";
+        QTest::newRow("mode") << "btnModeClick"
+                              << "A00L10"
+                              << "A00L3N";
+        QTest::newRow("ID2") << "btnSerID2Click"
+                             << "A00Q00"
+                             << "A00Q0C";
+    }
+    void commandIsBuiltAnewInEveryTry() {
+        QFETCH(QString, handler);
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        Rig rig;
+        rig.replies[second.toStdString()] = kAck;
+        BeforeSecondTry(rig, [&rig] {
+            rig.ui.sbSameCard->setValue(20);
+            rig.ui.rbNC->setChecked(true);
+            rig.ui.cmbRS485->setCurrentIndex(3);
+            rig.ui.cmbWiegand->setCurrentIndex(0);
+            rig.ui.sbID2->setValue(12);
+        });
+        Named(handler)(rig.ctx);
+        QCOMPARE(rig.commands(), (std::vector<std::string>{"A00B", first.toStdString(), "A00B",
+                                                           second.toStdString()}));
+        QVERIFY(rig.ui.pnMsg->text().endsWith(" Ok"));
+    }
 };
 
 QV_WINDOW_TEST_MAIN(TestCardRules)

@@ -355,6 +355,17 @@ private slots:
         QCOMPARE(run.closes, 1);
         QVERIFY(run.controlsKept);
     }
+
+    void setReaderIdTakesThePanelAsItStandsInEachTry() {
+        Rig rig;
+        rig.ui.sbID->setValue(7);
+        rig.replies["A00CSN01234523"] = kAck;
+        BeforeSecondTry(rig, [&rig] { rig.ui.sbID->setValue(23); });
+        ops::btnIDClick(rig.ctx);
+        QCOMPARE(rig.commands(),
+                 (std::vector<std::string>{"A00B", "A00CSN01234507", "A00B", "A00CSN01234523"}));
+        QCOMPARE(rig.ui.pnMsg->text(), QString("Set Reader ID Ok"));
+    }
 };
 
 QV_WINDOW_TEST_MAIN(TestIdentityLink)

@@ -305,6 +305,52 @@ private slots:
         QCOMPARE(run.closes, 1);
         QVERIFY(run.controlsKept);
     }
+
+    // Each try builds its command from the controls as they stand then; the exciter command
+    // from the panels.
+    void commandIsBuiltAnewInEveryTry_data() {
+        QTest::addColumn<QString>("handler");
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::newRow("RSSI") << "btnSetRSSIClick"
+                              << "A00O6E"
+                              << "A00O0C";
+        QTest::newRow("gain") << "btnGainClick"
+                              << "A00W1C01C7"
+                              << "A00W1C013F";
+        QTest::newRow("exciter ids") << "btnSetExciterIDClick"
+                                     << "A00P00000000"
+                                     << "A00PABCD0007";
+        QTest::newRow("address") << "btnAddrClick"
+                                 << "A00W060131"
+                                 << "A00W060102";
+        QTest::newRow("frequency") << "btnFreqClick"
+                                   << "A00W0F013B"
+                                   << "A00W0F0103";
+        QTest::newRow("channel") << "btnChannelClick"
+                                 << "A00W0B0100"
+                                 << "A00W0B0104";
+    }
+    void commandIsBuiltAnewInEveryTry() {
+        QFETCH(QString, handler);
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        Rig rig;
+        rig.replies[second.toStdString()] = kAck;
+        BeforeSecondTry(rig, [&rig] {
+            rig.ui.sbRSSI->setValue(12);
+            rig.ui.sbGainLevel->setValue(2);
+            rig.ui.pnExciterID1->setText("ABCD");
+            rig.ui.pnExciterID2->setText("0007");
+            rig.ui.sbAddr->setValue(2);
+            rig.ui.sbFreq->setValue(3);
+            rig.ui.sbChannel->setValue(4);
+        });
+        Named(handler)(rig.ctx);
+        QCOMPARE(rig.commands(), (std::vector<std::string>{"A00B", first.toStdString(), "A00B",
+                                                           second.toStdString()}));
+        QVERIFY(rig.ui.pnMsg->text().endsWith(" Ok"));
+    }
 };
 
 QV_WINDOW_TEST_MAIN(TestRadioSignal)

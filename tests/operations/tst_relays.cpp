@@ -170,6 +170,19 @@ private slots:
         QCOMPARE(run.closes, 1);
         QVERIFY(run.controlsKept);
     }
+
+    void relayRecordIsBuiltAnewInEveryTry() {
+        Rig rig;
+        rig.replies["A00R06FA030A"] = kAck;
+        BeforeSecondTry(rig, [&rig] {
+            SetBoxes(rig.ui, "011110");
+            rig.ui.sbRL1->setValue(250);
+        });
+        ops::btnSetRLClick(rig.ctx);
+        QCOMPARE(rig.commands(),
+                 (std::vector<std::string>{"A00B", "A00R010A030A", "A00B", "A00R06FA030A"}));
+        QCOMPARE(rig.ui.pnMsg->text(), QString("Set Relay Mode Ok"));
+    }
 };
 
 QV_WINDOW_TEST_MAIN(TestRelays)
