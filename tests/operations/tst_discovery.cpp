@@ -289,6 +289,209 @@ private slots:
         QCOMPARE(CountOf(rig.commands(), "A00B"), 3 + 32);
     }
 
+    // The operator sees which port is being asked and, in the drop-down, with which setting.
+    void statusAndListFollowEachPlaceTried_data() {
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QString>("scanning");
+        QTest::addColumn<QString>("notFound");
+        QTest::newRow("English") << 0 << "Scan COM"
+                                 << "Reader Not Find";
+        QTest::newRow("ChineseGB") << 1 << "扫描串口"
+                                   << "读卡机没有连线";
+        QTest::newRow("ChineseBIG5") << 2 << "掃描串口"
+                                     << "讀卡機沒有連線";
+    }
+    void statusAndListFollowEachPlaceTried() {
+        QFETCH(int, language);
+        QFETCH(QString, scanning);
+        QFETCH(QString, notFound);
+        Rig rig;
+        rig.values.LanguageIndex = language;
+        rig.values.ScanPort = 3;
+        rig.values.ScanSettings = "9600,e,8,1";
+        rig.values.ScanSettingsIndex = 3;
+        rig.ui.chkLock->setChecked(false);
+        rig.device.openable = {"/dev/ttyS2", "/dev/ttyUSB7"}; // COM3 and COM12
+        QStringList seen;
+        rig.device.responder = [&](const std::string&) {
+            seen << rig.ui.pnMsg->text() + " | " + rig.ui.cmbBaudRate->currentText();
+            return std::string();
+        };
+
+        ops::btnScanClick(rig.ctx);
+
+        const QStringList settings = {"4800,n,8,1",  "4800,e,8,1",  "9600,n,8,1",   "9600,e,8,1",
+                                      "19200,n,8,1", "19200,e,8,1", "38400,n,8,1",  "38400,e,8,1",
+                                      "57600,n,8,1", "57600,e,8,1", "115200,n,8,1", "115200,e,8,1"};
+        QStringList expected;
+        for (int i = 0; i < 3; ++i)
+            expected << scanning + " : #3 | 9600,e,8,1";
+        for (const QString& port : {QString("3"), QString("12")})
+            for (const QString& s : settings)
+                expected << scanning + " : #" + port + " | " + s
+                         << scanning + " : #" + port + " | " + s;
+        QCOMPARE(seen, expected);
+        QCOMPARE(rig.ui.pnMsg->text(), notFound);
+        QCOMPARE(rig.ui.cmbBaudRate->currentText(), QString("19200,e,8,1"));
+    }
+
+    void busyWhileTalkingToTheReader() {
+        Rig rig;
+        rig.replies["A00V"] = kVersion;
+        bool enabledAtOpen = true;
+        bool blinkingAtOpen = false;
+        bool waitCursorAtOpen = false;
+        rig.device.canOpen = [&](const std::string&, const link::LineSettings&) {
+            enabledAtOpen = enabledAtOpen && rig.window.isEnabled();
+            blinkingAtOpen = rig.ui.tmrBusy->isActive();
+            const QCursor* c = QApplication::overrideCursor();
+            waitCursorAtOpen = c && c->shape() == Qt::WaitCursor;
+            return true;
+        };
+
+        ops::btnScanClick(rig.ctx);
+
+        QCOMPARE(rig.device.opens.size(), std::size_t(2));
+        QVERIFY(!enabledAtOpen);
+        QVERIFY(blinkingAtOpen);
+        QVERIFY(waitCursorAtOpen);
+        QVERIFY(rig.window.isEnabled());
+        QVERIFY(!rig.ui.tmrBusy->isActive());
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+    }
+
+    // Each outcome: busy state off, then the lamp and the text, then the beep.
+    void outcomeIsReportedWithItsLampTextAndBeep_data() {
+        QTest::addColumn<bool>("identity");
+        QTest::addColumn<bool>("version");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QColor>("lamp");
+        QTest::addColumn<int>("beepHz");
+        QTest::newRow("found") << true << true << "Get Reader Info Ok. (COM : #3)" << kYellow
+                               << 1000;
+        QTest::newRow("version not read")
+            << true << false << "Get Reader Info Error. (COM : #3)" << kRed << 300;
+        QTest::newRow("not found") << false << false << "Reader Not Find" << kRed << 300;
+    }
+    void outcomeIsReportedWithItsLampTextAndBeep() {
+        QFETCH(bool, identity);
+        QFETCH(bool, version);
+        QFETCH(QString, status);
+        QFETCH(QColor, lamp);
+        QFETCH(int, beepHz);
+        Rig rig;
+        rig.device.openable = {"/dev/ttyS2"};
+        if (!identity)
+            rig.replies.erase("A00B");
+        if (version)
+            rig.replies["A00V"] = kVersion;
+
+        ops::btnScanClick(rig.ctx);
+
+        QCOMPARE(rig.beeper.beeps.size(), std::size_t(1));
+        const Beep& b = rig.beeper.beeps[0];
+        QCOMPARE(b.frequencyHz, beepHz);
+        QCOMPARE(b.durationMs, 300);
+        QCOMPARE(b.lamp, lamp);
+        QCOMPARE(b.status, status);
+        QVERIFY(b.windowEnabled);
+        QCOMPARE(rig.ui.shComm->color(), lamp);
+        QCOMPARE(rig.values.ReaderFound, version);
+        QVERIFY(!rig.device.isOpen());
+        QCOMPARE(rig.device.closeCount,
+                 static_cast<int>(std::count_if(rig.device.opens.begin(), rig.device.opens.end(),
+                                                [](const auto& o) { return o.opened; })));
+    }
+
+    // Reply bytes become characters one to one; nothing is decoded as UTF-8.
+    void serialAndVersionBytesAreShownAsTheyCame() {
+        Rig rig;
+        rig.replies["A00B"] = IdentityReply("07", "S\xB5N\xE9"
+                                                  "1234");
+        rig.replies["A00V"] = ReplyFrame("V000"
+                                         "1.0\xB0-\xFF");
+        ops::btnScanClick(rig.ctx);
+        QCOMPARE(rig.ui.pnSerial->text(), QString::fromUtf8("S/N : SµNé1234"));
+        QCOMPARE(rig.ui.pnVersion->text(), QString::fromUtf8("VER : 1.0°-ÿ"));
+        QVERIFY(rig.values.ReaderFound);
+    }
+
+    // A remembered port that does not open costs no tries, shows nothing and is not closed.
+    void rememberedPortThatDoesNotOpenGoesStraightToTheSweep() {
+        Rig rig;
+        rig.values.ScanPort = 3;
+        rig.device.openable = {"/dev/ttyS0"};
+        rig.replies["A00V"] = kVersion;
+        QStringList shownAtIdentity;
+        rig.device.responder = [&](const std::string& command) {
+            if (command == "A00B")
+                shownAtIdentity << rig.ui.pnMsg->text();
+            const auto it = rig.replies.find(command);
+            return it == rig.replies.end() ? std::string() : it->second;
+        };
+
+        ops::btnScanClick(rig.ctx);
+
+        QCOMPARE(rig.device.opens.size(), std::size_t(3));
+        QCOMPARE(rig.device.opens[0].path, std::string("/dev/ttyS2"));
+        QVERIFY(!rig.device.opens[0].opened);
+        QCOMPARE(rig.device.closeCount, 2);
+        QCOMPARE(shownAtIdentity, QStringList{"Scan COM : #1"});
+        QCOMPARE(rig.values.ScanPort, 1);
+        QCOMPARE(Store().value("ScanCommNo").toInt(), 1);
+        QCOMPARE(rig.ui.pnMsg->text(), QString("Get Reader Info Ok. (COM : #1)"));
+    }
+
+    // The port is taken away between the identity and the version read.
+    void portLostBeforeTheVersionReadIsAnInfoError() {
+        Rig rig;
+        rig.replies["A00V"] = kVersion;
+        int opens = 0;
+        rig.device.canOpen = [&](const std::string&, const link::LineSettings&) {
+            return ++opens == 1;
+        };
+
+        ops::btnScanClick(rig.ctx);
+
+        QCOMPARE(rig.commands(), (std::vector<std::string>{"A00B"}));
+        QCOMPARE(rig.device.closeCount, 1);
+        QCOMPARE(rig.ui.pnMsg->text(), QString("Get Reader Info Error. (COM : #3)"));
+        QCOMPARE(rig.ui.shComm->color(), kRed);
+        QCOMPARE(rig.beeper.beeps.size(), std::size_t(1));
+        QCOMPARE(rig.beeper.beeps[0].frequencyHz, 300);
+        QVERIFY(!rig.values.ReaderFound);
+        // The identity was read: serial and ID are shown, the version keeps its placeholder.
+        QCOMPARE(rig.ui.pnSerial->text(), QString("S/N : SN012345"));
+        QCOMPARE(rig.ui.pnVersion->text(), QString("VER : __.__-__"));
+    }
+
+    // A stored setting index outside the list is never used as an index: the pinned sweep
+    // falls back to "19200,e,8,1".
+    void pinnedSweepWithAnIndexOutsideTheList_data() {
+        QTest::addColumn<int>("index");
+        QTest::newRow("12") << 12;
+        QTest::newRow("-1") << -1;
+        QTest::newRow("1000") << 1000;
+    }
+    void pinnedSweepWithAnIndexOutsideTheList() {
+        QFETCH(int, index);
+        Rig rig;
+        rig.values.ScanPort = 0;
+        rig.values.ScanSettingsIndex = index;
+        rig.ui.chkLock->setChecked(true);
+        rig.device.responder = nullptr;
+
+        ops::btnScanClick(rig.ctx);
+
+        QCOMPARE(rig.device.opens.size(), std::size_t(16));
+        for (const auto& open : rig.device.opens) {
+            QCOMPARE(open.settings.baud, 19200u);
+            QCOMPARE(open.settings.parity, 'e');
+        }
+        QCOMPARE(CountOf(rig.commands(), "A00B"), 32);
+        QCOMPARE(rig.ui.pnMsg->text(), QString("Reader Not Find"));
+    }
+
     // The bar clamps "00" to its minimum 1; its handler rewrites pnID only when it moved.
     void readerIdZeroGoesToTheBarsMinimum_data() {
         QTest::addColumn<int>("barBefore");
