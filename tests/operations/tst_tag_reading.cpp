@@ -100,6 +100,8 @@ private slots:
                                  rig.ui.btnReadCard->text() == "Cancel Read TAG";
             for (QWidget* w : Locked(rig.ui))
                 runningAtFirstPump = runningAtFirstPump && !w->isEnabled();
+            // A run never changes the mouse cursor.
+            runningAtFirstPump = runningAtFirstPump && QApplication::overrideCursor() == nullptr;
             ops::btnReadCardClick(rig.ctx);
         });
 
@@ -204,6 +206,8 @@ private slots:
         QTest::newRow("26 bytes, no I at 5")
             << QByteArray::fromStdString(ReplyFrame("A00X10" + kTag12345678)) << "_";
         QTest::newRow("I at 5, short") << QByteArray::fromStdString(ReplyFrame("A00I1")) << "1";
+        QTest::newRow("input byte above 127")
+            << QByteArray::fromStdString(ReplyFrame("A00I\xB5")) << QString::fromUtf8("µ");
         QTest::newRow("I at 5, input absent")
             << QByteArray::fromStdString(ReplyFrame("A00I")) << "_";
         QTest::newRow("27 bytes") << QByteArray::fromStdString(PollReply("0", kTag12345678 + "0"))
@@ -302,6 +306,61 @@ private slots:
                  qPrintable(QString::number(remainingAfterSecond)));
         QVERIFY2(whiteAfter >= 900 && whiteAfter < 1450, qPrintable(QString::number(whiteAfter)));
         QVERIFY(!rig.ui.tmrCard->isActive());
+    }
+
+    // The run's texts come from the table in the active language; the tag panel's "ID" is the
+    // same in every language, unlike the reader-ID label's.
+    void runTextsAreInTheActiveLanguage_data() {
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QString>("cancel");
+        QTest::newRow("ChineseGB") << 1 << "取消读TAG";
+        QTest::newRow("ChineseBIG5") << 2 << "取消讀TAG";
+    }
+    void runTextsAreInTheActiveLanguage() {
+        QFETCH(int, language);
+        QFETCH(QString, cancel);
+        Rig rig;
+        rig.values.LanguageIndex = language;
+        QString caption;
+        QString card;
+        AnswerPolls(rig, [&](int poll) {
+            if (poll == 2) {
+                caption = rig.ui.btnReadCard->text();
+                card = rig.ui.pnCardID->text();
+                ops::btnReadCardClick(rig.ctx);
+                return std::string();
+            }
+            return PollReply("0", kTag12345678);
+        });
+        ops::btnReadCardClick(rig.ctx);
+        QCOMPARE(caption, cancel);
+        QCOMPARE(card, QString("ID : 0012345678(D)  00BC614E(H)"));
+        QCOMPARE(rig.ui.pnCardID->text(), QString("ID"));
+        QCOMPARE(rig.ui.btnReadCard->text(), QString("Read TAG")); // the caption it had before
+    }
+
+    void openErrorIsInTheActiveLanguage_data() {
+        QTest::addColumn<int>("language");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("English, COM12") << 0 << 12 << "Open COM : 12 Error";
+        QTest::newRow("ChineseGB") << 1 << 3 << "开启串口 : 3 错误";
+        QTest::newRow("ChineseBIG5") << 2 << 16 << "開啟串口 : 16 錯誤";
+    }
+    void openErrorIsInTheActiveLanguage() {
+        QFETCH(int, language);
+        QFETCH(int, port);
+        QFETCH(QString, text);
+        Rig rig;
+        rig.values.LanguageIndex = language;
+        rig.values.ScanPort = port;
+        rig.device.canOpen = [](const std::string&, const link::LineSettings&) { return false; };
+        ops::btnReadCardClick(rig.ctx);
+        QCOMPARE(rig.ui.pnMsg->text(), text);
+        QCOMPARE(rig.beeper.beeps.size(), std::size_t(1));
+        QCOMPARE(rig.beeper.beeps[0].lamp, kRed);
+        QCOMPARE(rig.beeper.beeps[0].status, text);
+        QCOMPARE(rig.ui.pnCardID->text(), QString("ID"));
     }
 
     void cardLampTimerPaintsWhiteAndStops() {
