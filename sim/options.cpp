@@ -152,7 +152,7 @@ std::string UsageText() {
 
 Simulates a Quorvane reader behind a pseudo-terminal. The first line of output is the path of
 the terminal to open as the reader's serial port; the simulator then answers until it gets
-SIGINT or SIGTERM.
+SIGINT (Ctrl-C), SIGTERM or SIGHUP.
 
 Reader:
   --id NN               reader ID, two decimal digits (default 01)
@@ -172,7 +172,9 @@ Faults (--fault may be given several times):
   silent                never answers
   silent-for=L          never answers the command letter L (e.g. silent-for=V)
   bad-checksum          reply checksums are wrong
-  lowercase-checksum    reply checksums in lower-case digits
+  lowercase-checksum    reply checksums in lower-case digits; where the checksum would be
+                        two decimal digits, the unread letter at position 2 changes so that
+                        it carries a letter
   identity-length=N     the identity reply is N bytes long (15 or 17) instead of 16
   noise                 a stray byte goes out before every reply
   late=MS               replies leave MS milliseconds after the command

@@ -292,18 +292,30 @@ private slots:
 
     void checksumFaultsFailVerification_data() {
         QTest::addColumn<QString>("fault");
+        QTest::addColumn<QByteArray>("command");
         QTest::addColumn<QByteArray>("reply");
         QTest::newRow("bad checksum")
-            << QString("bad-checksum") << QByteArray("\nA01BQV0000010F\r");
-        QTest::newRow("lower-case")
-            << QString("lowercase-checksum") << QByteArray("\nA01BQV0000010e\r");
+            << QString("bad-checksum") << QByteArray("A00B") << QByteArray("\nA01BQV0000010F\r");
+        QTest::newRow("lower-case") << QString("lowercase-checksum") << QByteArray("A00B")
+                                    << QByteArray("\nA01BQV0000010e\r");
+        // LF ^ "A01V02.31-07" = 18, which has no lower case. "B" at position 2 instead of "A"
+        // adds 41 ^ 42 = 03: 1B, sent as "1b".
+        QTest::newRow("lower-case of a decimal checksum")
+            << QString("lowercase-checksum") << QByteArray("A00V")
+            << QByteArray("\nB01V02.31-071b\r");
+        // LF ^ "A01HR" = 50; "B" gives 53 and "C" (41 ^ 43 = 02) 52, both decimal; "D"
+        // (41 ^ 44 = 05) gives 55, "E" (04) 54, "F" (07) 57, "G" (06) 56, "H" (09) 59, "I"
+        // (08) 58, "J" (0B) 5B.
+        QTest::newRow("lower-case, ten letters in")
+            << QString("lowercase-checksum") << QByteArray("A00HR") << QByteArray("\nJ01HR5b\r");
     }
     void checksumFaultsFailVerification() {
         QFETCH(QString, fault);
+        QFETCH(QByteArray, command);
         QFETCH(QByteArray, reply);
         Reader reader;
         QVERIFY(qv::sim::ApplyFault(fault.toStdString(), reader.faults()));
-        const std::string got = Ask(reader, "A00B");
+        const std::string got = Ask(reader, command.toStdString());
         QCOMPARE(QByteArray::fromStdString(got), reply);
         QVERIFY(!Verifies(got));
     }
