@@ -1,5 +1,5 @@
 // quorvane-sim: a Quorvane reader on a pseudo-terminal. Prints the terminal's path first, then
-// answers until SIGINT or SIGTERM. Qt is used only for the settings store (--com).
+// answers until SIGINT, SIGTERM or SIGHUP. Qt is used only for the settings store (--com).
 
 #include "sim/options.h"
 #include "sim/pty_host.h"
@@ -77,8 +77,13 @@ int main(int argc, char** argv) {
     struct sigaction action {};
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
+    // Ctrl-C, a kill, and the terminal window closing all end the run through the same door,
+    // so that the COM mapping is put back. A reader of our output that goes away is no reason
+    // to die on the spot either.
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
 
     qv::sim::Reader reader(options->state);
     reader.faults() = options->faults;

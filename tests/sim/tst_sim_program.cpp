@@ -41,6 +41,7 @@ private slots:
         QTest::addColumn<int>("signal");
         QTest::newRow("earlier mapping, SIGTERM") << QString("/dev/ttyS9") << int(SIGTERM);
         QTest::newRow("no mapping, SIGINT") << QString() << int(SIGINT);
+        QTest::newRow("earlier mapping, SIGHUP") << QString("/dev/ttyUSB3") << int(SIGHUP);
     }
     void comMappingLastsWhileRunning() {
         QFETCH(QString, previous);
