@@ -58,6 +58,8 @@ private slots:
     void badReplies();
     void zeroByteInsideReplyEndsReplyText();
     void crAs1024thByteWrapsToEmptyReply();
+    void noiseRecognisedOnlyWhenTheRingPutsTheLfAtZero_data();
+    void noiseRecognisedOnlyWhenTheRingPutsTheLfAtZero();
     void steadyStreamEndsAtCeiling();
     void replyCompletingAtCeiling_data();
     void replyCompletingAtCeiling();
@@ -196,6 +198,30 @@ void TstTransaction::crAs1024thByteWrapsToEmptyReply() {
     QCOMPARE(int(b.link.ReplyBuffer[0]), 0);
     QCOMPARE(int(b.link.ReplyBuffer[1]), int('A'));
     QCOMPARE(int(b.link.ReplyBuffer[1023]), 0x0D);
+}
+
+void TstTransaction::noiseRecognisedOnlyWhenTheRingPutsTheLfAtZero_data() {
+    QTest::addColumn<int>("noise"); // blanks before the smallest reply 0A 30 41 0D
+    QTest::addColumn<bool>("taken");
+    QTest::addColumn<int>("length");
+    QTest::newRow("1023 blanks: LF at 1023") << 1023 << false << 3;
+    QTest::newRow("1024 blanks: LF at 0") << 1024 << true << 4;
+    QTest::newRow("1025 blanks: LF at 1") << 1025 << false << 5;
+    QTest::newRow("2048 blanks: LF at 0 again") << 2048 << true << 4;
+}
+
+void TstTransaction::noiseRecognisedOnlyWhenTheRingPutsTheLfAtZero() {
+    QFETCH(int, noise);
+    QFETCH(bool, taken);
+    QFETCH(int, length);
+    Bench b;
+    b.answer(std::string(static_cast<std::size_t>(noise), ' ') + "\x0A\x30\x41\x0D");
+    QCOMPARE(b.link.ReaderTransact("A00B"), taken);
+    QCOMPARE(b.link.ReplyLength, length);
+    // The blanks that the reply overwrote stay behind it, cut off by the zero byte.
+    QCOMPARE(b.replyText(), taken ? Raw("\x0A\x30\x41\x0D", 4) : QByteArray());
+    if (taken)
+        QCOMPARE(int(b.link.ReplyBuffer[5]), int(' '));
 }
 
 void TstTransaction::steadyStreamEndsAtCeiling() {
