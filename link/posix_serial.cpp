@@ -102,8 +102,9 @@ void WaitOutMillisecond(std::int64_t startUs) {
 
 termios BuildTermios(const termios& base, const LineSettings& settings) {
     termios t = base;
+    // IUCLC too: a line left with upper case mapped to lower would turn "A01B..." into "a01b...".
     t.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL |
-                                        IXON | IXOFF | IXANY | INPCK);
+                                        IUCLC | IXON | IXOFF | IXANY | INPCK);
     t.c_oflag &= ~static_cast<tcflag_t>(OPOST);
     t.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
     t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);

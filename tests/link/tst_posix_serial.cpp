@@ -219,7 +219,7 @@ void TstPosixSerial::buildsTermiosForEverySettingsText() {
     QFETCH(bool, even);
     // A cooked, flow-controlled 7O2 line at 300 baud with hang-up on close.
     termios base{};
-    base.c_iflag = IXON | IXOFF | ICRNL | ISTRIP;
+    base.c_iflag = IXON | IXOFF | ICRNL | ISTRIP | IUCLC | INLCR | IGNCR;
     base.c_oflag = OPOST;
     base.c_lflag = ICANON | ECHO | ISIG | IEXTEN;
     base.c_cflag = CS7 | PARENB | PARODD | CSTOPB | CRTSCTS | HUPCL;
@@ -240,7 +240,7 @@ void TstPosixSerial::buildsTermiosForEverySettingsText() {
     QCOMPARE(t.c_cflag & (CLOCAL | CREAD), tcflag_t(CLOCAL | CREAD));
     QCOMPARE(t.c_cflag & CRTSCTS, tcflag_t(0));
     QCOMPARE(t.c_cflag & HUPCL, tcflag_t(HUPCL)); // modem lines left as they were
-    QCOMPARE(t.c_iflag & (IXON | IXOFF | ICRNL | ISTRIP), tcflag_t(0));
+    QCOMPARE(t.c_iflag & (IXON | IXOFF | ICRNL | ISTRIP | IUCLC | INLCR | IGNCR), tcflag_t(0));
     QCOMPARE(t.c_oflag & OPOST, tcflag_t(0));
     QCOMPARE(t.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), tcflag_t(0));
     QCOMPARE(int(t.c_cc[VMIN]), 0);
