@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFontDatabase>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -59,6 +60,26 @@ const QColor kRed(255, 0, 0);
 // keeps the white status text readable.
 const QColor kActiveCaption(10, 36, 106);
 
+// Faces with the narrow proportions of the designed font, in the order of preference.
+const QStringList& NarrowFaces() {
+    static const QStringList faces = {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
+                                      QStringLiteral("Nimbus Sans"), QStringLiteral("Arial")};
+    return faces;
+}
+
+// Without any narrow face Qt falls back to a wide one (DejaVu Sans on a bare Debian), which
+// clips captions such as "Wiegand 26 bits" and "0010" in its 49-pixel panel; that face is
+// drawn at 80 % of its width instead, which Qt synthesises where no condensed cut exists.
+int FontStretch() {
+    static const int stretch = [] {
+        for (const QString& face : NarrowFaces())
+            if (QFontDatabase::hasFamily(face))
+                return 100;
+        return 80;
+    }();
+    return stretch;
+}
+
 QFont DesignFont(int pixelSize, bool bold) {
     // "MS Sans Serif" is rarely installed off Windows; the style hint lets Qt substitute a
     // sans-serif face, and missing Chinese glyphs come from a CJK font by font fallback.
@@ -66,6 +87,8 @@ QFont DesignFont(int pixelSize, bool bold) {
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(pixelSize);
     font.setBold(bold);
+    if (FontStretch() != 100)
+        font.setStretch(FontStretch());
     return font;
 }
 
@@ -237,12 +260,9 @@ Tu::Tu(link::Link& link, Beeper& beeper, ProgramValues& values, QWidget* parent)
       values_(values), context_{link, ui_, values, beeper} {
     setObjectName(QStringLiteral("u"));
     ui_.window = this;
-    // Faces with the narrow proportions of the designed font, where installed; without them Qt
-    // falls back to its default sans-serif face, which is wider and clips a few captions.
+    // The designed font is drawn in the first narrow face installed (see DesignFont).
     if (QFont::substitutes(QStringLiteral("MS Sans Serif")).isEmpty())
-        QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
-                                   {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
-                                    QStringLiteral("Nimbus Sans"), QStringLiteral("Arial")});
+        QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"), NarrowFaces());
     setFont(DesignFont(16, true));
     setFixedSize(kDesignWidth, kDesignHeight);
 

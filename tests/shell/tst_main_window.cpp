@@ -23,6 +23,9 @@
 #include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QStyleOptionComboBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -78,6 +81,8 @@ private slots:
     void controlsDrawWithTheirDesignedFontsAndColours_data();
     void controlsDrawWithTheirDesignedFontsAndColours();
     void noLabelOrPanelRendersMarkup();
+    void everyTextFitsItsControl_data();
+    void everyTextFitsItsControl();
     void startReadsTheStoreAndWritesNothing();
     void storedIndexSelectsTheLineSetting();
 
@@ -352,6 +357,82 @@ void tst_MainWindow::noLabelOrPanelRendersMarkup() {
     // A serial number from the reader that looks like markup is shown as it came.
     w.tu.controls().pnSerial->setText("S/N : <b>12</b>");
     QCOMPARE(w.tu.controls().pnSerial->text(), QString("S/N : <b>12</b>"));
+}
+
+void tst_MainWindow::everyTextFitsItsControl_data() {
+    QTest::addColumn<int>("language");
+    QTest::newRow("English") << 0;
+    QTest::newRow("ChineseGB") << 1;
+    QTest::newRow("ChineseBIG5") << 2;
+}
+
+// Measured with the fonts this machine really has: a face wider than the designed one must not
+// clip captions such as "Set ID (CH2) 0=Disable" or "Wiegand 26 bits".
+void tst_MainWindow::everyTextFitsItsControl() {
+    QFETCH(int, language);
+    Window& w = *w_;
+    w.values.LanguageIndex = language;
+    w.tu.show();
+    w.tu.FormShow();
+    QStringList clipped;
+    const auto check = [&](QWidget* control, const QString& text, int room) {
+        const int needed = QFontMetrics(control->font()).horizontalAdvance(text);
+        if (needed > room)
+            clipped << QStringLiteral("%1 \"%2\": %3 > %4")
+                           .arg(control->objectName(), text)
+                           .arg(needed)
+                           .arg(room);
+    };
+    int measured = 0;
+    for (QWidget* control : w.tu.findChildren<QWidget*>()) {
+        if (control->objectName().isEmpty() || control->parentWidget()->objectName() == "GroupBox1")
+            continue;
+        QStyle* style = control->style();
+        if (auto* button = qobject_cast<QPushButton*>(control)) {
+            if (button->text().isEmpty())
+                continue;
+            QStyleOptionButton option;
+            option.initFrom(button);
+            int room =
+                style->subElementRect(QStyle::SE_PushButtonContents, &option, button).width();
+            if (!button->icon().isNull())
+                room -= button->iconSize().width() + 4;
+            check(button, button->text(), room);
+        } else if (auto* box = qobject_cast<QAbstractButton*>(control)) {
+            if (box->text().isEmpty())
+                continue;
+            QStyleOptionButton option;
+            option.initFrom(box);
+            const bool radio = qobject_cast<QRadioButton*>(box) != nullptr;
+            const int room = box->width() -
+                             style->pixelMetric(radio ? QStyle::PM_ExclusiveIndicatorWidth
+                                                      : QStyle::PM_IndicatorWidth,
+                                                &option, box) -
+                             style->pixelMetric(radio ? QStyle::PM_RadioButtonLabelSpacing
+                                                      : QStyle::PM_CheckBoxLabelSpacing,
+                                                &option, box);
+            check(box, box->text(), room);
+        } else if (auto* label = qobject_cast<QLabel*>(control)) {
+            check(label, label->text(), label->contentsRect().width());
+        } else if (auto* list = qobject_cast<QComboBox*>(control)) {
+            QStyleOptionComboBox option;
+            option.initFrom(list);
+            option.editable = false;
+            const int room = style
+                                 ->subControlRect(QStyle::CC_ComboBox, &option,
+                                                  QStyle::SC_ComboBoxEditField, list)
+                                 .width();
+            for (int i = 0; i < list->count(); ++i)
+                check(list, list->itemText(i), room);
+        } else if (auto* group = qobject_cast<QGroupBox*>(control)) {
+            check(group, group->title(), group->width() - 8);
+        } else {
+            continue;
+        }
+        ++measured;
+    }
+    QVERIFY2(measured >= 60, qPrintable(QString::number(measured)));
+    QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QStringLiteral("; "))));
 }
 
 void tst_MainWindow::startReadsTheStoreAndWritesNothing() {
