@@ -3,8 +3,18 @@
 // gives 1; errors of another kind are not caught.
 #include "shell/startup.h"
 
+#include "link/link.h"
+#include "shell/main_window.h"
+#include "shell/program_values.h"
+#include "tests/support/fake_device.h"
+#include "tests/support/recording_beeper.h"
+
 #include <QApplication>
+#include <QDir>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <stdexcept>
@@ -47,6 +57,8 @@ private slots:
     void normalEndGivesTheRunsResultWithoutABox();
     void escapingErrorIsShownAndGivesOne();
     void otherErrorsPassThrough();
+    void exitEndsTheLoopWithZeroAndWritesNothing();
+    void closeRequestLeavesTheLoopRunning();
 };
 
 void tst_Startup::initTestCase() {
@@ -81,6 +93,61 @@ void tst_Startup::escapingErrorIsShownAndGivesOne() {
 
 void tst_Startup::otherErrorsPassThrough() {
     QVERIFY_THROWS_EXCEPTION(int, qv::RunGuarded([]() -> int { throw 7; }));
+}
+
+namespace {
+
+// The program's run with a fake reader: the window in a real message loop.
+struct Program {
+    qv::test::VirtualTime time;
+    qv::test::FakeDevice device{time};
+    qv::link::Link link{device, time, time};
+    qv::ProgramValues values;
+    qv::test::RecordingBeeper beeper;
+    qv::Tu window{link, beeper, values};
+};
+
+} // namespace
+
+void tst_Startup::exitEndsTheLoopWithZeroAndWritesNothing() {
+    QTemporaryDir store;
+    QVERIFY(store.isValid());
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, store.path());
+    BoxWatcher box;
+    bool visibleBeforeExit = false;
+    const int result = qv::RunGuarded([&] {
+        Program program;
+        program.window.show();
+        QTimer::singleShot(10, &program.window, [&] {
+            visibleBeforeExit = program.window.isVisible();
+            program.window.controls().btnExit->click();
+        });
+        return QApplication::exec();
+    });
+    QCOMPARE(result, 0);
+    QVERIFY(visibleBeforeExit);
+    QVERIFY(!box.shown);
+    QVERIFY(QDir(store.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
+}
+
+void tst_Startup::closeRequestLeavesTheLoopRunning() {
+    QTemporaryDir store;
+    QVERIFY(store.isValid());
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, store.path());
+    bool visibleAfterClose = false;
+    const int result = qv::RunGuarded([&] {
+        Program program;
+        program.window.show();
+        // A window manager's close request, then a check that the loop still runs.
+        QTimer::singleShot(10, &program.window, [&] { program.window.close(); });
+        QTimer::singleShot(30, &program.window, [&] {
+            visibleAfterClose = program.window.isVisible();
+            QApplication::exit(5);
+        });
+        return QApplication::exec();
+    });
+    QCOMPARE(result, 5);
+    QVERIFY(visibleAfterClose);
 }
 
 QTEST_MAIN(tst_Startup)
