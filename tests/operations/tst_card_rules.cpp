@@ -397,6 +397,35 @@ private slots:
                                                            second.toStdString()}));
         QVERIFY(rig.ui.pnMsg->text().endsWith(" Ok"));
     }
+
+    // A read of what the controls already hold moves no bar, so no panel is written again.
+    void readOfTheValuesShownRewritesNoPanel_data() {
+        QTest::addColumn<QString>("handler");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("data");
+        QTest::newRow("same card") << "btnGetSameCardClick"
+                                   << "A00N"
+                                   << "0010";
+        QTest::newRow("same card 2") << "btnGetSameCard2Click"
+                                     << "A00N"
+                                     << "0010";
+        QTest::newRow("ID2") << "btnGetID2Click"
+                             << "A00Q"
+                             << "00";
+    }
+    void readOfTheValuesShownRewritesNoPanel() {
+        QFETCH(QString, handler);
+        QFETCH(QString, command);
+        QFETCH(QString, data);
+        Rig rig;
+        for (QLabel* panel : {rig.ui.pnSameCard, rig.ui.pnSameCard2, rig.ui.pnID2})
+            panel->setText("marker");
+        rig.replies[command.toStdString()] = DataReply(command.toStdString(), data.toStdString());
+        Named(handler)(rig.ctx);
+        QVERIFY(rig.ui.pnMsg->text().endsWith(" Ok"));
+        for (QLabel* panel : {rig.ui.pnSameCard, rig.ui.pnSameCard2, rig.ui.pnID2})
+            QCOMPARE(panel->text(), QString("marker"));
+    }
 };
 
 QV_WINDOW_TEST_MAIN(TestCardRules)
