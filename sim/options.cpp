@@ -185,8 +185,8 @@ Faults (--fault may be given several times):
 Program:
   --com N               while running, map COMN to the terminal in the user's settings
                         store (Ports/COMN); the previous mapping is put back at the end
-  --verbose             log every command received to standard error
-  --help                this text
+  --verbose, -v         log every command received to standard error
+  --help, -h            this text
 )";
 }
 

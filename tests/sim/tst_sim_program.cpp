@@ -122,6 +122,52 @@ private slots:
         QVERIFY(help.contains("parity is not compared"));
         QVERIFY(help.contains("hangup-after=N"));
     }
+
+    // Every option and fault the simulator takes is explained, under the name it takes.
+    void helpNamesEveryOptionAndFault_data() {
+        QTest::addColumn<QString>("name");
+        for (const char* name : {"--id ",
+                                 "--serial ",
+                                 "--version ",
+                                 "--settings ",
+                                 "--input ",
+                                 "--tags ",
+                                 "--tag-interval ",
+                                 "--reply-delay ",
+                                 "--fault",
+                                 "--com ",
+                                 "--verbose, -v",
+                                 "--help, -h",
+                                 "silent ",
+                                 "silent-for=L",
+                                 "bad-checksum",
+                                 "lowercase-checksum",
+                                 "identity-length=N",
+                                 "noise",
+                                 "late=MS",
+                                 "stream",
+                                 "zero-byte",
+                                 "hangup-after=N",
+                                 "SIGINT",
+                                 "SIGTERM",
+                                 "SIGHUP"})
+            QTest::newRow(name) << QString(name);
+    }
+    void helpNamesEveryOptionAndFault() {
+        QFETCH(QString, name);
+        QProcess sim;
+        sim.start(QV_SIM_PROGRAM, {"--help"});
+        QVERIFY(sim.waitForFinished(5000));
+        QVERIFY(QString::fromUtf8(sim.readAllStandardOutput()).contains(name));
+    }
+
+    void shortFormsAreTaken() {
+        QProcess sim;
+        sim.start(QV_SIM_PROGRAM, {"-v", "-h"});
+        QVERIFY(sim.waitForFinished(5000));
+        QCOMPARE(sim.exitCode(), 0);
+        QVERIFY(sim.readAllStandardOutput().startsWith("Usage: quorvane-sim"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TstSimProgram)
