@@ -101,9 +101,26 @@ void Place(QWidget* w, const char* name, QRect geometry, int tab = -1) {
 
 enum class PanelStyle { Large, Small, Status };
 
+// A value panel: yellow text on the highlight colour inside a single dark line. The style draws
+// a plain frame in the text colour, so the line is drawn over it here.
+class ValuePanel : public QLabel {
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        QLabel::paintEvent(event);
+        QPainter painter(this);
+        painter.setPen(QPen(palette().color(QPalette::WindowText), 1));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+};
+
 QLabel* Panel(QWidget* parent, const char* name, QRect geometry, int tab, const char* text,
               PanelStyle style = PanelStyle::Large) {
-    auto* panel = new QLabel(QString::fromUtf8(text), parent);
+    auto* panel = style == PanelStyle::Status ? new QLabel(QString::fromUtf8(text), parent)
+                                              : new ValuePanel(QString::fromUtf8(text), parent);
     Place(panel, name, geometry, tab);
     // Text from the reader (serial number, version, tag data) must never render as markup.
     panel->setTextFormat(Qt::PlainText);
@@ -116,8 +133,8 @@ QLabel* Panel(QWidget* parent, const char* name, QRect geometry, int tab, const 
         palette.setColor(QPalette::WindowText, Qt::white);
         panel->setFont(DesignFont(19, true));
     } else {
-        // The single-line border is drawn in the window-text colour; the yellow text takes
-        // another palette role so that the border stays dark.
+        // The yellow text takes a palette role of its own; the window-text colour stays for
+        // the border.
         panel->setFrameStyle(QFrame::Box | QFrame::Plain);
         panel->setForegroundRole(QPalette::BrightText);
         palette.setColor(QPalette::Window, palette.color(QPalette::Highlight));

@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -337,8 +338,22 @@ void tst_MainWindow::controlsDrawWithTheirDesignedFontsAndColours() {
     if (auto* panel = qobject_cast<QLabel*>(control); panel && fill != int(Fill::None)) {
         QVERIFY(panel->autoFillBackground());
         QCOMPARE(panel->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
-        if (fill == int(Fill::Highlight)) // a dark single-line border, not a yellow one
-            QCOMPARE(panel->palette().color(QPalette::WindowText), app.color(QPalette::WindowText));
+        // As drawn: the fill inside, and for value panels a dark single-line border.
+        const QImage image = panel->grab().toImage();
+        const QColor inside = image.pixelColor(2, image.height() / 2);
+        QCOMPARE(inside, fill == int(Fill::Highlight) ? app.color(QPalette::Highlight)
+                                                      : panel->palette().color(QPalette::Window));
+        if (fill == int(Fill::Highlight)) {
+            for (const QPoint p : {QPoint(0, image.height() / 2), QPoint(image.width() / 2, 0),
+                                   QPoint(image.width() - 1, image.height() - 1)})
+                QVERIFY2(image.pixelColor(p).lightness() < 100,
+                         qPrintable(image.pixelColor(p).name()));
+            bool yellowText = false;
+            for (int y = 2; y < image.height() - 2 && !yellowText; ++y)
+                for (int x = 2; x < image.width() - 2 && !yellowText; ++x)
+                    yellowText = image.pixelColor(x, y) == QColor(255, 255, 0);
+            QVERIFY(yellowText);
+        }
     }
     if (auto* list = qobject_cast<QComboBox*>(control)) {
         QVERIFY(!list->isEditable());
