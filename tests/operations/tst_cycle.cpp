@@ -173,6 +173,83 @@ private slots:
         QCOMPARE(rig.beeper.beeps[0].frequencyHz, 300);
     }
 
+    // Every handler against a reader that answers "A00B" and nothing else: the frames in order
+    // (B identity, C the handler's command), the pauses before them, and how often the window
+    // may paint the start text before the port opens.
+    void everyHandlerRunsWithItsPausesAndTries_data() {
+        QTest::addColumn<QString>("handler");
+        QTest::addColumn<QString>("frames");
+        QTest::addColumn<QList<int>>("pauses");
+        QTest::addColumn<int>("pumpsBeforeOpen");
+        const QList<int> d100 = {100, 100, 100, 100, 100, 100};
+        const QList<int> d200 = {200, 200, 200, 200, 200, 200};
+        auto row = [](const char* name, const char* frames, const QList<int>& pauses, int pumps) {
+            QTest::newRow(name) << QString(name) << QString(frames) << pauses << pumps;
+        };
+        row("btnIDClick", "BCBCBC", d100, 0);
+        row("btnBaudRateClick", "BCBCBC", d200, 0);
+        // Counted as done once the identity step passed and the command went out.
+        row("btnFactoryClick", "BC", {200, 500}, 0);
+        row("btnResetClick", "C", {200}, 0);
+        row("btnSameCardClick", "BCBCBC", d200, 0);
+        row("btnNoNcClick", "BCBCBC", d200, 0);
+        row("btnModeClick", "BCBCBC", d200, 0);
+        row("btnSameCard2Click", "BCBCBC", d200, 0);
+        row("btnGetSameCard2Click", "BCBCBC", d200, 0);
+        row("btnSerID2Click", "BCBCBC", d200, 0);
+        row("btnGetID2Click", "BCBCBC", d200, 0);
+        row("btnGetSameCardClick", "BCBCBC", d200, 0);
+        row("btnGetModeClick", "BCBCBC", d200, 0);
+        row("btnGetNoNcClick", "BCBCBC", d200, 0);
+        row("btnAddrClick", "BCBCBC", d100, 0);
+        row("btnFreqClick", "BCBCBC", d100, 0);
+        row("btnChannelClick", "BCBCBC", d100, 0);
+        row("btnGainClick", "BCBCBC", d200, 0);
+        row("btnSetRSSIClick", "BCBCBC", d200, 1);
+        row("btnGetRSSIClick", "BCBCBC", d200, 1);
+        row("btnBeepOnClick", "CCC", {200, 200, 200}, 1);
+        row("btnBeepOffClick", "CCC", {200, 200, 200}, 1);
+        row("btnSetExciterIDClick", "BCBCBC", d200, 0);
+        row("btnGetExciterIDClick", "BCBCBC", d200, 1);
+        row("btnSetRLClick", "BCBCBC", d200, 0);
+        row("btnGetRLClick", "BCBCBC", d200, 0);
+    }
+    void everyHandlerRunsWithItsPausesAndTries() {
+        QFETCH(QString, handler);
+        QFETCH(QString, frames);
+        QFETCH(QList<int>, pauses);
+        QFETCH(int, pumpsBeforeOpen);
+        Rig rig;
+        rig.ui.sbID->setValue(1);
+        rig.ui.pnID->setText("01");
+        int pumps = 0;
+        rig.link.setEventPump([&] {
+            if (rig.device.opens.empty())
+                ++pumps;
+        });
+
+        Find(handler)(rig.ctx);
+
+        QString seen;
+        std::string command;
+        for (const auto& c : rig.commands()) {
+            seen += c == "A00B" ? 'B' : 'C';
+            if (c != "A00B") {
+                QVERIFY2(command.empty() || command == c, c.c_str()); // the same command each try
+                command = c;
+            }
+        }
+        QCOMPARE(seen, frames);
+        QList<int> paused;
+        for (auto ms : rig.pauses())
+            paused << static_cast<int>(ms);
+        QCOMPARE(paused, pauses);
+        QCOMPARE(pumps, pumpsBeforeOpen);
+        QCOMPARE(rig.device.opens.size(), std::size_t(1));
+        QCOMPARE(rig.device.closeCount, 1);
+        QCOMPARE(rig.beeper.beeps.size(), std::size_t(1));
+    }
+
     // Only an identity reply of exactly 16 bytes, all of them text, lets the command follow.
     void identityReplyThatIsNotSixteenBytesFailsTheTry_data() {
         QTest::addColumn<QByteArray>("identity");
