@@ -3,6 +3,8 @@
 // a Link over FakeDevice, a recording beeper, and a reader that answers from a table.
 
 #include "link/link.h"
+#include "link/posix_serial.h"
+#include "link/system_time.h"
 #include "operations/handlers.h"
 #include "shell/main_window.h"
 #include "shell/program_values.h"
@@ -12,7 +14,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLabel>
+#include <QProcess>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSettings>
@@ -156,6 +160,61 @@ inline void BeforeSecondTry(Rig& rig, std::function<void()> change) {
         }
     };
 }
+
+// The simulator program beside the test programs, on a real pseudo-terminal, for the few runs in
+// real time. It is stopped through its own process when the object goes.
+struct SimProgram {
+    QProcess process;
+    QString terminal; // the slave path it printed first
+
+    // False when the program was not built or did not come up.
+    bool start(const QStringList& arguments) {
+        const QString program = QCoreApplication::applicationDirPath() + "/quorvane-sim";
+        if (!QFileInfo(program).isExecutable())
+            return false;
+        process.start(program, arguments);
+        if (!process.waitForStarted(5000))
+            return false;
+        while (!process.canReadLine() && process.waitForReadyRead(5000)) {
+        }
+        terminal = QString::fromLocal8Bit(process.readLine()).trimmed();
+        return !terminal.isEmpty();
+    }
+    // Stops the simulator; what it logged with --verbose.
+    QString stop() {
+        if (process.state() != QProcess::NotRunning) {
+            process.terminate();
+            process.waitForFinished(5000);
+        }
+        return QString::fromLocal8Bit(process.readAllStandardError());
+    }
+    ~SimProgram() { stop(); }
+};
+
+// The real window on the real serial device, clock and sleeper, as the program runs it, with
+// COM`port` mapped to `terminal` and every other COM number to a path that does not exist.
+struct RealRig {
+    link::PosixSerialDevice device;
+    link::SteadyClock clock;
+    link::ThreadSleeper sleeper;
+    link::Link link{device, clock, sleeper};
+    ProgramValues values;
+    RecordingBeeper beeper;
+    Tu window{link, beeper, values};
+    Controls& ui = window.controls();
+    Context& ctx = window.context();
+
+    RealRig(int port, const QString& terminal) {
+        window.FormShow();
+        beeper.ui = &ui;
+        link.setEventPump([] { QCoreApplication::processEvents(); });
+        link::PortMap ports;
+        for (int n = 1; n <= 16; ++n)
+            ports[n] = "/nonexistent/COM" + std::to_string(n);
+        ports[port] = terminal.toStdString();
+        link.setPortMap(ports);
+    }
+};
 
 // The place and language store of this test process.
 inline QSettings Store() {

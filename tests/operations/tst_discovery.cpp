@@ -492,6 +492,35 @@ private slots:
         QCOMPARE(rig.ui.pnMsg->text(), QString("Reader Not Find"));
     }
 
+    // In real time against the simulator on a pseudo-terminal: an unpinned sweep walks COM2's
+    // settings until the reader's baud rate answers, then reads the version.
+    void findsTheSimulatedReaderInRealTime() {
+        SimProgram sim;
+        if (!sim.start(
+                {"--id", "45", "--serial", "QV7A0042", "--version", "03.10-02", "--settings", "2"}))
+            QSKIP("quorvane-sim is not built beside the tests");
+        RealRig rig(2, sim.terminal);
+        rig.ui.chkLock->setChecked(false);
+
+        ops::btnScanClick(rig.ctx);
+
+        QVERIFY(rig.values.ReaderFound);
+        QCOMPARE(rig.ui.pnMsg->text(), QString("Get Reader Info Ok. (COM : #2)"));
+        QCOMPARE(rig.ui.pnSerial->text(), QString("S/N : QV7A0042"));
+        QCOMPARE(rig.ui.pnVersion->text(), QString("VER : 03.10-02"));
+        QCOMPARE(rig.ui.pnID->text(), QString("45"));
+        QCOMPARE(rig.ui.sbID->value(), 45);
+        // The first entry at the reader's baud rate; a terminal carries no parity.
+        QCOMPARE(rig.values.ScanSettings, QString("9600,n,8,1"));
+        QCOMPARE(rig.ui.cmbBaudRate->currentIndex(), 2);
+        QCOMPARE(Store().value("ScanCommNo").toInt(), 2);
+        QCOMPARE(rig.ui.shComm->color(), kYellow);
+        QCOMPARE(rig.beeper.beeps.size(), std::size_t(1));
+        QCOMPARE(rig.beeper.beeps[0].frequencyHz, 1000);
+        QVERIFY(!rig.link.isOpen());
+        QVERIFY(rig.window.isEnabled());
+    }
+
     // The bar clamps "00" to its minimum 1; its handler rewrites pnID only when it moved.
     void readerIdZeroGoesToTheBarsMinimum_data() {
         QTest::addColumn<int>("barBefore");

@@ -363,6 +363,46 @@ private slots:
         QCOMPARE(rig.ui.pnCardID->text(), QString("ID"));
     }
 
+    // In real time against the simulator streaming a tag: the run shows it, passes DO1 on and
+    // ends on the second click with the port closed.
+    void runAgainstTheSimulatorInRealTime() {
+        SimProgram sim;
+        if (!sim.start({"--tags", "0000000000BC614E", "--tag-interval", "100", "--input", "1",
+                        "--verbose"}))
+            QSKIP("quorvane-sim is not built beside the tests");
+        RealRig rig(1, sim.terminal);
+        rig.values.ScanPort = 1;
+        rig.values.ReaderFound = true;
+        rig.ui.chkDO1->setChecked(true);
+        QString seen;
+        QTimer watch;
+        QElapsedTimer clock;
+        clock.start();
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            if (seen.isEmpty() && rig.ui.pnCardID->text() != "ID")
+                seen = rig.ui.pnCardID->text();
+            if ((!seen.isEmpty() || clock.elapsed() > 5000) && rig.values.TagReadActive)
+                ops::btnReadCardClick(rig.ctx);
+        });
+        watch.start(20);
+
+        ops::btnReadCardClick(rig.ctx);
+        watch.stop();
+
+        QCOMPARE(seen, QString("ID : 0012345678(D)  00BC614E(H)"));
+        QCOMPARE(rig.ui.pnMsg->text(), QString("0000000000BC614E"));
+        QCOMPARE(rig.ui.pnDI->text(), QString("1"));
+        QCOMPARE(rig.ui.pnCardID->text(), QString("ID"));
+        QCOMPARE(rig.ui.btnReadCard->text(), QString("Read TAG"));
+        QCOMPARE(rig.ui.shComm->color(), kYellow);
+        QVERIFY(!rig.link.isOpen());
+        QCOMPARE(rig.beeper.beeps.size(), std::size_t(1));
+        QCOMPARE(rig.beeper.beeps[0].frequencyHz, 1000);
+        const QString log = sim.stop();
+        QCOMPARE(log.count("A00I2\n"), 1);
+        QVERIFY(log.contains("A00J\n"));
+    }
+
     void cardLampTimerPaintsWhiteAndStops() {
         Rig rig;
         rig.ui.shCard->setColor(kYellow);
