@@ -34,7 +34,12 @@ done
 
 "$build/quorvane-tools" &
 app_pid=$!
-wid=$(xdotool search --sync --onlyvisible --name 'Quorvane Tools V0232' | head -n 1)
+wid=""
+for _ in $(seq 200); do
+    wid=$(xdotool search --onlyvisible --name 'Quorvane Tools V0232' 2>/dev/null | head -n 1 || true)
+    [ -n "$wid" ] && break
+    sleep 0.1
+done
 [ -n "$wid" ] || fail "no window"
 sleep 0.5
 
@@ -67,6 +72,11 @@ esac
 
 # btnExit: left 360, top 480, 225 x 41.
 xdotool mousemove --window "$wid" 472 500 click 1
+for _ in $(seq 100); do
+    kill -0 "$app_pid" 2>/dev/null || break
+    sleep 0.1
+done
+kill -0 "$app_pid" 2>/dev/null && fail "the program did not end after Exit"
 status=0
 wait "$app_pid" || status=$?
 app_pid=""
