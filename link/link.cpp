@@ -85,6 +85,8 @@ bool Link::CommOpen(int port, const std::string& settings) {
     const auto line = ParseLineSettings(settings);
     if (!line)
         return false;
+    if (portSource_)
+        ports_ = portSource_();
     const std::string path = ResolveComPort(port, ports_);
     if (path.empty())
         return false;

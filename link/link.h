@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -31,6 +32,9 @@ public:
     Link(SerialDevice& device, Clock& clock, Sleeper& sleeper);
 
     void setPortMap(PortMap overrides) { ports_ = std::move(overrides); }
+    // Where the overrides come from when they may change while the program runs (a simulator
+    // started or restarted later): asked once per CommOpen, replacing the fixed map.
+    void setPortMapSource(std::function<PortMap()> source) { portSource_ = std::move(source); }
     void setEventPump(EventPump pump) { pump_ = std::move(pump); }
 
     // Opens "COM<port>" with `settings`. True: the port is open with 1 ms reads.
@@ -80,6 +84,7 @@ private:
     Sleeper& sleeper_;
     EventPump pump_;
     PortMap ports_;
+    std::function<PortMap()> portSource_;
     bool open_ = false;
 };
 

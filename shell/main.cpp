@@ -20,7 +20,7 @@ int main(int argc, char* argv[]) {
         qv::link::ThreadSleeper sleeper;
         qv::link::Link link(device, clock, sleeper);
         link.setEventPump([] { QCoreApplication::processEvents(); });
-        link.setPortMap(qv::ReadPortMap());
+        link.setPortMapSource(&qv::ReadPortMap);
 
         const std::unique_ptr<qv::Beeper> beeper = qv::MakeAlsaBeeper();
         qv::ProgramValues values;

@@ -26,6 +26,7 @@ private slots:
     void secondOpenLeavesOpenPortAlone();
     void closeOnlyWhenOpen();
     void refusedOpenLeavesLinkClosed();
+    void portMapSourceIsAskedAtEveryOpen();
 };
 
 void TstCommOpen::parsesLineSettings_data() {
@@ -175,6 +176,32 @@ void TstCommOpen::refusedOpenLeavesLinkClosed() {
     link.CommClose();
     QCOMPARE(device.closeCount, 0);
     QVERIFY(link.CommOpen(2, "19200,e,8,1"));
+}
+
+// A simulator started, stopped or restarted while the program runs is seen at the next open.
+void TstCommOpen::portMapSourceIsAskedAtEveryOpen() {
+    test::VirtualTime time;
+    test::FakeDevice device(time);
+    Link link(device, time, time);
+    std::string mapped = "/dev/pts/4";
+    int asked = 0;
+    link.setPortMapSource([&] {
+        ++asked;
+        return mapped.empty() ? link::PortMap{} : link::PortMap{{3, mapped}};
+    });
+    QVERIFY(link.CommOpen(3, "19200,e,8,1"));
+    link.CommClose();
+    mapped = "/dev/pts/9";
+    QVERIFY(link.CommOpen(3, "19200,e,8,1"));
+    link.CommClose();
+    mapped.clear();
+    QVERIFY(link.CommOpen(3, "19200,e,8,1"));
+    link.CommClose();
+    QCOMPARE(asked, 3);
+    QCOMPARE(device.opens.size(), std::size_t(3));
+    QCOMPARE(device.opens[0].path, std::string("/dev/pts/4"));
+    QCOMPARE(device.opens[1].path, std::string("/dev/pts/9"));
+    QCOMPARE(device.opens[2].path, std::string("/dev/ttyS2"));
 }
 
 QTEST_APPLESS_MAIN(TstCommOpen)
