@@ -11,7 +11,6 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QScrollBar>
-#include <QTimer>
 
 namespace qv::ops {
 
@@ -134,14 +133,6 @@ void cmbBaudRateCloseUp(Context& ctx) {
         return;
     if (const auto index = SelectedSetting(ctx))
         UseSetting(ctx, *index);
-    // A click or Enter on an entry closes the list first and selects the entry afterwards, in
-    // the same event; take the selection again once that event has been handled.
-    QTimer::singleShot(0, list, [&ctx, list] {
-        if (!list->isEnabled())
-            return; // an operation has begun meanwhile: the list is no longer the operator's
-        if (const auto index = SelectedSetting(ctx))
-            UseSetting(ctx, *index);
-    });
 }
 
 } // namespace qv::ops

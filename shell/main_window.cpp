@@ -536,7 +536,10 @@ void Tu::ConnectEvents() {
     for (const auto& [bar, slot] : bars)
         connect(bar, &QScrollBar::valueChanged, this, slot);
 
-    connect(cmbBaudRate_, &CloseUpComboBox::closedUp, this, &Tu::cmbBaudRateCloseUp);
+    // Queued: a click or Enter on an entry hides the list before the entry becomes the selection,
+    // within the same event; the handler must see the entry that was picked.
+    connect(cmbBaudRate_, &CloseUpComboBox::closedUp, this, &Tu::cmbBaudRateCloseUp,
+            Qt::QueuedConnection);
     connect(ui_.tmrBusy, &QTimer::timeout, this, &Tu::tmrBusyTimer);
     connect(ui_.tmrCard, &QTimer::timeout, this, &Tu::tmrCardTimer);
 }

@@ -790,6 +790,7 @@ void tst_MainWindow::baudRateListReportsEveryCloseUp() {
     list->showPopup();
     list->hidePopup();
     QCOMPARE(closeUps.count(), 1);
+    QCoreApplication::processEvents(); // the handler runs once the closing event is done
     QCOMPARE(w.values.ScanSettingsIndex, 2);
     QCOMPARE(w.values.ScanSettings, QString("9600,n,8,1"));
 
