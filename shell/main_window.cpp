@@ -395,7 +395,9 @@ void Tu::BuildAreaF() {
     ui_.btnEng = Button(this, "btnEng", {359, 448, 90, 24}, 13, "English");
     ui_.btnEng->setFont(DesignFont(13, false));
     QPalette red = ui_.btnEng->palette();
-    red.setColor(QPalette::ButtonText, kRed);
+    // Red while it can be pressed; greyed like the others while a tag run disables it.
+    red.setColor(QPalette::Active, QPalette::ButtonText, kRed);
+    red.setColor(QPalette::Inactive, QPalette::ButtonText, kRed);
     ui_.btnEng->setPalette(red);
 
     ui_.btnGB = Button(this, "btnGB", {460, 448, 89, 24}, 14, "");
