@@ -140,6 +140,83 @@ inline UnansweredRun RunUnanswered(Rig& rig, void (*handler)(Context&)) {
     return run;
 }
 
+// The plain acknowledgement a reader gives to a setting.
+inline const std::string kAck = ReplyFrame("A00K");
+
+// Runs `handler` against a reader that acknowledges everything; returns the command after "A00B".
+inline std::string SentBy(Rig& rig, void (*handler)(Context&)) {
+    rig.device.responder = [](const std::string& command) {
+        return command == "A00B" ? IdentityReply() : kAck;
+    };
+    rig.device.sent.clear();
+    handler(rig.ctx);
+    const auto commands = rig.commands();
+    return commands.size() == 2 && commands[0] == "A00B" ? commands[1] : std::string("?");
+}
+
+using Handler = void (*)(Context&);
+
+struct NamedHandler {
+    const char* name;
+    Handler handler;
+};
+
+// Every operation that takes the window's context alone, by its name.
+inline constexpr NamedHandler kHandlers[] = {
+    {"tmrBusyTimer", ops::tmrBusyTimer},
+    {"btnScanClick", ops::btnScanClick},
+    {"btnReadCardClick", ops::btnReadCardClick},
+    {"tmrCardTimer", ops::tmrCardTimer},
+    {"btnIDClick", ops::btnIDClick},
+    {"btnBaudRateClick", ops::btnBaudRateClick},
+    {"btnFactoryClick", ops::btnFactoryClick},
+    {"btnResetClick", ops::btnResetClick},
+    {"sbIDChange", ops::sbIDChange},
+    {"cmbBaudRateCloseUp", ops::cmbBaudRateCloseUp},
+    {"btnSameCardClick", ops::btnSameCardClick},
+    {"btnSameCard2Click", ops::btnSameCard2Click},
+    {"btnGetSameCardClick", ops::btnGetSameCardClick},
+    {"btnGetSameCard2Click", ops::btnGetSameCard2Click},
+    {"btnNoNcClick", ops::btnNoNcClick},
+    {"btnGetNoNcClick", ops::btnGetNoNcClick},
+    {"btnModeClick", ops::btnModeClick},
+    {"btnGetModeClick", ops::btnGetModeClick},
+    {"btnSerID2Click", ops::btnSerID2Click},
+    {"btnGetID2Click", ops::btnGetID2Click},
+    {"sbSameCardChange", ops::sbSameCardChange},
+    {"sbSameCard2Change", ops::sbSameCard2Change},
+    {"sbID2Change", ops::sbID2Change},
+    {"btnSetRSSIClick", ops::btnSetRSSIClick},
+    {"btnGetRSSIClick", ops::btnGetRSSIClick},
+    {"btnBeepOnClick", ops::btnBeepOnClick},
+    {"btnBeepOffClick", ops::btnBeepOffClick},
+    {"btnGainClick", ops::btnGainClick},
+    {"btnSetExciterIDClick", ops::btnSetExciterIDClick},
+    {"btnGetExciterIDClick", ops::btnGetExciterIDClick},
+    {"btnAddrClick", ops::btnAddrClick},
+    {"btnFreqClick", ops::btnFreqClick},
+    {"btnChannelClick", ops::btnChannelClick},
+    {"sbRSSIChange", ops::sbRSSIChange},
+    {"sbGainLevelChange", ops::sbGainLevelChange},
+    {"sbExciterID1Change", ops::sbExciterID1Change},
+    {"sbExciterID2Change", ops::sbExciterID2Change},
+    {"sbAddrChange", ops::sbAddrChange},
+    {"sbFreqChange", ops::sbFreqChange},
+    {"sbChannelChange", ops::sbChannelChange},
+    {"btnSetRLClick", ops::btnSetRLClick},
+    {"btnGetRLClick", ops::btnGetRLClick},
+    {"sbRL1Change", ops::sbRL1Change},
+    {"sbRL2Change", ops::sbRL2Change},
+};
+
+// The operation called `name`; a name that is no operation stops the test program.
+inline Handler Named(const QString& name) {
+    for (const auto& [n, h] : kHandlers)
+        if (name == n)
+            return h;
+    qFatal("no operation is called %s", qPrintable(name));
+}
+
 // The same command `times` times, each after "A00B" when `identity` is set.
 inline std::vector<std::string> Tries(const std::string& command, int times, bool identity) {
     std::vector<std::string> out;
@@ -151,6 +228,46 @@ inline std::vector<std::string> Tries(const std::string& command, int times, boo
     return out;
 }
 
+// The columns of a table of operations run against a reader that answers "A00B" but never the
+// operation's command: the operation, its start text, how often the window paints before the
+// port opens, its pause, its tries, whether each try asks for the identity first, its command
+// and its failure text.
+inline void AddUnansweredColumns() {
+    QTest::addColumn<QString>("handler");
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<int>("pumps");
+    QTest::addColumn<int>("pause");
+    QTest::addColumn<int>("tries");
+    QTest::addColumn<bool>("identity");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("failure");
+}
+
+// Runs the current row of such a table on `rig` and checks all of it: the start text, the
+// paints, every try's frames and pauses, the failure text, the red lamp, one close, and not one
+// control changed.
+inline void CheckUnansweredRow(Rig& rig) {
+    QFETCH(QString, handler);
+    QFETCH(QString, start);
+    QFETCH(int, pumps);
+    QFETCH(int, pause);
+    QFETCH(int, tries);
+    QFETCH(bool, identity);
+    QFETCH(QString, command);
+    QFETCH(QString, failure);
+    const UnansweredRun run = RunUnanswered(rig, Named(handler));
+    QCOMPARE(run.startText, start);
+    QCOMPARE(run.pumpsBeforeOpen, pumps);
+    QCOMPARE(run.commands, Tries(command.toStdString(), tries, identity));
+    const std::vector<std::uint32_t> pauses(static_cast<std::size_t>(tries * (identity ? 2 : 1)),
+                                            static_cast<std::uint32_t>(pause));
+    QCOMPARE(run.pauses, pauses);
+    QCOMPARE(run.status, failure);
+    QCOMPARE(rig.ui.shComm->color(), kRed);
+    QCOMPARE(run.closes, 1);
+    QVERIFY(run.controlsKept);
+}
+
 // Runs `change` once, in the pause that begins the second try (after the first try's command).
 inline void BeforeSecondTry(Rig& rig, std::function<void()> change) {
     rig.time.onSleep = [&rig, change = std::move(change), done = false]() mutable {
@@ -159,6 +276,28 @@ inline void BeforeSecondTry(Rig& rig, std::function<void()> change) {
             change();
         }
     };
+}
+
+// The columns of a table of operations that build their command anew in each try: the
+// operation, the first try's command, and the second try's after the controls changed.
+inline void AddRebuiltColumns() {
+    QTest::addColumn<QString>("handler");
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second");
+}
+
+// Runs the current row of such a table on `rig`, making `change` before the second try, against
+// a reader that acknowledges only the second command: both tries' commands, then success.
+inline void CheckRebuiltRow(Rig& rig, std::function<void()> change) {
+    QFETCH(QString, handler);
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    rig.replies[second.toStdString()] = kAck;
+    BeforeSecondTry(rig, std::move(change));
+    Named(handler)(rig.ctx);
+    QCOMPARE(rig.commands(),
+             (std::vector<std::string>{"A00B", first.toStdString(), "A00B", second.toStdString()}));
+    QVERIFY(rig.ui.pnMsg->text().endsWith(" Ok"));
 }
 
 // The simulator program beside the test programs, on a real pseudo-terminal, for the few runs in

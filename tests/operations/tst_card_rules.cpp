@@ -7,44 +7,6 @@
 using namespace qv;
 using namespace qv::test;
 
-namespace {
-
-const std::string kAck = ReplyFrame("A00K");
-
-// Runs `handler` against a reader that acknowledges everything; returns the command after "A00B".
-std::string SentBy(Rig& rig, void (*handler)(Context&)) {
-    rig.device.responder = [](const std::string& command) {
-        return command == "A00B" ? IdentityReply() : kAck;
-    };
-    rig.device.sent.clear();
-    handler(rig.ctx);
-    const auto commands = rig.commands();
-    return commands.size() == 2 && commands[0] == "A00B" ? commands[1] : std::string("?");
-}
-
-using Handler = void (*)(Context&);
-
-Handler Named(const QString& name) {
-    static const std::pair<const char*, Handler> kHandlers[] = {
-        {"btnSameCardClick", ops::btnSameCardClick},
-        {"btnSameCard2Click", ops::btnSameCard2Click},
-        {"btnGetSameCardClick", ops::btnGetSameCardClick},
-        {"btnGetSameCard2Click", ops::btnGetSameCard2Click},
-        {"btnNoNcClick", ops::btnNoNcClick},
-        {"btnGetNoNcClick", ops::btnGetNoNcClick},
-        {"btnModeClick", ops::btnModeClick},
-        {"btnGetModeClick", ops::btnGetModeClick},
-        {"btnSerID2Click", ops::btnSerID2Click},
-        {"btnGetID2Click", ops::btnGetID2Click},
-    };
-    for (const auto& [n, h] : kHandlers)
-        if (name == n)
-            return h;
-    return nullptr;
-}
-
-} // namespace
-
 class TestCardRules : public QObject {
     Q_OBJECT
 
@@ -290,18 +252,9 @@ private slots:
         QCOMPARE(rig.ui.pnMsg->text(), QString("Set Reader Mode Error"));
     }
 
-    // Each operation against a reader that answers "A00B" but never the command: its start
-    // text, whether the window paints it before the port opens, its pause, its tries, whether
-    // each try asks for the identity first, its command, its failure text; nothing changes.
+    // Each operation against a reader that answers "A00B" but never the command; nothing changes.
     void unansweredCommandFailsAfterEveryTry_data() {
-        QTest::addColumn<QString>("handler");
-        QTest::addColumn<QString>("start");
-        QTest::addColumn<int>("pumps");
-        QTest::addColumn<int>("pause");
-        QTest::addColumn<int>("tries");
-        QTest::addColumn<bool>("identity");
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<QString>("failure");
+        AddUnansweredColumns();
         QTest::newRow("set same card") << "btnSameCardClick"
                                        << "Set Same Card" << 0 << 200 << 3 << true << "A00N0010"
                                        << "Set Same Card Error";
@@ -334,35 +287,13 @@ private slots:
                                  << "Get ID2 Error";
     }
     void unansweredCommandFailsAfterEveryTry() {
-        QFETCH(QString, handler);
-        QFETCH(QString, start);
-        QFETCH(int, pumps);
-        QFETCH(int, pause);
-        QFETCH(int, tries);
-        QFETCH(bool, identity);
-        QFETCH(QString, command);
-        QFETCH(QString, failure);
         Rig rig;
-
-        const UnansweredRun run = RunUnanswered(rig, Named(handler));
-        QCOMPARE(run.startText, start);
-        QCOMPARE(run.pumpsBeforeOpen, pumps);
-        QCOMPARE(run.commands, Tries(command.toStdString(), tries, identity));
-        const std::vector<std::uint32_t> pauses(
-            static_cast<std::size_t>(tries * (identity ? 2 : 1)),
-            static_cast<std::uint32_t>(pause));
-        QCOMPARE(run.pauses, pauses);
-        QCOMPARE(run.status, failure);
-        QCOMPARE(rig.ui.shComm->color(), kRed);
-        QCOMPARE(run.closes, 1);
-        QVERIFY(run.controlsKept);
+        CheckUnansweredRow(rig);
     }
 
     // Each try builds its command from the controls as they stand then.
     void commandIsBuiltAnewInEveryTry_data() {
-        QTest::addColumn<QString>("handler");
-        QTest::addColumn<QString>("first");
-        QTest::addColumn<QString>("second");
+        AddRebuiltColumns();
         QTest::newRow("same card") << "btnSameCardClick"
                                    << "A00N0010"
                                    << "A00N0020";
@@ -380,22 +311,14 @@ private slots:
                              << "A00Q0C";
     }
     void commandIsBuiltAnewInEveryTry() {
-        QFETCH(QString, handler);
-        QFETCH(QString, first);
-        QFETCH(QString, second);
         Rig rig;
-        rig.replies[second.toStdString()] = kAck;
-        BeforeSecondTry(rig, [&rig] {
+        CheckRebuiltRow(rig, [&rig] {
             rig.ui.sbSameCard->setValue(20);
             rig.ui.rbNC->setChecked(true);
             rig.ui.cmbRS485->setCurrentIndex(3);
             rig.ui.cmbWiegand->setCurrentIndex(0);
             rig.ui.sbID2->setValue(12);
         });
-        Named(handler)(rig.ctx);
-        QCOMPARE(rig.commands(), (std::vector<std::string>{"A00B", first.toStdString(), "A00B",
-                                                           second.toStdString()}));
-        QVERIFY(rig.ui.pnMsg->text().endsWith(" Ok"));
     }
 
     // A read of what the controls already hold moves no bar, so no panel is written again.

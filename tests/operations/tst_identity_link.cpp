@@ -10,28 +10,12 @@ using namespace qv::test;
 
 namespace {
 
-const std::string kAck = ReplyFrame("A00K");
-
 // Records the status line at the moment the port opens: the start text.
 void RecordStartText(Rig& rig, QString& shown) {
     rig.device.canOpen = [&rig, &shown](const std::string&, const link::LineSettings&) {
         shown = rig.ui.pnMsg->text();
         return true;
     };
-}
-
-using Handler = void (*)(Context&);
-
-Handler Named(const QString& name) {
-    static const std::pair<const char*, Handler> kHandlers[] = {
-        {"btnIDClick", ops::btnIDClick},
-        {"btnBaudRateClick", ops::btnBaudRateClick},
-        {"btnResetClick", ops::btnResetClick},
-    };
-    for (const auto& [n, h] : kHandlers)
-        if (name == n)
-            return h;
-    return nullptr;
 }
 
 } // namespace
@@ -307,18 +291,9 @@ private slots:
                      qPrintable(QString::number(rig.time.ms())));
     }
 
-    // Each operation against a reader that answers "A00B" but never the command: its start
-    // text, whether the window paints it before the port opens, its pause, its tries, whether
-    // each try asks for the identity first, its command, its failure text; nothing changes.
+    // Each operation against a reader that answers "A00B" but never the command; nothing changes.
     void unansweredCommandFailsAfterEveryTry_data() {
-        QTest::addColumn<QString>("handler");
-        QTest::addColumn<QString>("start");
-        QTest::addColumn<int>("pumps");
-        QTest::addColumn<int>("pause");
-        QTest::addColumn<int>("tries");
-        QTest::addColumn<bool>("identity");
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<QString>("failure");
+        AddUnansweredColumns();
         QTest::newRow("set reader id")
             << "btnIDClick"
             << "Set Reader ID = 07" << 0 << 100 << 3 << true << "A00CSN01234507"
@@ -332,28 +307,9 @@ private slots:
                                       << "Reader Reset Error";
     }
     void unansweredCommandFailsAfterEveryTry() {
-        QFETCH(QString, handler);
-        QFETCH(QString, start);
-        QFETCH(int, pumps);
-        QFETCH(int, pause);
-        QFETCH(int, tries);
-        QFETCH(bool, identity);
-        QFETCH(QString, command);
-        QFETCH(QString, failure);
         Rig rig;
         rig.ui.sbID->setValue(7);
-        const UnansweredRun run = RunUnanswered(rig, Named(handler));
-        QCOMPARE(run.startText, start);
-        QCOMPARE(run.pumpsBeforeOpen, pumps);
-        QCOMPARE(run.commands, Tries(command.toStdString(), tries, identity));
-        const std::vector<std::uint32_t> pauses(
-            static_cast<std::size_t>(tries * (identity ? 2 : 1)),
-            static_cast<std::uint32_t>(pause));
-        QCOMPARE(run.pauses, pauses);
-        QCOMPARE(run.status, failure);
-        QCOMPARE(rig.ui.shComm->color(), kRed);
-        QCOMPARE(run.closes, 1);
-        QVERIFY(run.controlsKept);
+        CheckUnansweredRow(rig);
     }
 
     void setReaderIdTakesThePanelAsItStandsInEachTry() {

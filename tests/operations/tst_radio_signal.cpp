@@ -6,43 +6,6 @@
 using namespace qv;
 using namespace qv::test;
 
-namespace {
-
-const std::string kAck = ReplyFrame("A00K");
-
-std::string SentBy(Rig& rig, void (*handler)(Context&)) {
-    rig.device.responder = [](const std::string& command) {
-        return command == "A00B" ? IdentityReply() : kAck;
-    };
-    rig.device.sent.clear();
-    handler(rig.ctx);
-    const auto commands = rig.commands();
-    return commands.size() == 2 && commands[0] == "A00B" ? commands[1] : std::string("?");
-}
-
-using Handler = void (*)(Context&);
-
-Handler Named(const QString& name) {
-    static const std::pair<const char*, Handler> kHandlers[] = {
-        {"btnSetRSSIClick", ops::btnSetRSSIClick},
-        {"btnGetRSSIClick", ops::btnGetRSSIClick},
-        {"btnBeepOnClick", ops::btnBeepOnClick},
-        {"btnBeepOffClick", ops::btnBeepOffClick},
-        {"btnGainClick", ops::btnGainClick},
-        {"btnSetExciterIDClick", ops::btnSetExciterIDClick},
-        {"btnGetExciterIDClick", ops::btnGetExciterIDClick},
-        {"btnAddrClick", ops::btnAddrClick},
-        {"btnFreqClick", ops::btnFreqClick},
-        {"btnChannelClick", ops::btnChannelClick},
-    };
-    for (const auto& [n, h] : kHandlers)
-        if (name == n)
-            return h;
-    return nullptr;
-}
-
-} // namespace
-
 class TestRadioSignal : public QObject {
     Q_OBJECT
 
@@ -237,18 +200,9 @@ private slots:
         QCOMPARE(rig.ui.pnMsg->text(), QString("Set Freq Error"));
     }
 
-    // Each operation against a reader that answers "A00B" but never the command: its start
-    // text, whether the window paints it before the port opens, its pause, its tries, whether
-    // each try asks for the identity first, its command, its failure text; nothing changes.
+    // Each operation against a reader that answers "A00B" but never the command; nothing changes.
     void unansweredCommandFailsAfterEveryTry_data() {
-        QTest::addColumn<QString>("handler");
-        QTest::addColumn<QString>("start");
-        QTest::addColumn<int>("pumps");
-        QTest::addColumn<int>("pause");
-        QTest::addColumn<int>("tries");
-        QTest::addColumn<bool>("identity");
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<QString>("failure");
+        AddUnansweredColumns();
         QTest::newRow("set RSSI") << "btnSetRSSIClick"
                                   << "Set RSSI" << 1 << 200 << 3 << true << "A00O6E"
                                   << "Set RSSI Error";
@@ -282,36 +236,14 @@ private slots:
                                      << "Set Channel Error";
     }
     void unansweredCommandFailsAfterEveryTry() {
-        QFETCH(QString, handler);
-        QFETCH(QString, start);
-        QFETCH(int, pumps);
-        QFETCH(int, pause);
-        QFETCH(int, tries);
-        QFETCH(bool, identity);
-        QFETCH(QString, command);
-        QFETCH(QString, failure);
         Rig rig;
-
-        const UnansweredRun run = RunUnanswered(rig, Named(handler));
-        QCOMPARE(run.startText, start);
-        QCOMPARE(run.pumpsBeforeOpen, pumps);
-        QCOMPARE(run.commands, Tries(command.toStdString(), tries, identity));
-        const std::vector<std::uint32_t> pauses(
-            static_cast<std::size_t>(tries * (identity ? 2 : 1)),
-            static_cast<std::uint32_t>(pause));
-        QCOMPARE(run.pauses, pauses);
-        QCOMPARE(run.status, failure);
-        QCOMPARE(rig.ui.shComm->color(), kRed);
-        QCOMPARE(run.closes, 1);
-        QVERIFY(run.controlsKept);
+        CheckUnansweredRow(rig);
     }
 
     // Each try builds its command from the controls as they stand then; the exciter command
     // from the panels.
     void commandIsBuiltAnewInEveryTry_data() {
-        QTest::addColumn<QString>("handler");
-        QTest::addColumn<QString>("first");
-        QTest::addColumn<QString>("second");
+        AddRebuiltColumns();
         QTest::newRow("RSSI") << "btnSetRSSIClick"
                               << "A00O6E"
                               << "A00O0C";
@@ -332,12 +264,8 @@ private slots:
                                  << "A00W0B0104";
     }
     void commandIsBuiltAnewInEveryTry() {
-        QFETCH(QString, handler);
-        QFETCH(QString, first);
-        QFETCH(QString, second);
         Rig rig;
-        rig.replies[second.toStdString()] = kAck;
-        BeforeSecondTry(rig, [&rig] {
+        CheckRebuiltRow(rig, [&rig] {
             rig.ui.sbRSSI->setValue(12);
             rig.ui.sbGainLevel->setValue(2);
             rig.ui.pnExciterID1->setText("ABCD");
@@ -346,10 +274,6 @@ private slots:
             rig.ui.sbFreq->setValue(3);
             rig.ui.sbChannel->setValue(4);
         });
-        Named(handler)(rig.ctx);
-        QCOMPARE(rig.commands(), (std::vector<std::string>{"A00B", first.toStdString(), "A00B",
-                                                           second.toStdString()}));
-        QVERIFY(rig.ui.pnMsg->text().endsWith(" Ok"));
     }
 };
 

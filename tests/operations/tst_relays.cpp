@@ -8,8 +8,6 @@ using namespace qv::test;
 
 namespace {
 
-const std::string kAck = ReplyFrame("A00K");
-
 QString Boxes(const Controls& ui) {
     QString out;
     for (const QCheckBox* box :
@@ -23,19 +21,6 @@ void SetBoxes(Controls& ui, const QString& bits) {
                                 ui.chkRL2En, ui.chkRL2Key, ui.chkRL2Mo};
     for (int i = 0; i < 6; ++i)
         boxes[i]->setChecked(bits[i] == '1');
-}
-
-using Handler = void (*)(Context&);
-
-Handler Named(const QString& name) {
-    static const std::pair<const char*, Handler> kHandlers[] = {
-        {"btnSetRLClick", ops::btnSetRLClick},
-        {"btnGetRLClick", ops::btnGetRLClick},
-    };
-    for (const auto& [n, h] : kHandlers)
-        if (name == n)
-            return h;
-    return nullptr;
 }
 
 } // namespace
@@ -127,18 +112,9 @@ private slots:
         QCOMPARE(rig.snapshot(), before);
     }
 
-    // Each operation against a reader that answers "A00B" but never the command: its start
-    // text, whether the window paints it before the port opens, its pause, its tries, whether
-    // each try asks for the identity first, its command, its failure text; nothing changes.
+    // Each operation against a reader that answers "A00B" but never the command; nothing changes.
     void unansweredCommandFailsAfterEveryTry_data() {
-        QTest::addColumn<QString>("handler");
-        QTest::addColumn<QString>("start");
-        QTest::addColumn<int>("pumps");
-        QTest::addColumn<int>("pause");
-        QTest::addColumn<int>("tries");
-        QTest::addColumn<bool>("identity");
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<QString>("failure");
+        AddUnansweredColumns();
         QTest::newRow("set relays") << "btnSetRLClick"
                                     << "Set Relay Mode" << 0 << 200 << 3 << true << "A00R010A030A"
                                     << "Set Relay Mode Error";
@@ -147,28 +123,8 @@ private slots:
                                     << "Get Relay Mode Error";
     }
     void unansweredCommandFailsAfterEveryTry() {
-        QFETCH(QString, handler);
-        QFETCH(QString, start);
-        QFETCH(int, pumps);
-        QFETCH(int, pause);
-        QFETCH(int, tries);
-        QFETCH(bool, identity);
-        QFETCH(QString, command);
-        QFETCH(QString, failure);
         Rig rig;
-
-        const UnansweredRun run = RunUnanswered(rig, Named(handler));
-        QCOMPARE(run.startText, start);
-        QCOMPARE(run.pumpsBeforeOpen, pumps);
-        QCOMPARE(run.commands, Tries(command.toStdString(), tries, identity));
-        const std::vector<std::uint32_t> pauses(
-            static_cast<std::size_t>(tries * (identity ? 2 : 1)),
-            static_cast<std::uint32_t>(pause));
-        QCOMPARE(run.pauses, pauses);
-        QCOMPARE(run.status, failure);
-        QCOMPARE(rig.ui.shComm->color(), kRed);
-        QCOMPARE(run.closes, 1);
-        QVERIFY(run.controlsKept);
+        CheckUnansweredRow(rig);
     }
 
     void relayRecordIsBuiltAnewInEveryTry() {
