@@ -90,8 +90,9 @@ protected:
 
 QLabel* Panel(QWidget* parent, const char* name, QRect geometry, int tab, const char* text,
               PanelStyle style) {
-    auto* panel = style == PanelStyle::Status ? new QLabel(QString::fromUtf8(text), parent)
-                                              : new ValuePanel(QString::fromUtf8(text), parent);
+    QLabel* panel = style == PanelStyle::Status
+                        ? static_cast<QLabel*>(new StatusPanel(QString::fromUtf8(text), parent))
+                        : new ValuePanel(QString::fromUtf8(text), parent);
     Place(panel, name, geometry, tab);
     // Text from the reader (serial number, version, tag data) must never render as markup.
     panel->setTextFormat(Qt::PlainText);
@@ -115,6 +116,27 @@ QLabel* Panel(QWidget* parent, const char* name, QRect geometry, int tab, const 
     panel->setLineWidth(1);
     panel->setPalette(palette);
     return panel;
+}
+
+void StatusPanel::setTextRight(int x) {
+    textRight_ = x;
+    update();
+}
+
+QRect StatusPanel::textArea() const {
+    QRect area = contentsRect();
+    if (textRight_ >= 0)
+        area.setRight(std::min(area.right(), textRight_));
+    return area;
+}
+
+void StatusPanel::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    drawFrame(&painter);
+    painter.setFont(font());
+    painter.setPen(palette().color(foregroundRole()));
+    // Drawn as plain text: no markup, no mnemonics.
+    painter.drawText(textArea(), static_cast<int>(alignment()), text());
 }
 
 QLabel* Label(QWidget* parent, const char* name, QRect geometry, const char* text,

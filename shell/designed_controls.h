@@ -5,12 +5,12 @@
 #include <QColor>
 #include <QFont>
 #include <QIcon>
+#include <QLabel>
 #include <QRect>
 #include <QStringList>
 #include <vector>
 
 class QWidget;
-class QLabel;
 class QPushButton;
 class QScrollBar;
 class QCheckBox;
@@ -31,6 +31,22 @@ QFont DesignFont(int pixelSize, bool bold);
 void Place(QWidget* w, const char* name, QRect geometry, int tab = -1);
 
 enum class PanelStyle { Large, Small, Status };
+
+// The status panel. Its lamp sits inside it at the right; the text is centred in the part left
+// of `textRight`, so that no status line runs under the lamp.
+class StatusPanel : public QLabel {
+public:
+    using QLabel::QLabel;
+    void setTextRight(int x);
+    QRect textArea() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    int textRight_ = -1;
+};
+
 // A read-only plain-text panel: a value panel (yellow on the highlight colour) or the status panel.
 QLabel* Panel(QWidget* parent, const char* name, QRect geometry, int tab, const char* text,
               PanelStyle style = PanelStyle::Large);

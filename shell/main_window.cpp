@@ -21,6 +21,7 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QTimer>
+#include <algorithm>
 #include <vector>
 
 namespace qv {
@@ -53,6 +54,51 @@ constexpr int kDesignHeight = 527;
 // and GroupBox1 (starting at 960) is gone.
 constexpr int kOuterMargin = 12;
 constexpr int kFramePixels = 8;
+
+// The longest lines the status panel shows in any language: every message, and the messages
+// with the longest additions the operations put behind them (port 16, the widest settings text,
+// a tag identifier of the widest digits).
+QStringList LongestStatusLines() {
+    QStringList lines;
+    for (int language = 0; language < kLanguageCount; ++language) {
+        const auto m = [language](int k) { return Msg(k, language); };
+        for (int k = 0; k < kMessageCount; ++k)
+            lines << m(k);
+        lines << m(msg::GetReaderInfoOk) + " : #16)" << m(msg::GetReaderInfoError) + " : #16)"
+              << m(msg::ScanCom) + " : #16" << m(msg::OpenCom) + " : 16 " + m(msg::Error)
+              << m(msg::SetReaderBaudRate) + " = 115200,e,8,1" << m(msg::SetReaderId) + " = 99"
+              << m(msg::ScanReader) + " ....";
+    }
+    lines << QStringLiteral("0000000000000000");
+    return lines;
+}
+
+// The lamp sits inside the status panel, at its right end. The status text is centred in the
+// part left of the lamp, and drawn narrower where the longest line would not fit there: a port
+// number hidden under the lamp ("COM : #1" for COM12) could be misread at the bench.
+void KeepStatusClearOfLamp(StatusPanel* panel, const QWidget* lamp) {
+    panel->setTextRight(lamp->x() - 2);
+    const int room = panel->textArea().width();
+    const QStringList lines = LongestStatusLines();
+    const auto widest = [&lines](const QFont& font) {
+        int width = 0;
+        for (const QString& line : lines)
+            width = std::max(width, QFontMetrics(font).horizontalAdvance(line));
+        return width;
+    };
+    QFont font = panel->font();
+    const int base = font.stretch() > 0 ? font.stretch() : 100;
+    const int needed = widest(font);
+    if (needed <= room)
+        return;
+    // Synthesised widths are not quite proportional: narrow on until the widest line fits.
+    for (int stretch = base * room / needed; stretch >= 50; --stretch) {
+        font.setStretch(stretch);
+        if (widest(font) <= room)
+            break;
+    }
+    panel->setFont(font);
+}
 
 } // namespace
 
@@ -96,6 +142,7 @@ void Tu::BuildAreaA() {
     ui_.pnMsg = Panel(this, "pnMsg", {8, 4, 345, 40}, 11, "Start Scan Reader!", PanelStyle::Status);
     ui_.shComm = new Lamp(Lamp::Shape::Circle, kRed, ui_.pnMsg);
     Place(ui_.shComm, "shComm", {310, 8, 23, 20});
+    KeepStatusClearOfLamp(static_cast<StatusPanel*>(ui_.pnMsg), ui_.shComm);
     ui_.pnSerial =
         Panel(this, "pnSerial", {8, 48, 145, 28}, 6, "S/N : ________", PanelStyle::Small);
     ui_.pnVersion =

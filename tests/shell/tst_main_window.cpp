@@ -3,6 +3,7 @@
 // of the scroll bars and the line-settings list. The reader is a fake on a virtual clock whose
 // ports never open, so a click that starts discovery ends at once with "not found".
 #include "link/link.h"
+#include "shell/designed_controls.h"
 #include "shell/lamp.h"
 #include "shell/main_window.h"
 #include "shell/messages.h"
@@ -84,6 +85,7 @@ private slots:
     void noLabelOrPanelRendersMarkup();
     void everyTextFitsItsControl_data();
     void everyTextFitsItsControl();
+    void statusLinesClearTheLamp();
     void startReadsTheStoreAndWritesNothing();
     void storedIndexSelectsTheLineSetting();
 
@@ -806,6 +808,40 @@ void tst_MainWindow::baudRateListReportsEveryCloseUp() {
     // Hiding the window hides the list too, which is no close-up.
     w.tu.controls().btnExit->click();
     QCOMPARE(closeUps.count(), 2);
+}
+
+// A port number under the lamp ("COM : #1" for COM12) would be misread at the bench.
+void tst_MainWindow::statusLinesClearTheLamp() {
+    Window& w = *w_;
+    w.tu.show();
+    auto* panel = dynamic_cast<qv::design::StatusPanel*>(w.find<QLabel>("pnMsg"));
+    QWidget* lamp = w.find("shComm");
+    QVERIFY(panel && lamp);
+    QVERIFY2(panel->textArea().right() < lamp->x(),
+             qPrintable(QString::number(panel->textArea().right())));
+    const QStringList lines = {
+        QStringLiteral("Get Reader Info Error. (COM : #16)"),
+        QStringLiteral("Get Reader Info Ok. (COM : #12)"),
+        QStringLiteral("Set Reader BaudRate = 115200,e,8,1"),
+        QStringLiteral("Set Reader BaudRate Error"),
+        QStringLiteral("Open COM : 16 Error"),
+        QStringLiteral("0000000000000000"),
+        QString::fromUtf8("读取读卡机资讯错误. (串口 : #16)"),
+        QString::fromUtf8("讀取讀卡機資訊錯誤. (串口 : #16)"),
+        QString::fromUtf8("设定读卡机通讯速度 = 115200,e,8,1"),
+    };
+    for (const QString& line : lines)
+        QVERIFY2(QFontMetrics(panel->font()).horizontalAdvance(line) <= panel->textArea().width(),
+                 qPrintable(line));
+    // As drawn: no white text pixel right of the lamp's left edge.
+    const QString shown = panel->text();
+    panel->setText(lines.first());
+    const QImage image = panel->grab().toImage();
+    panel->setText(shown);
+    for (int y = 2; y < image.height() - 2; ++y)
+        for (int x = lamp->x(); x < image.width() - 2; ++x)
+            QVERIFY2(image.pixelColor(x, y) != QColor(Qt::white),
+                     qPrintable(QStringLiteral("white at %1,%2").arg(x).arg(y)));
 }
 
 QTEST_MAIN(tst_MainWindow)
