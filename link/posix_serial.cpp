@@ -242,4 +242,8 @@ void PosixSerialDevice::purge() {
         ::tcflush(fd_, TCIOFLUSH);
 }
 
+std::unique_ptr<SerialDevice> MakePlatformSerialDevice() {
+    return std::make_unique<PosixSerialDevice>();
+}
+
 } // namespace qv::link

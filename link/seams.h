@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -51,5 +52,8 @@ public:
     // Drops whatever waits in both directions.
     virtual void purge() = 0;
 };
+
+// The platform's serial device: posix_serial.cpp on Linux; a Windows file would define it there.
+std::unique_ptr<SerialDevice> MakePlatformSerialDevice();
 
 } // namespace qv::link

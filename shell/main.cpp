@@ -1,6 +1,5 @@
 // The program entry: the link on the real serial line and clock, the ALSA beeper, the window.
 #include "link/link.h"
-#include "link/posix_serial.h"
 #include "link/system_time.h"
 #include "shell/beeper.h"
 #include "shell/main_window.h"
@@ -15,10 +14,10 @@ int main(int argc, char* argv[]) {
     // The display name stays unset: on X11 Qt would append it to every window caption.
     QApplication::setApplicationName(QStringLiteral("Quorvane Tools"));
     return qv::RunGuarded([] {
-        qv::link::PosixSerialDevice device;
+        const std::unique_ptr<qv::link::SerialDevice> device = qv::link::MakePlatformSerialDevice();
         qv::link::SteadyClock clock;
         qv::link::ThreadSleeper sleeper;
-        qv::link::Link link(device, clock, sleeper);
+        qv::link::Link link(*device, clock, sleeper);
         link.setEventPump([] { QCoreApplication::processEvents(); });
         link.setPortMapSource(&qv::ReadPortMap);
 
