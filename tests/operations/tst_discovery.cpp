@@ -148,10 +148,22 @@ private slots:
         QCOMPARE(CountOf(rig.commands(), "A00B"), 3 + 32);
     }
 
+    // Pinned, each port is tried with one setting, twice. A stored setting index outside the
+    // list is never used as an index: the pinned sweep falls back to "19200,e,8,1".
+    void pinnedSweepTriesOneSettingPerPortTwice_data() {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<unsigned>("baud");
+        QTest::newRow("9600,e,8,1") << 3 << 9600u;
+        QTest::newRow("outside the list: 12") << 12 << 19200u;
+        QTest::newRow("outside the list: -1") << -1 << 19200u;
+        QTest::newRow("outside the list: 1000") << 1000 << 19200u;
+    }
     void pinnedSweepTriesOneSettingPerPortTwice() {
+        QFETCH(int, index);
+        QFETCH(unsigned, baud);
         Rig rig;
         rig.values.ScanPort = 0;
-        rig.values.ScanSettingsIndex = 3;
+        rig.values.ScanSettingsIndex = index;
         rig.ui.chkLock->setChecked(true);
         rig.device.responder = nullptr;
 
@@ -159,15 +171,14 @@ private slots:
 
         QCOMPARE(rig.device.opens.size(), std::size_t(16));
         for (const auto& open : rig.device.opens) {
-            QCOMPARE(open.settings.baud, 9600u);
+            QCOMPARE(open.settings.baud, baud);
             QCOMPARE(open.settings.parity, 'e');
         }
         QCOMPARE(CountOf(rig.commands(), "A00B"), 32);
         QCOMPARE(rig.pauses().size(), std::size_t(32));
+        QCOMPARE(rig.ui.pnMsg->text(), QString("Reader Not Find"));
     }
 
-    // Unpinned: every port that opens is tried with all twelve settings in list order; a port
-    // that does not open is given up at once.
     void unpinnedSweepTriesAllTwelveSettingsInOrder() {
         Rig rig;
         rig.values.ScanPort = 0;
@@ -463,33 +474,6 @@ private slots:
         // The identity was read: serial and ID are shown, the version keeps its placeholder.
         QCOMPARE(rig.ui.pnSerial->text(), QString("S/N : SN012345"));
         QCOMPARE(rig.ui.pnVersion->text(), QString("VER : __.__-__"));
-    }
-
-    // A stored setting index outside the list is never used as an index: the pinned sweep
-    // falls back to "19200,e,8,1".
-    void pinnedSweepWithAnIndexOutsideTheList_data() {
-        QTest::addColumn<int>("index");
-        QTest::newRow("12") << 12;
-        QTest::newRow("-1") << -1;
-        QTest::newRow("1000") << 1000;
-    }
-    void pinnedSweepWithAnIndexOutsideTheList() {
-        QFETCH(int, index);
-        Rig rig;
-        rig.values.ScanPort = 0;
-        rig.values.ScanSettingsIndex = index;
-        rig.ui.chkLock->setChecked(true);
-        rig.device.responder = nullptr;
-
-        ops::btnScanClick(rig.ctx);
-
-        QCOMPARE(rig.device.opens.size(), std::size_t(16));
-        for (const auto& open : rig.device.opens) {
-            QCOMPARE(open.settings.baud, 19200u);
-            QCOMPARE(open.settings.parity, 'e');
-        }
-        QCOMPARE(CountOf(rig.commands(), "A00B"), 32);
-        QCOMPARE(rig.ui.pnMsg->text(), QString("Reader Not Find"));
     }
 
     // In real time against the simulator on a pseudo-terminal: an unpinned sweep walks COM2's
