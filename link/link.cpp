@@ -25,6 +25,29 @@ std::optional<unsigned> ParseUnsigned(std::string_view text) {
 
 } // namespace
 
+const char* DescribeSerialError(SerialError error) {
+    switch (error) {
+    case SerialError::None:
+        return "open";
+    case SerialError::NoDevice:
+        return "does not exist";
+    case SerialError::NotCharacterDevice:
+        return "not a serial device";
+    case SerialError::InUse:
+        return "in use by another program";
+    case SerialError::AccessDenied:
+        return "no permission (join the dialout group: sudo adduser $USER dialout, then log in "
+               "again)";
+    case SerialError::AlreadyOpen:
+        return "already open in this program";
+    case SerialError::BadSettings:
+        return "line settings not understood";
+    case SerialError::Other:
+        break;
+    }
+    return "cannot be opened";
+}
+
 std::string ResolveComPort(int port, const PortMap& overrides) {
     if (auto it = overrides.find(port); it != overrides.end())
         return it->second.starts_with('/') ? it->second : std::string();
@@ -80,17 +103,24 @@ Link::Link(SerialDevice& device, Clock& clock, Sleeper& sleeper)
     : device_(device), clock_(clock), sleeper_(sleeper) {}
 
 bool Link::CommOpen(int port, const std::string& settings) {
-    if (open_)
+    if (open_) {
+        openError_ = SerialError::AlreadyOpen;
         return false; // the open port, its handle and saved timeouts stay as they are
+    }
     const auto line = ParseLineSettings(settings);
-    if (!line)
+    if (!line) {
+        openError_ = SerialError::BadSettings;
         return false;
+    }
     if (portSource_)
         ports_ = portSource_();
     const std::string path = ResolveComPort(port, ports_);
-    if (path.empty())
+    if (path.empty()) {
+        openError_ = SerialError::NoDevice;
         return false;
+    }
     open_ = device_.open(path, *line);
+    openError_ = open_ ? SerialError::None : device_.lastError();
     return open_;
 }
 

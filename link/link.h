@@ -44,6 +44,8 @@ public:
     // Restores the saved timeouts and closes. Does nothing when no port is open.
     void CommClose();
     bool isOpen() const { return open_; }
+    // Why the last CommOpen failed (None after one that succeeded).
+    SerialError lastOpenError() const { return openError_; }
 
     // One byte, then a 1 ms pause. / `count` bytes in one write, then a 5 ms pause.
     void CommWriteByte(std::uint8_t value);
@@ -86,6 +88,7 @@ private:
     PortMap ports_;
     std::function<PortMap()> portSource_;
     bool open_ = false;
+    SerialError openError_ = SerialError::None;
 };
 
 } // namespace qv::link

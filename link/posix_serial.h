@@ -8,17 +8,6 @@
 
 namespace qv::link {
 
-// Why the last open failed, translated once from the platform's error number.
-enum class SerialError {
-    None,
-    NoDevice,           // the path does not exist
-    NotCharacterDevice, // a regular file, directory, socket ... or not a terminal at all
-    InUse,              // another opener holds it (flock or exclusive mode)
-    AccessDenied,       // no permission (not in the dialout group)
-    AlreadyOpen,        // this device object already holds a line
-    Other,
-};
-
 // The working termios record for `settings`, built on `base`: raw mode, no flow control, the
 // baud rate (left as in `base` when the platform has no such rate), parity, data and stop bits,
 // CLOCAL|CREAD, VMIN=0 and VTIME=0. Modem control (HUPCL) is left as it was. Pure.
@@ -49,7 +38,7 @@ public:
     void purge() override;
 
     bool isOpen() const { return fd_ >= 0; }
-    SerialError lastError() const { return error_; }
+    SerialError lastError() const override { return error_; }
 
 private:
     bool fail(int errnum);

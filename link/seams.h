@@ -36,6 +36,22 @@ public:
 // Dispatches pending window messages without blocking. Empty means "nothing to dispatch".
 using EventPump = std::function<void()>;
 
+// Why the last open of a serial device failed. Each platform file translates its own error
+// numbers into these, in one place.
+enum class SerialError {
+    None,
+    NoDevice,           // the path does not exist
+    NotCharacterDevice, // a regular file, directory, socket ... or not a terminal at all
+    InUse,              // another opener holds it (flock or exclusive mode)
+    AccessDenied,       // no permission (not in the dialout group)
+    AlreadyOpen,        // this device object already holds a line
+    BadSettings,        // the line-settings text does not parse
+    Other,
+};
+
+// The reason in plain words for an operator ("does not exist", "no permission ...").
+const char* DescribeSerialError(SerialError error);
+
 // One serial line at a time. Implementations: the POSIX device (posix_serial.cpp) and the test fake.
 class SerialDevice {
 public:
@@ -51,6 +67,8 @@ public:
     virtual std::optional<std::uint8_t> readByte() = 0;
     // Drops whatever waits in both directions.
     virtual void purge() = 0;
+    // Why the last open() failed; None after a successful one.
+    virtual SerialError lastError() const { return SerialError::Other; }
 };
 
 // The platform's serial device: posix_serial.cpp on Linux; a Windows file would define it there.
