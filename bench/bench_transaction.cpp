@@ -150,7 +150,7 @@ void TagLoop(Bench& bench, const char* label, double seconds) {
             bench.link.sleepMs(1);
         }
         ++cycles;
-        if (!bench.link.ReaderTransact("A00I") || bench.link.ReplyLength != 26)
+        if (!bench.link.ReaderTransact("A00I") || bench.link.reply().length() != 26)
             continue;
         ++tags;
         bench.link.sleepMs(20);

@@ -60,7 +60,7 @@ private:
 // Keeps the optimiser from dropping results.
 volatile std::size_t gSink = 0;
 
-void DecodeEverything(const Link& link) {
+void DecodeEverything(const Reply& link) {
     if (const auto identity = DecodeIdentity(link))
         gSink = gSink + identity->id.size() + identity->serial.size();
     gSink = gSink + DecodeVersion(link).size();
@@ -78,11 +78,11 @@ void DecodeEverything(const Link& link) {
         gSink = gSink + static_cast<std::size_t>(ids->id1 + ids->id2);
     if (const auto relays = DecodeRelays(link))
         gSink = gSink + static_cast<std::size_t>(relays->flags1 + relays->time2);
-    for (int position = -1; position <= link.ReplyLength + 1; position += 3)
+    for (int position = -1; position <= link.length() + 1; position += 3)
         for (int length : {1, 2, 8, 16, 1 << 30})
             if (const auto f = link.field(position, length))
                 gSink = gSink + static_cast<unsigned char>(f->back());
-    gSink = gSink + link.replyIsExactly(16) + link.replyIsExactly(26);
+    gSink = gSink + link.isExactly(16) + link.isExactly(26);
 }
 
 } // namespace
@@ -105,7 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // reply state that the first left behind.
     for (const auto& command : {cmd::Identity(), cmd::Poll()}) {
         link.ReaderTransact(command);
-        DecodeEverything(link);
+        DecodeEverything(link.reply());
     }
     link.CommClose();
     // The tag transform on raw bytes of any length.

@@ -37,8 +37,8 @@ std::string Poll() {
     return "A00I";
 }
 
-std::string Outputs(int bits) {
-    return "A00I" + std::to_string(bits & 3);
+std::string Outputs(bool do1, bool do2) {
+    return "A00I" + std::to_string((do1 ? 2 : 0) + (do2 ? 1 : 0));
 }
 
 std::string TagAck() {

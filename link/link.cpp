@@ -1,5 +1,6 @@
 #include "link/link.h"
 
+#include "link/deadline.h"
 #include "link/frame.h"
 
 #include <charconv>
@@ -9,9 +10,11 @@ namespace qv::link {
 
 namespace {
 
-// Once this much has passed since the end of sending, a wait ends even while bytes keep coming.
-constexpr std::uint32_t kReplyCeilingMs = 1000;
-constexpr std::uint32_t kReplyLimitMs = 120; // the wait goes on while elapsed <= 120
+// The wait goes on while at most 120 ms have elapsed since sending, judged after each empty read.
+constexpr std::uint32_t kReplyLimitMs = 120;
+// A line that never stops talking must not hold the window forever: once 1000 ms have passed
+// the wait ends even while bytes keep coming.
+constexpr std::uint32_t kReplyCeilingMs = 999;
 
 std::optional<unsigned> ParseUnsigned(std::string_view text) {
     if (text.empty() || text.size() > 9)
@@ -46,6 +49,20 @@ const char* DescribeSerialError(SerialError error) {
         break;
     }
     return "cannot be opened";
+}
+
+const char* DescribeOutcome(Outcome outcome) {
+    switch (outcome) {
+    case Outcome::Verified:
+        return "answered, checksum verified";
+    case Outcome::BadChecksum:
+        return "answered with a bad checksum";
+    case Outcome::NoReply:
+        return "no reply within the limit";
+    case Outcome::Ceiling:
+        return "stopped at the ceiling: the line kept talking";
+    }
+    return "";
 }
 
 std::string ResolveComPort(int port, const PortMap& overrides) {
@@ -117,10 +134,18 @@ bool Link::CommOpen(int port, const std::string& settings) {
     const std::string path = ResolveComPort(port, ports_);
     if (path.empty()) {
         openError_ = SerialError::NoDevice;
-        return false;
+    } else {
+        open_ = device_.open(path, *line);
+        openError_ = open_ ? SerialError::None : device_.lastError();
     }
-    open_ = device_.open(path, *line);
-    openError_ = open_ ? SerialError::None : device_.lastError();
+    if (trace_) {
+        const std::string where = "COM" + std::to_string(port) + (path.empty() ? "" : " " + path);
+        trace({.kind = open_ ? TraceEvent::Kind::Opened : TraceEvent::Kind::OpenFailed,
+               .ms = clock_.nowMs(),
+               .bytes = settings,
+               .error = openError_,
+               .port = where});
+    }
     return open_;
 }
 
@@ -129,6 +154,7 @@ void Link::CommClose() {
         return;
     device_.close();
     open_ = false;
+    trace({.kind = TraceEvent::Kind::Closed, .ms = clock_.nowMs()});
 }
 
 void Link::CommWriteByte(std::uint8_t value) {
@@ -142,8 +168,9 @@ void Link::CommWriteBytes(const std::uint8_t* data, int count) {
 }
 
 bool Link::ReaderTransact(std::string_view command) {
-    ReplyBuffer.fill(0);
-    ReplyLength = 0;
+    reply_.buffer_.fill(0);
+    reply_.length_ = 0;
+    received_.clear();
     const auto frame = BuildCommandFrame(command);
     const int n = static_cast<int>(frame.size()) - 4;
 
@@ -153,48 +180,68 @@ bool Link::ReaderTransact(std::string_view command) {
     CommWriteByte(frame[static_cast<std::size_t>(n) + 1]);
     CommWriteByte(frame[static_cast<std::size_t>(n) + 2]);
     CommWriteByte(kCr);
+    if (trace_)
+        trace({.kind = TraceEvent::Kind::Sent,
+               .ms = clock_.nowMs(),
+               .bytes = {reinterpret_cast<const char*>(frame.data()), frame.size()}});
 
-    const std::uint32_t start = clock_.nowMs();
-    std::uint32_t elapsed = 0;
-    while (elapsed <= kReplyLimitMs) {
+    const Deadline limit(clock_, kReplyLimitMs);
+    const Deadline ceiling(clock_, kReplyCeilingMs);
+    auto& buffer = reply_.buffer_;
+    int& length = reply_.length_;
+    bool passed = false;
+    while (!passed) {
         if (const auto byte = device_.readByte()) {
-            ReplyBuffer[static_cast<std::size_t>(ReplyLength)] = *byte;
-            if (++ReplyLength == kReplyBufferSize)
-                ReplyLength = 0;
-            // A line that never stops talking must not hold the window forever. Past the
-            // ceiling even a completing CR is not taken: the state is that of a time-out.
-            if (static_cast<std::uint32_t>(clock_.nowMs() - start) >= kReplyCeilingMs)
-                return false;
-            if (*byte == kCr && ReplyBuffer[0] == kLf) {
-                ReplyBuffer[static_cast<std::size_t>(ReplyLength)] = 0;
-                const auto* begin = reinterpret_cast<const char*>(ReplyBuffer.data());
-                ReplyText.assign(begin, strnlen(begin, kReplyBufferSize));
-                return VerifyReplyChecksum();
+            buffer[static_cast<std::size_t>(length)] = *byte;
+            if (++length == kReplyBufferSize)
+                length = 0;
+            if (trace_)
+                received_ += static_cast<char>(*byte);
+            // Past the ceiling even a completing CR is not taken: the state is that of a time-out.
+            if (ceiling.passed())
+                return finish(Outcome::Ceiling);
+            if (*byte == kCr && buffer[0] == kLf) {
+                buffer[static_cast<std::size_t>(length)] = 0;
+                const auto* begin = reinterpret_cast<const char*>(buffer.data());
+                reply_.text_.assign(begin, strnlen(begin, kReplyBufferSize));
+                return finish(VerifyReplyChecksum() ? Outcome::Verified : Outcome::BadChecksum);
             }
-            continue; // elapsed is judged only after a read that delivered nothing
+            continue; // the limit is judged only after a read that delivered nothing
         }
         pumpEvents();
-        elapsed = clock_.nowMs() - start;
+        passed = limit.passed();
     }
-    return false;
+    return finish(Outcome::NoReply);
+}
+
+bool Link::finish(Outcome outcome) {
+    outcome_ = outcome;
+    if (trace_) {
+        const std::uint32_t now = clock_.nowMs();
+        if (!received_.empty())
+            trace({.kind = TraceEvent::Kind::Received, .ms = now, .bytes = received_});
+        trace({.kind = TraceEvent::Kind::Finished, .ms = now, .outcome = outcome});
+    }
+    return outcome == Outcome::Verified;
 }
 
 bool Link::VerifyReplyChecksum() const {
-    return qv::link::VerifyReplyChecksum(ReplyBuffer.data(), ReplyLength);
+    return qv::link::VerifyReplyChecksum(reply_.buffer_.data(), reply_.length_);
 }
 
-std::optional<std::string_view> Link::field(int position, int length) const {
+std::optional<std::string_view> Reply::field(int position, int length) const {
     if (position < 2 || length < 1)
         return std::nullopt;
-    const long last = static_cast<long>(position) + length - 1;
-    if (last > ReplyLength - 3 || last > static_cast<long>(ReplyText.size()))
+    // 64-bit: position + length must not wrap for any int, where long is 32 bits as well.
+    const std::int64_t last = std::int64_t{position} + length - 1;
+    if (last > std::int64_t{length_} - 3 || last > static_cast<std::int64_t>(text_.size()))
         return std::nullopt;
-    return std::string_view(ReplyText).substr(static_cast<std::size_t>(position - 1),
-                                              static_cast<std::size_t>(length));
+    return std::string_view(text_).substr(static_cast<std::size_t>(position - 1),
+                                          static_cast<std::size_t>(length));
 }
 
-bool Link::replyIsExactly(int length) const {
-    return ReplyLength == length && static_cast<int>(ReplyText.size()) == length;
+bool Reply::isExactly(int length) const {
+    return length_ == length && text_.size() == static_cast<std::size_t>(length);
 }
 
 } // namespace qv::link

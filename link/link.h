@@ -2,6 +2,7 @@
 // The reader link: the one open serial port, the command transaction and the reply state.
 // One instance per program; every operation opens the port, transacts and closes it again.
 
+#include "link/reply.h"
 #include "link/seams.h"
 
 #include <array>
@@ -25,7 +26,26 @@ std::string ResolveComPort(int port, const PortMap& overrides);
 // Strict "baud,parity,data,stop" parsing ("19200,e,8,1"); nullopt for anything else.
 std::optional<LineSettings> ParseLineSettings(std::string_view text);
 
-inline constexpr int kReplyBufferSize = 1024;
+// How the last transaction ended.
+enum class Outcome {
+    Verified,    // a reply frame arrived in time and its checksum holds
+    BadChecksum, // a reply frame arrived in time; its checksum does not hold
+    NoReply,     // no complete reply within the limit
+    Ceiling,     // bytes kept coming until the ceiling ended the wait
+};
+const char* DescribeOutcome(Outcome outcome);
+
+// One thing the link did, for a traffic log. Views are valid during the callback only.
+struct TraceEvent {
+    enum class Kind { Opened, OpenFailed, Closed, Sent, Received, Finished };
+    Kind kind = Kind::Sent;
+    std::uint32_t ms = 0;               // the link's clock
+    std::string_view bytes = {};        // Sent: the command frame; Received: the bytes of the wait
+    Outcome outcome = Outcome::NoReply; // Finished
+    SerialError error = SerialError::None; // OpenFailed
+    std::string_view port = {};            // Opened, OpenFailed: "COM3 /dev/ttyS2"
+};
+using TraceSink = std::function<void(const TraceEvent&)>;
 
 class Link {
 public:
@@ -53,19 +73,19 @@ public:
 
     // Sends `command` framed and waits for a reply frame: true when one arrived within the limit
     // (121 ms after sending, judged at each empty read; never past 1000 ms) and its checksum
-    // holds. The reply is then in ReplyBuffer/ReplyLength/ReplyText. False on a time-out (ReplyText
-    // keeps the previous reply) or a bad checksum (ReplyText holds the rejected reply).
-    // Precondition: the port is open.
+    // holds. reply() then holds it. False on a time-out (reply().text() keeps the previous
+    // reply, length() counts what arrived) or a bad checksum (text() holds the rejected reply);
+    // lastOutcome() tells which. Precondition: the port is open.
     bool ReaderTransact(std::string_view command);
+    const Reply& reply() const { return reply_; }
+    Outcome lastOutcome() const { return outcome_; }
 
-    // Checks ReplyBuffer/ReplyLength as they stand.
+    // Checks the reply's buffer and length as they stand.
     bool VerifyReplyChecksum() const;
 
-    // The reply field at 1-based `position` (1 is the LF) of `length` characters, or nullopt
-    // when any of it lies outside the payload (2 .. ReplyLength-3) or at/after a zero byte.
-    std::optional<std::string_view> field(int position, int length) const;
-    // ReplyLength equals `length` and ReplyText really holds that many characters.
-    bool replyIsExactly(int length) const;
+    // Every open, close, frame and outcome goes here too. The sink must be quick: it runs inside
+    // the transaction.
+    void setTrace(TraceSink sink) { trace_ = std::move(sink); }
 
     // The seams, for callers that pause or let the window breathe between transactions.
     void sleepMs(std::uint32_t ms) { sleeper_.sleepMs(ms); }
@@ -75,12 +95,17 @@ public:
     }
     std::uint32_t nowMs() { return clock_.nowMs(); }
 
-    // Reply state of the last transaction.
-    std::array<std::uint8_t, kReplyBufferSize> ReplyBuffer{};
-    int ReplyLength = 0;
-    std::string ReplyText;
-
 private:
+    bool finish(Outcome outcome);
+    void trace(const TraceEvent& event) {
+        if (trace_)
+            trace_(event);
+    }
+
+    Reply reply_;
+    Outcome outcome_ = Outcome::NoReply;
+    TraceSink trace_;
+    std::string received_; // the bytes of the current wait, kept only while tracing
     SerialDevice& device_;
     Clock& clock_;
     Sleeper& sleeper_;

@@ -7,16 +7,6 @@ namespace qv::link {
 
 namespace {
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 // The tag transform counts lower-case digits (and anything else) as 0, unlike the field parser.
 int TagNibble(char c) {
     if (c >= '0' && c <= '9')
@@ -26,68 +16,42 @@ int TagNibble(char c) {
     return 0;
 }
 
-std::optional<int> HexField(const Link& link, int position, int length) {
-    const auto text = link.field(position, length);
+std::optional<int> HexField(const Reply& reply, int position, int length) {
+    const auto text = reply.field(position, length);
     return text ? ParseHex(*text) : std::nullopt;
 }
 
 } // namespace
 
-std::optional<int> ParseDecimal(std::string_view digits) {
-    // Nine digits always fit an int; reply fields are at most four.
-    if (digits.empty() || digits.size() > 9)
+std::optional<Identity> DecodeIdentity(const Reply& reply) {
+    if (!reply.isExactly(16))
         return std::nullopt;
-    int value = 0;
-    for (char c : digits) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        value = value * 10 + (c - '0');
-    }
-    return value;
-}
-
-std::optional<int> ParseHex(std::string_view digits) {
-    if (digits.empty() || digits.size() > 7)
-        return std::nullopt;
-    int value = 0;
-    for (char c : digits) {
-        const int nibble = HexValue(c);
-        if (nibble < 0)
-            return std::nullopt;
-        value = value * 16 + nibble;
-    }
-    return value;
-}
-
-std::optional<Identity> DecodeIdentity(const Link& link) {
-    if (!link.replyIsExactly(16))
-        return std::nullopt;
-    const auto id = link.field(3, 2);
-    const auto serial = link.field(6, 8);
+    const auto id = reply.field(3, 2);
+    const auto serial = reply.field(6, 8);
     if (!id || !serial || !ParseDecimal(*id))
         return std::nullopt;
     return Identity{std::string(*id), std::string(*serial)};
 }
 
-std::string DecodeVersion(const Link& link) {
-    // The text up to the checksum, from position 6. ReplyText never holds more than the reply,
+std::string DecodeVersion(const Reply& reply) {
+    // The text up to the checksum, from position 6. The text never holds more than the reply,
     // but a zero byte can make it shorter; take what both agree on.
-    const int known = std::min(static_cast<int>(link.ReplyText.size()), link.ReplyLength);
+    const int known = std::min(static_cast<int>(reply.text().size()), reply.length());
     if (known <= 8)
         return {};
-    const auto text = link.field(6, known - 8);
+    const auto text = reply.field(6, known - 8);
     return text ? std::string(*text) : std::string();
 }
 
-std::optional<Poll> DecodePoll(const Link& link) {
-    const auto mark = link.field(5, 1);
-    const auto input = link.field(6, 1);
+std::optional<Poll> DecodePoll(const Reply& reply) {
+    const auto mark = reply.field(5, 1);
+    const auto input = reply.field(6, 1);
     if (!mark || *mark != "I" || !input)
         return std::nullopt;
     Poll poll;
     poll.input = (*input)[0];
-    if (link.replyIsExactly(26)) {
-        if (const auto tag = link.field(8, 16))
+    if (reply.isExactly(26)) {
+        if (const auto tag = reply.field(8, 16))
             poll.tag = std::string(*tag);
     }
     return poll;
@@ -107,21 +71,21 @@ std::string DecodeTagId(std::string_view tag) {
     return out;
 }
 
-std::optional<int> DecodeSameCard(const Link& link) {
-    const auto text = link.field(6, 4);
+std::optional<int> DecodeSameCard(const Reply& reply) {
+    const auto text = reply.field(6, 4);
     return text ? ParseDecimal(*text) : std::nullopt;
 }
 
-std::optional<char> DecodeNoNc(const Link& link) {
-    const auto text = link.field(6, 1);
+std::optional<char> DecodeNoNc(const Reply& reply) {
+    const auto text = reply.field(6, 1);
     if (!text)
         return std::nullopt;
     return (*text)[0];
 }
 
-std::optional<Mode> DecodeMode(const Link& link) {
-    const auto rs485 = link.field(6, 1);
-    const auto wiegand = link.field(7, 1);
+std::optional<Mode> DecodeMode(const Reply& reply) {
+    const auto rs485 = reply.field(6, 1);
+    const auto wiegand = reply.field(7, 1);
     if (!rs485 || !wiegand)
         return std::nullopt;
     const char r = (*rs485)[0];
@@ -138,26 +102,26 @@ std::optional<Mode> DecodeMode(const Link& link) {
     return mode;
 }
 
-std::optional<int> DecodeId2(const Link& link) {
-    return HexField(link, 6, 2);
+std::optional<int> DecodeId2(const Reply& reply) {
+    return HexField(reply, 6, 2);
 }
-std::optional<int> DecodeRssi(const Link& link) {
-    return HexField(link, 6, 2);
+std::optional<int> DecodeRssi(const Reply& reply) {
+    return HexField(reply, 6, 2);
 }
 
-std::optional<ExciterIds> DecodeExciterIds(const Link& link) {
-    const auto id1 = HexField(link, 6, 4);
-    const auto id2 = HexField(link, 10, 4);
+std::optional<ExciterIds> DecodeExciterIds(const Reply& reply) {
+    const auto id1 = HexField(reply, 6, 4);
+    const auto id2 = HexField(reply, 10, 4);
     if (!id1 || !id2)
         return std::nullopt;
     return ExciterIds{*id1, *id2};
 }
 
-std::optional<Relays> DecodeRelays(const Link& link) {
-    const auto flags1 = HexField(link, 6, 2);
-    const auto time1 = HexField(link, 8, 2);
-    const auto flags2 = HexField(link, 10, 2);
-    const auto time2 = HexField(link, 12, 2);
+std::optional<Relays> DecodeRelays(const Reply& reply) {
+    const auto flags1 = HexField(reply, 6, 2);
+    const auto time1 = HexField(reply, 8, 2);
+    const auto flags2 = HexField(reply, 10, 2);
+    const auto time2 = HexField(reply, 12, 2);
     if (!flags1 || !time1 || !flags2 || !time2)
         return std::nullopt;
     return Relays{*flags1, *time1, *flags2, *time2};

@@ -52,7 +52,8 @@ enum class SerialError {
 // The reason in plain words for an operator ("does not exist", "no permission ...").
 const char* DescribeSerialError(SerialError error);
 
-// One serial line at a time. Implementations: the POSIX device (posix_serial.cpp) and the test fake.
+// One serial line at a time. Implementations: the POSIX device (posix_serial.cpp) and the test
+// fake.
 class SerialDevice {
 public:
     virtual ~SerialDevice() = default;

@@ -34,7 +34,7 @@ const Operation kGetSameCard{
     .command = [](Context&) -> Command { return link::cmd::GetSameCard(); },
     .onReply =
         [](Context& ctx) {
-            const auto seconds = link::DecodeSameCard(ctx.link);
+            const auto seconds = link::DecodeSameCard(ctx.link.reply());
             if (!seconds)
                 return false;
             ctx.ui.sbSameCard->setValue(*seconds);
@@ -58,7 +58,7 @@ const Operation kGetNoNc{
     .command = [](Context&) -> Command { return link::cmd::GetNoNc(); },
     .onReply =
         [](Context& ctx) {
-            const auto sense = link::DecodeNoNc(ctx.link);
+            const auto sense = link::DecodeNoNc(ctx.link.reply());
             if (!sense)
                 return false;
             // Anything but "1" is NC, shown as such so that the operator sees what was read.
@@ -87,7 +87,7 @@ const Operation kGetMode{
     .command = [](Context&) -> Command { return link::cmd::GetMode(); },
     .onReply =
         [](Context& ctx) {
-            const auto mode = link::DecodeMode(ctx.link);
+            const auto mode = link::DecodeMode(ctx.link.reply());
             // Digits that name no entry would leave a list without a selection, and no mode command
             // could be built afterwards.
             if (!mode || mode->rs485Index >= ctx.ui.cmbRS485->count() ||
@@ -113,7 +113,7 @@ const Operation kGetId2{
     .command = [](Context&) -> Command { return link::cmd::GetId2(); },
     .onReply =
         [](Context& ctx) {
-            const auto id2 = link::DecodeId2(ctx.link);
+            const auto id2 = link::DecodeId2(ctx.link.reply());
             if (!id2)
                 return false;
             ctx.ui.sbID2->setValue(*id2); // above 99 the bar holds 99

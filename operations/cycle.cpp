@@ -21,25 +21,15 @@ namespace {
 
 constexpr const char* kPhaseProperty = "tag";
 
-// One try: pause, identity step, pause, build, send, decode. True when the operation succeeded.
-bool RunTry(Context& ctx, const Operation& op) {
-    ctx.link.sleepMs(op.pauseMs);
-    if (op.identityStep) {
-        const bool answered = ctx.link.ReaderTransact(link::cmd::Identity());
-        // Only presence counts here: a verified reply of exactly 16 bytes, all of them text.
-        if (!answered || !ctx.link.replyIsExactly(16))
-            return false;
-        ctx.link.sleepMs(op.commandPauseMs != 0 ? op.commandPauseMs : op.pauseMs);
-    }
-    const auto command = op.command ? op.command(ctx) : std::nullopt;
-    if (!command)
-        return false;
-    const bool answered = ctx.link.ReaderTransact(*command);
-    if (!op.commandMustAnswer)
-        return true;
-    if (!answered)
-        return false;
-    return op.onReply ? op.onReply(ctx) : true;
+// The tries of `op` on the open port. True when the operation succeeded.
+bool RunTries(Context& ctx, const Operation& op) {
+    const link::CommandBuilder command = [&](const link::Reply&) {
+        return op.command ? op.command(ctx) : std::nullopt;
+    };
+    link::ReplyHandler onReply;
+    if (op.onReply)
+        onReply = [&](const link::Reply&) { return op.onReply(ctx); };
+    return link::RunExchange(ctx.link, op.exchange, command, onReply);
 }
 
 } // namespace
@@ -79,8 +69,7 @@ void RunOperation(Context& ctx, const Operation& op) {
         const bool canForm = !op.value || value.has_value();
         if (canForm &&
             ctx.link.CommOpen(ctx.values.ScanPort, ctx.values.ScanSettings.toStdString())) {
-            for (int t = 0; t < op.tries && !ok; ++t)
-                ok = RunTry(ctx, op);
+            ok = RunTries(ctx, op);
             ctx.link.CommClose();
         }
         if (ok)

@@ -2,6 +2,7 @@
 // The operation cycle that every set/get button runs, driven by a small description per
 // operation, and the busy state (blinking link lamp) that discovery and tag reading use.
 
+#include "link/exchange.h"
 #include "operations/context.h"
 
 #include <QColor>
@@ -30,18 +31,11 @@ struct Operation {
     // be formed (no valid selection); the operation then fails without opening the port.
     std::function<std::optional<QString>(Context&)> value{};
     bool pumpAfterStart = false; // let the window paint the start text before the port opens
-    std::uint32_t pauseMs = 200; // D: before the identity request and again before the command
-    int tries = 3;
-    bool identityStep = true;
-    // The pause between a passed identity step and the command; 0 means D.
-    std::uint32_t commandPauseMs = 0;
-    // Success needs a verified reply to the command. When false, a passed identity step followed
-    // by sending the command is enough (Factory Default).
-    bool commandMustAnswer = true;
+    link::Exchange exchange = link::kSettingsExchange; // pauses, tries, identity step
     // Runs once, after the reader-found guard passed and before the start text is shown.
     std::function<void(Context&)> beforeStart{};
-    // Built anew in every try, after the identity step. nullopt: no command can be built; the
-    // try fails.
+    // Built anew in every try, after the identity step (whose reply is still ctx.link.reply()).
+    // nullopt: no command can be built; the try fails.
     std::function<std::optional<std::string>(Context&)> command{};
     // Runs after a verified reply to the command; reads the reply into the controls. False: a
     // field is absent or not a number; the try fails and no control may have been changed.

@@ -44,7 +44,7 @@ std::optional<link::Identity> AskIdentity(Context& ctx, int tries) {
         ctx.link.sleepMs(kScanPauseMs);
         if (!ctx.link.ReaderTransact(link::cmd::Identity()))
             continue;
-        if (auto identity = link::DecodeIdentity(ctx.link))
+        if (auto identity = link::DecodeIdentity(ctx.link.reply()))
             return identity;
     }
     return std::nullopt;
@@ -121,7 +121,7 @@ bool ReadVersion(Context& ctx) {
         if (!ctx.link.ReaderTransact(link::cmd::Version()))
             continue;
         ctx.link.sleepMs(kScanPauseMs);
-        const std::string version = link::DecodeVersion(ctx.link);
+        const std::string version = link::DecodeVersion(ctx.link.reply());
         ctx.ui.pnVersion->setText(
             Text(ctx, msg::Version) + " : " +
             QString::fromLatin1(version.data(), static_cast<int>(version.size())));

@@ -36,10 +36,10 @@ void UseSetting(Context& ctx, int index) {
 const Operation kSetReaderId{
     .startMsg = msg::SetReaderId,
     .value = [](Context& ctx) -> std::optional<QString> { return ctx.ui.pnID->text(); },
-    .pauseMs = 100,
+    .exchange = link::kQuickExchange,
     // The serial number comes from the identity reply of this same try.
     .command = [](Context& ctx) -> std::optional<std::string> {
-        const auto serial = ctx.link.field(6, 8);
+        const auto serial = ctx.link.reply().field(6, 8);
         if (!serial)
             return std::nullopt;
         return link::cmd::SetReaderId(*serial, Latin1(ctx.ui.pnID->text()));
@@ -75,10 +75,8 @@ const Operation kSetBaudRate{
 
 const Operation kFactoryDefault{
     .startMsg = msg::SetDefault,
-    .tries = 2,
-    .commandPauseMs = 500,
     // The reader may restart before it answers "A00X5A"; the identity step is what counts.
-    .commandMustAnswer = false,
+    .exchange = link::kFactoryDefaultExchange,
     // The window's own copies go back to the reader's defaults, also when the operation fails.
     // Selecting the entry from code leaves ScanSettings as it is (no close-up).
     .beforeStart =
@@ -97,8 +95,7 @@ const Operation kFactoryDefault{
 
 const Operation kReaderReset{
     .startMsg = msg::ReaderReset,
-    .tries = 1,
-    .identityStep = false,
+    .exchange = link::kResetExchange,
     .command = [](Context&) -> std::optional<std::string> { return link::cmd::Reset(); },
     .okMsg = msg::ReaderResetOk,
     .errorMsg = msg::ReaderResetError,

@@ -31,7 +31,7 @@ const Operation kGetRssi{
     .command = [](Context&) -> Command { return link::cmd::GetRssi(); },
     .onReply =
         [](Context& ctx) {
-            const auto threshold = link::DecodeRssi(ctx.link);
+            const auto threshold = link::DecodeRssi(ctx.link.reply());
             if (!threshold)
                 return false;
             ctx.ui.sbRSSI->setValue(*threshold); // FB to FF hold at 250
@@ -45,7 +45,7 @@ const Operation kGetRssi{
 const Operation kBeepOn{
     .startMsg = msg::SetBeepOn,
     .pumpAfterStart = true,
-    .identityStep = false,
+    .exchange = link::kDirectExchange,
     .command = [](Context&) -> Command { return link::cmd::Beep(true); },
     .okMsg = msg::SetBeepOnOk,
     .errorMsg = msg::SetBeepOnError,
@@ -54,7 +54,7 @@ const Operation kBeepOn{
 const Operation kBeepOff{
     .startMsg = msg::SetBeepOff,
     .pumpAfterStart = true,
-    .identityStep = false,
+    .exchange = link::kDirectExchange,
     .command = [](Context&) -> Command { return link::cmd::Beep(false); },
     .okMsg = msg::SetBeepOffOk,
     .errorMsg = msg::SetBeepOffError,
@@ -86,7 +86,7 @@ const Operation kGetExciterIds{
     .command = [](Context&) -> Command { return link::cmd::GetExciterIds(); },
     .onReply =
         [](Context& ctx) {
-            const auto ids = link::DecodeExciterIds(ctx.link);
+            const auto ids = link::DecodeExciterIds(ctx.link.reply());
             if (!ids)
                 return false;
             ctx.ui.sbExciterID1->setValue(ids->id1);
@@ -99,7 +99,7 @@ const Operation kGetExciterIds{
 
 const Operation kSetAddress{
     .startMsg = msg::SetAddress,
-    .pauseMs = 100,
+    .exchange = link::kQuickExchange,
     .command = [](Context& ctx) -> Command {
         return link::cmd::SetAddress(ctx.ui.sbAddr->value());
     },
@@ -109,7 +109,7 @@ const Operation kSetAddress{
 
 const Operation kSetFrequency{
     .startMsg = msg::SetFreq,
-    .pauseMs = 100,
+    .exchange = link::kQuickExchange,
     .command = [](Context& ctx) -> Command {
         return link::cmd::SetFrequency(ctx.ui.sbFreq->value());
     },
@@ -119,7 +119,7 @@ const Operation kSetFrequency{
 
 const Operation kSetChannel{
     .startMsg = msg::SetChannel,
-    .pauseMs = 100,
+    .exchange = link::kQuickExchange,
     .command = [](Context& ctx) -> Command {
         return link::cmd::SetChannel(ctx.ui.sbChannel->value());
     },

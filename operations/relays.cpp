@@ -50,7 +50,7 @@ const Operation kGetRelays{
     .command = [](Context&) -> Command { return link::cmd::GetRelays(); },
     .onReply =
         [](Context& ctx) {
-            const auto relays = link::DecodeRelays(ctx.link);
+            const auto relays = link::DecodeRelays(ctx.link.reply());
             if (!relays)
                 return false;
             Controls& ui = ctx.ui;

@@ -78,11 +78,11 @@ void PollCycle(Context& ctx) {
     const int outputs = (do1 ? 1 : 0) | (do2 ? 2 : 0);
     if (outputs != ctx.SentOutputs) {
         ctx.SentOutputs = outputs;
-        ctx.link.ReaderTransact(link::cmd::Outputs((do1 ? 2 : 0) + (do2 ? 1 : 0)));
+        ctx.link.ReaderTransact(link::cmd::Outputs(do1, do2));
     }
     if (!ctx.link.ReaderTransact(link::cmd::Poll()))
         return;
-    const auto poll = link::DecodePoll(ctx.link);
+    const auto poll = link::DecodePoll(ctx.link.reply());
     if (!poll)
         return;
     ctx.ui.pnDI->setText(QString(QChar::fromLatin1(poll->input)));

@@ -3,13 +3,15 @@
 #include "link/commands.h"
 
 #include <charconv>
+#include <cstdint>
 
 namespace qv::sim {
 
 namespace {
 
-std::optional<long> ParseNumber(std::string_view text, long low, long high) {
-    long value = 0;
+std::optional<std::int64_t> ParseNumber(std::string_view text, std::int64_t low,
+                                        std::int64_t high) {
+    std::int64_t value = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value < low ||
         value > high)

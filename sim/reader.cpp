@@ -15,40 +15,20 @@ constexpr std::size_t kMaxFrame = 300; // longer than any command; a runaway fra
 constexpr std::size_t kMaxQueuedTags = 8;
 constexpr char kLineCodes[] = "0123456789AB"; // line setting index -> code after E
 
-bool IsUpperHex(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
-}
-
 bool AllUpperHex(std::string_view text) {
-    return std::all_of(text.begin(), text.end(), IsUpperHex);
+    return std::all_of(text.begin(), text.end(), link::IsUpperHexDigit);
 }
 
 bool AllDigits(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 // Upper-case hex digits of the bytes of `text` (2 digits per byte); `text` is known to be valid.
 unsigned ParseHexField(std::string_view text) {
-    unsigned value = 0;
-    for (char c : text)
-        value = value * 16 + static_cast<unsigned>(HexValue(c));
-    return value;
+    return static_cast<unsigned>(link::ParseHex(text).value_or(0));
 }
 
-std::string Hex2(unsigned value) {
-    const auto d = link::ByteToHex(static_cast<std::uint8_t>(value));
-    return {d[0], d[1]};
-}
+using link::Hex2;
 
 std::string Hex4(unsigned value) {
     return Hex2(value >> 8) + Hex2(value & 0xFF);
@@ -77,34 +57,23 @@ void ReaderState::factoryDefault() {
     registers[0x0B] = 0x00; // channel 0
     registers[0x1C] = 0x1F; // gain level 4
     relays = {};
-    outputs = 0;
+    do1 = do2 = false;
 }
 
 bool IsTagId(std::string_view text) {
-    return text.size() == 16 &&
-           std::all_of(text.begin(), text.end(), [](char c) { return HexValue(c) >= 0; });
+    return text.size() == 16 && std::all_of(text.begin(), text.end(),
+                                            [](char c) { return link::HexDigitValue(c) >= 0; });
 }
 
 std::string EncodeTagId(std::string_view decoded) {
     std::string out;
     for (std::size_t i = 0; i < 8; ++i) {
-        int high = i * 2 < decoded.size() ? HexValue(decoded[i * 2]) : 0;
-        int low = i * 2 + 1 < decoded.size() ? HexValue(decoded[i * 2 + 1]) : 0;
+        int high = i * 2 < decoded.size() ? link::HexDigitValue(decoded[i * 2]) : 0;
+        int low = i * 2 + 1 < decoded.size() ? link::HexDigitValue(decoded[i * 2 + 1]) : 0;
         const unsigned byte = static_cast<unsigned>(std::max(high, 0) * 16 + std::max(low, 0));
         out += Hex2(byte ^ link::TagIdKey[7 - i]);
     }
     return out;
-}
-
-std::string BuildReplyFrame(std::string_view payload) {
-    std::uint8_t sum = link::kLf;
-    for (char c : payload)
-        sum ^= static_cast<std::uint8_t>(c);
-    std::string frame(1, static_cast<char>(link::kLf));
-    frame += payload;
-    frame += Hex2(sum);
-    frame += static_cast<char>(link::kCr);
-    return frame;
 }
 
 void Reader::setTagStream(TagStream stream, std::uint32_t startMs) {
@@ -154,19 +123,13 @@ std::vector<Reply> Reader::receive(const std::uint8_t* data, std::size_t count,
             continue;
         }
         inFrame_ = false;
-        if (frame_.size() < 3) {
+        const auto text = link::CheckCommandFrame(frame_);
+        if (!text) {
             ++badFrames_;
             continue;
         }
-        const std::string_view text = std::string_view(frame_).substr(0, frame_.size() - 2);
-        const auto sum = link::CommandChecksum(reinterpret_cast<const std::uint8_t*>(text.data()),
-                                               static_cast<int>(text.size()));
-        if (frame_.substr(frame_.size() - 2) != Hex2(sum)) {
-            ++badFrames_;
-            continue;
-        }
-        log_.emplace_back(text);
-        if (auto reply = answer(text, nowMs))
+        log_.emplace_back(*text);
+        if (auto reply = answer(*text, nowMs))
             replies.push_back(std::move(*reply));
     }
     return replies;
@@ -215,12 +178,12 @@ Reply Reader::shape(char letter, std::string body) const {
         // so one always does.
         for (char head = 'A'; head <= 'Z'; ++head) {
             payload[0] = head;
-            const std::string digits = BuildReplyFrame(payload).substr(payload.size() + 1, 2);
+            const std::string digits = link::BuildReplyFrame(payload).substr(payload.size() + 1, 2);
             if (!AllDigits(digits))
                 break;
         }
     }
-    std::string frame = BuildReplyFrame(payload);
+    std::string frame = link::BuildReplyFrame(payload);
     const std::size_t digits = frame.size() - 3;
     if (faults_.badChecksum)
         frame.replace(digits, 2, Hex2(ParseHexField(frame.substr(digits, 2)) ^ 0x01));
@@ -263,7 +226,8 @@ std::optional<std::string> Reader::data(char letter, std::string_view args) {
         }
         if (args.size() != 1 || args[0] < '0' || args[0] > '3')
             return std::nullopt;
-        s.outputs = args[0] - '0';
+        s.do1 = (args[0] - '0') & 2; // the digit is 2 for DO1 plus 1 for DO2
+        s.do2 = (args[0] - '0') & 1;
         return std::string(args);
     case 'J':
         if (!args.empty())
@@ -294,7 +258,7 @@ std::optional<std::string> Reader::data(char letter, std::string_view args) {
         if (args == "R") {
             ++s.resets;
             s.tags.clear();
-            s.outputs = 0;
+            s.do1 = s.do2 = false;
         } else if (args == "S1" || args == "S0") {
             s.beep = args[1] == '1';
         } else {

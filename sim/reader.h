@@ -52,10 +52,10 @@ struct ReaderState {
     std::array<std::uint8_t, 256> registers{}; // written by W: 06 address, 0F frequency,
                                                // 0B channel, 1C gain byte
     RelayRecord relays;
-    char input = '0';             // digital input state, sent as is
-    int outputs = 0;              // bit 1 DO1, bit 0 DO2
-    std::deque<std::string> tags; // decoded identifiers (16 hex digits) waiting to be read
-    int resets = 0;               // count of HR received
+    char input = '0';              // digital input state, sent as is
+    bool do1 = false, do2 = false; // the digital outputs
+    std::deque<std::string> tags;  // decoded identifiers (16 hex digits) waiting to be read
+    int resets = 0;                // count of HR received
 
     ReaderState();
     // Back to factory values; the serial number, version and input stay.
@@ -75,8 +75,6 @@ struct Reply {
 
 // The 16-character tag data of a decoded identifier, as the reader sends it.
 std::string EncodeTagId(std::string_view decoded);
-// A reply frame: LF, payload, two upper-case checksum digits (XOR of LF and payload), CR.
-std::string BuildReplyFrame(std::string_view payload);
 // True when `text` is 16 hexadecimal digits (either case).
 bool IsTagId(std::string_view text);
 

@@ -34,10 +34,10 @@ void TstCommands::buildsCommandTexts_data() {
     QTest::newRow("identity") << Q(cmd::Identity()) << "A00B";
     QTest::newRow("version") << Q(cmd::Version()) << "A00V";
     QTest::newRow("poll") << Q(cmd::Poll()) << "A00I";
-    QTest::newRow("outputs none") << Q(cmd::Outputs(0)) << "A00I0";
-    QTest::newRow("outputs DO2") << Q(cmd::Outputs(1)) << "A00I1";
-    QTest::newRow("outputs DO1") << Q(cmd::Outputs(2)) << "A00I2";
-    QTest::newRow("outputs both") << Q(cmd::Outputs(3)) << "A00I3";
+    QTest::newRow("outputs none") << Q(cmd::Outputs(false, false)) << "A00I0";
+    QTest::newRow("outputs DO2") << Q(cmd::Outputs(false, true)) << "A00I1";
+    QTest::newRow("outputs DO1") << Q(cmd::Outputs(true, false)) << "A00I2";
+    QTest::newRow("outputs both") << Q(cmd::Outputs(true, true)) << "A00I3";
     QTest::newRow("tag ack") << Q(cmd::TagAck()) << "A00J";
     QTest::newRow("set reader ID") << Q(cmd::SetReaderId("12345678", "07")) << "A00C1234567807";
     QTest::newRow("factory default") << Q(cmd::FactoryDefault()) << "A00X5A";

@@ -1,6 +1,7 @@
 // The reply decoders, fed replies through a real transaction on the fake device. The checksum
 // digits of these replies are left as "XX": the decoders read fields, not the verdict.
 
+#include "link/link.h"
 #include "link/replies.h"
 #include "tests/support/fake_device.h"
 
@@ -24,51 +25,51 @@ QString OrNone(const std::optional<T>& v, const std::function<QString(const T&)>
 }
 
 // Each decoder's result as one comparable text.
-const std::map<QString, std::function<QString(const Link&)>>& Decoders() {
-    static const std::map<QString, std::function<QString(const Link&)>> decoders = {
+const std::map<QString, std::function<QString(const Reply&)>>& Decoders() {
+    static const std::map<QString, std::function<QString(const Reply&)>> decoders = {
         {"identity",
-         [](const Link& l) {
+         [](const Reply& l) {
              return OrNone<Identity>(DecodeIdentity(l), [](const Identity& i) {
                  return Str(i.id) + "/" + Str(i.serial);
              });
          }},
-        {"version", [](const Link& l) { return "[" + Str(DecodeVersion(l)) + "]"; }},
+        {"version", [](const Reply& l) { return "[" + Str(DecodeVersion(l)) + "]"; }},
         {"poll",
-         [](const Link& l) {
+         [](const Reply& l) {
              return OrNone<Poll>(DecodePoll(l), [](const Poll& p) {
                  return QString(QChar(p.input)) + "/" + (p.tag ? Str(*p.tag) : QString("-"));
              });
          }},
         {"same card",
-         [](const Link& l) {
+         [](const Reply& l) {
              return OrNone<int>(DecodeSameCard(l), [](const int& v) { return QString::number(v); });
          }},
         {"NO/NC",
-         [](const Link& l) {
+         [](const Reply& l) {
              return OrNone<char>(DecodeNoNc(l), [](const char& c) { return QString(QChar(c)); });
          }},
         {"mode",
-         [](const Link& l) {
+         [](const Reply& l) {
              return OrNone<Mode>(DecodeMode(l), [](const Mode& m) {
                  return QString("%1/%2").arg(m.rs485Index).arg(m.wiegandIndex);
              });
          }},
         {"ID2",
-         [](const Link& l) {
+         [](const Reply& l) {
              return OrNone<int>(DecodeId2(l), [](const int& v) { return QString::number(v); });
          }},
         {"RSSI",
-         [](const Link& l) {
+         [](const Reply& l) {
              return OrNone<int>(DecodeRssi(l), [](const int& v) { return QString::number(v); });
          }},
         {"exciter",
-         [](const Link& l) {
+         [](const Reply& l) {
              return OrNone<ExciterIds>(DecodeExciterIds(l), [](const ExciterIds& e) {
                  return QString("%1/%2").arg(e.id1).arg(e.id2);
              });
          }},
         {"relays",
-         [](const Link& l) {
+         [](const Reply& l) {
              return OrNone<Relays>(DecodeRelays(l), [](const Relays& r) {
                  return QString("%1/%2/%3/%4")
                      .arg(r.flags1)
@@ -179,8 +180,8 @@ void TstReplies::decodesFields() {
     const std::string reply = "\x0A" + payload.toStdString() + "XX\x0D";
     device.responder = [&](const std::string&) { return reply; };
     link.ReaderTransact("A00B");
-    QCOMPARE(link.ReplyLength, int(reply.size()));
-    QCOMPARE(Decoders().at(decoder)(link), expected);
+    QCOMPARE(link.reply().length(), int(reply.size()));
+    QCOMPARE(Decoders().at(decoder)(link.reply()), expected);
 }
 
 void TstReplies::parsesNumbers_data() {

@@ -31,7 +31,7 @@ struct Bench {
         device.responder = [reply](const std::string&) { return reply; };
     }
     QByteArray replyText() const {
-        return QByteArray(link.ReplyText.data(), static_cast<int>(link.ReplyText.size()));
+        return QByteArray(link.reply().text().data(), static_cast<int>(link.reply().text().size()));
     }
     test::VirtualTime time;
     test::FakeDevice device{time};
@@ -69,6 +69,8 @@ private slots:
     void field();
     void fieldStopsAtZeroByte();
     void replyIsExactlyNeedsAllCharactersInReplyText();
+    void traceTellsEachFrameAndOutcome_data();
+    void traceTellsEachFrameAndOutcome();
 };
 
 void TstTransaction::sendsFrameInFiveWritesWithNineMsOfPauses() {
@@ -93,7 +95,7 @@ void TstTransaction::purgesBeforeSending() {
     b.time.advanceUs(1000); // all three noise bytes have arrived
     b.answer(kIdentityReply, 0);
     QVERIFY(b.link.ReaderTransact("A00B"));
-    QCOMPARE(b.link.ReplyLength, 16);
+    QCOMPARE(b.link.reply().length(), 16);
 }
 
 void TstTransaction::replyWindowEndsAt121Ms_data() {
@@ -117,7 +119,7 @@ void TstTransaction::replyWindowEndsAt121Ms() {
     b.answer(kIdentityReply, delayMs);
     QCOMPARE(b.link.ReaderTransact("A00B"), taken);
     QCOMPARE(b.time.us(), endUs);
-    QCOMPARE(b.link.ReplyLength, length);
+    QCOMPARE(b.link.reply().length(), length);
     QCOMPARE(b.replyText(), taken ? QByteArray::fromStdString(kIdentityReply) : QByteArray());
 }
 
@@ -170,7 +172,7 @@ void TstTransaction::badReplies() {
     Bench b;
     b.answer(reply.toStdString());
     QCOMPARE(b.link.ReaderTransact("A00B"), result);
-    QCOMPARE(b.link.ReplyLength, length);
+    QCOMPARE(b.link.reply().length(), length);
     QCOMPARE(b.replyText(), text);
     if (text.isEmpty())
         QVERIFY(b.time.us() >= 130000); // waited out the limit
@@ -181,7 +183,7 @@ void TstTransaction::zeroByteInsideReplyEndsReplyText() {
     Bench b;
     b.answer(std::string("\x0A\x41\x00\x42\x30\x39\x0D", 7));
     QVERIFY(b.link.ReaderTransact("A00B"));
-    QCOMPARE(b.link.ReplyLength, 7);
+    QCOMPARE(b.link.reply().length(), 7);
     QCOMPARE(b.replyText(), Raw("\x0A\x41", 2));
 }
 
@@ -193,11 +195,11 @@ void TstTransaction::crAs1024thByteWrapsToEmptyReply() {
     // the closing zero byte then lands on the LF.
     b.answer("\x0A" + std::string(1022, 'A') + "\x0D");
     QVERIFY(!b.link.ReaderTransact("A00B"));
-    QCOMPARE(b.link.ReplyLength, 0);
+    QCOMPARE(b.link.reply().length(), 0);
     QCOMPARE(b.replyText(), QByteArray());
-    QCOMPARE(int(b.link.ReplyBuffer[0]), 0);
-    QCOMPARE(int(b.link.ReplyBuffer[1]), int('A'));
-    QCOMPARE(int(b.link.ReplyBuffer[1023]), 0x0D);
+    QCOMPARE(int(b.link.reply().buffer()[0]), 0);
+    QCOMPARE(int(b.link.reply().buffer()[1]), int('A'));
+    QCOMPARE(int(b.link.reply().buffer()[1023]), 0x0D);
 }
 
 void TstTransaction::noiseRecognisedOnlyWhenTheRingPutsTheLfAtZero_data() {
@@ -217,21 +219,26 @@ void TstTransaction::noiseRecognisedOnlyWhenTheRingPutsTheLfAtZero() {
     Bench b;
     b.answer(std::string(static_cast<std::size_t>(noise), ' ') + "\x0A\x30\x41\x0D");
     QCOMPARE(b.link.ReaderTransact("A00B"), taken);
-    QCOMPARE(b.link.ReplyLength, length);
+    QCOMPARE(b.link.reply().length(), length);
     // The blanks that the reply overwrote stay behind it, cut off by the zero byte.
     QCOMPARE(b.replyText(), taken ? Raw("\x0A\x30\x41\x0D", 4) : QByteArray());
     if (taken)
-        QCOMPARE(int(b.link.ReplyBuffer[5]), int(' '));
+        QCOMPARE(int(b.link.reply().buffer()[5]), int(' '));
 }
 
 void TstTransaction::steadyStreamEndsAtCeiling() {
     Bench b;
-    b.link.ReplyText = kIdentityReply; // as left by an earlier reply
+    b.answer(kIdentityReply); // an earlier reply, kept through the failed wait
+    QVERIFY(b.link.ReaderTransact("A00B"));
+    b.device.responder = nullptr;
+    b.time.advanceUs(1000 - b.time.us() % 1000); // on a millisecond, as the clock counts
+    const std::uint64_t sent = b.time.us() + 9000;
     b.device.stream = [] { return std::optional<std::uint8_t>('x'); };
     QVERIFY(!b.link.ReaderTransact("A00B"));
+    QCOMPARE(b.link.lastOutcome(), link::Outcome::Ceiling);
     // 100 us per byte: 10000 bytes reach 1000 ms after sending; 10000 = 9 * 1024 + 784.
-    QCOMPARE(b.time.us(), std::uint64_t(9000 + 1000000));
-    QCOMPARE(b.link.ReplyLength, 784);
+    QCOMPARE(b.time.us(), sent + 1000000);
+    QCOMPARE(b.link.reply().length(), 784);
     QCOMPARE(b.replyText(), QByteArray::fromStdString(kIdentityReply));
     QCOMPARE(b.pumps, 0);
 }
@@ -248,7 +255,9 @@ void TstTransaction::replyCompletingAtCeiling() {
     QFETCH(std::uint64_t, byteUs);
     QFETCH(bool, taken);
     Bench b;
-    b.link.ReplyText = "earlier";
+    b.answer("\x0A\x30\x41\x0D"); // an earlier reply of 4 bytes
+    QVERIFY(b.link.ReaderTransact("A00B"));
+    b.device.responder = nullptr;
     // LF, 996 x 'x' (an even count XORs to 0), checksum "0A", CR: a valid 1000-byte reply.
     std::string reply = "\x0A" + std::string(996, 'x') + "0A\x0D";
     QCOMPARE(int(reply.size()), 1000);
@@ -260,8 +269,8 @@ void TstTransaction::replyCompletingAtCeiling() {
         return std::nullopt;
     };
     QCOMPARE(b.link.ReaderTransact("A00B"), taken);
-    QCOMPARE(b.link.ReplyLength, 1000);
-    QCOMPARE(b.link.ReplyText.size(), taken ? size_t(1000) : size_t(7)); // else "earlier"
+    QCOMPARE(b.link.reply().length(), 1000);
+    QCOMPARE(b.link.reply().text().size(), taken ? size_t(1000) : size_t(4)); // else the earlier
 }
 
 void TstTransaction::replyTextKeptAfterTimeout() {
@@ -270,10 +279,11 @@ void TstTransaction::replyTextKeptAfterTimeout() {
     QVERIFY(b.link.ReaderTransact("A00B"));
     b.answer(std::string("\x0A\x41\x30", 3));
     QVERIFY(!b.link.ReaderTransact("A00V"));
+    QCOMPARE(b.link.lastOutcome(), link::Outcome::NoReply);
     QCOMPARE(b.replyText(), QByteArray::fromStdString(kIdentityReply));
-    QCOMPARE(b.link.ReplyLength, 3);
-    QCOMPARE(int(b.link.ReplyBuffer[2]), 0x30);
-    QCOMPARE(int(b.link.ReplyBuffer[3]), 0); // cleared at the start of the transaction
+    QCOMPARE(b.link.reply().length(), 3);
+    QCOMPARE(int(b.link.reply().buffer()[2]), 0x30);
+    QCOMPARE(int(b.link.reply().buffer()[3]), 0); // cleared at the start of the transaction
 }
 
 void TstTransaction::pumpsOncePerEmptyRead() {
@@ -300,6 +310,9 @@ void TstTransaction::field_data() {
     QTest::newRow("far past the end") << 500 << 2 << false << QByteArray();
     QTest::newRow("zero length") << 6 << 0 << false << QByteArray();
     QTest::newRow("huge length") << 2 << 2147483647 << false << QByteArray();
+    QTest::newRow("huge length from the serial") << 6 << 2147483647 << false << QByteArray();
+    QTest::newRow("huge position") << 2147483647 << 1 << false << QByteArray();
+    QTest::newRow("huge position and length") << 2147483647 << 2147483647 << false << QByteArray();
 }
 
 void TstTransaction::field() {
@@ -310,7 +323,7 @@ void TstTransaction::field() {
     Bench b;
     b.answer(kIdentityReply);
     QVERIFY(b.link.ReaderTransact("A00B"));
-    const auto f = b.link.field(position, length);
+    const auto f = b.link.reply().field(position, length);
     QCOMPARE(f.has_value(), present);
     if (present)
         QCOMPARE(QByteArray(f->data(), static_cast<int>(f->size())), value);
@@ -320,19 +333,19 @@ void TstTransaction::fieldStopsAtZeroByte() {
     Bench b;
     b.answer(std::string("\x0A\x41\x00\x42\x30\x39\x0D", 7));
     QVERIFY(b.link.ReaderTransact("A00B"));
-    QCOMPARE(b.link.field(2, 1).value_or("?"), std::string_view("A"));
-    QVERIFY(!b.link.field(3, 1)); // the zero byte itself
-    QVERIFY(!b.link.field(4, 1)); // 'B' lies past it
-    QVERIFY(!b.link.field(2, 3));
+    QCOMPARE(b.link.reply().field(2, 1).value_or("?"), std::string_view("A"));
+    QVERIFY(!b.link.reply().field(3, 1)); // the zero byte itself
+    QVERIFY(!b.link.reply().field(4, 1)); // 'B' lies past it
+    QVERIFY(!b.link.reply().field(2, 3));
 }
 
 void TstTransaction::replyIsExactlyNeedsAllCharactersInReplyText() {
     Bench b;
     b.answer(kIdentityReply);
     QVERIFY(b.link.ReaderTransact("A00B"));
-    QVERIFY(b.link.replyIsExactly(16));
-    QVERIFY(!b.link.replyIsExactly(15));
-    QVERIFY(!b.link.replyIsExactly(17));
+    QVERIFY(b.link.reply().isExactly(16));
+    QVERIFY(!b.link.reply().isExactly(15));
+    QVERIFY(!b.link.reply().isExactly(17));
     // The identity reply with its '5' replaced by a zero byte: 00 ^ 35 = 35 is the checksum.
     // It verifies and is 16 bytes long, but ReplyText holds only 9 characters.
     b.answer(std::string("\x0A"
@@ -341,8 +354,67 @@ void TstTransaction::replyIsExactlyNeedsAllCharactersInReplyText() {
                          "35\x0D",
                          16));
     QVERIFY(b.link.ReaderTransact("A00B"));
-    QCOMPARE(b.link.ReplyLength, 16);
-    QVERIFY(!b.link.replyIsExactly(16));
+    QCOMPARE(b.link.reply().length(), 16);
+    QVERIFY(!b.link.reply().isExactly(16));
+}
+
+void TstTransaction::traceTellsEachFrameAndOutcome_data() {
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QStringList>("events");
+    const QString sent = "sent \x09"
+                         "A00B0A\x0D";
+    QTest::newRow("verified") << QByteArray::fromStdString(kIdentityReply)
+                              << QStringList{sent,
+                                             "received " + QString::fromStdString(kIdentityReply),
+                                             "answered, checksum verified"};
+    QTest::newRow("bad checksum") << QByteArray("\x0A"
+                                                "0B\x0D")
+                                  << QStringList{sent,
+                                                 "received \x0A"
+                                                 "0B\x0D",
+                                                 "answered with a bad checksum"};
+    QTest::newRow("silent") << QByteArray() << QStringList{sent, "no reply within the limit"};
+}
+
+void TstTransaction::traceTellsEachFrameAndOutcome() {
+    QFETCH(QByteArray, reply);
+    QFETCH(QStringList, events);
+    test::VirtualTime time;
+    test::FakeDevice device{time};
+    Link link{device, time, time};
+    QStringList seen;
+    link.setTrace([&](const link::TraceEvent& e) {
+        const QString bytes = QString::fromLatin1(e.bytes.data(), qsizetype(e.bytes.size()));
+        switch (e.kind) {
+        case link::TraceEvent::Kind::Opened:
+            seen << "opened " + QString::fromLatin1(e.port.data(), qsizetype(e.port.size()));
+            break;
+        case link::TraceEvent::Kind::OpenFailed:
+            seen << QString("failed: ") + link::DescribeSerialError(e.error);
+            break;
+        case link::TraceEvent::Kind::Closed:
+            seen << "closed";
+            break;
+        case link::TraceEvent::Kind::Sent:
+            seen << "sent " + bytes;
+            break;
+        case link::TraceEvent::Kind::Received:
+            seen << "received " + bytes;
+            break;
+        case link::TraceEvent::Kind::Finished:
+            seen << link::DescribeOutcome(e.outcome);
+            break;
+        }
+    });
+    device.openable = {"/dev/ttyS0"};
+    QVERIFY(!link.CommOpen(2, "19200,e,8,1"));
+    QVERIFY(link.CommOpen(1, "19200,e,8,1"));
+    device.responder = [&](const std::string&) { return reply.toStdString(); };
+    link.ReaderTransact("A00B");
+    link.CommClose();
+    const QStringList expected = QStringList{"failed: cannot be opened", "opened COM1 /dev/ttyS0"} +
+                                 events + QStringList{"closed"};
+    QCOMPARE(seen, expected);
 }
 
 QTEST_APPLESS_MAIN(TstTransaction)

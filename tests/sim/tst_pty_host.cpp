@@ -78,7 +78,7 @@ private slots:
         QVERIFY(line.link.CommOpen(1, settings.toStdString()));
         QCOMPARE(line.link.ReaderTransact("A00B"), answered);
         if (answered) {
-            const auto identity = link::DecodeIdentity(line.link);
+            const auto identity = link::DecodeIdentity(line.link.reply());
             QVERIFY(identity);
             QCOMPARE(identity->serial, std::string("SN123456"));
             QCOMPARE(identity->id, std::string("01"));
@@ -104,7 +104,7 @@ private slots:
         for (int round = 0; round < 3; ++round) {
             QVERIFY(line.link.CommOpen(1, "19200,e,8,1"));
             QVERIFY(line.link.ReaderTransact("A00V"));
-            QCOMPARE(line.link.field(6, 8).value_or(""), std::string_view("02.31-07"));
+            QCOMPARE(line.link.reply().field(6, 8).value_or(""), std::string_view("02.31-07"));
             line.link.CommClose();
         }
     }
@@ -139,7 +139,7 @@ private slots:
         const auto start = std::chrono::steady_clock::now();
         QVERIFY(!line.link.ReaderTransact("A00B"));
         QVERIFY(MsSince(start) < 3000);
-        QVERIFY(line.link.ReplyLength > 0); // the chatter did arrive
+        QVERIFY(line.link.reply().length() > 0); // the chatter did arrive
     }
 
     void streamedTagReachesAPoll() {
@@ -150,7 +150,7 @@ private slots:
         std::optional<std::string> tag;
         for (int poll = 0; poll < 20 && !tag; ++poll) {
             if (line.link.ReaderTransact("A00I"))
-                if (const auto reply = link::DecodePoll(line.link))
+                if (const auto reply = link::DecodePoll(line.link.reply()))
                     tag = reply->tag;
             line.sleeper.sleepMs(20);
         }

@@ -122,11 +122,12 @@ private slots:
     void writesLandInTheState() {
         Reader reader;
         Ask(reader, "A00W0F0142");
-        Ask(reader, "A00I3");
+        Ask(reader, "A00I2"); // the digit is 2 for DO1 plus 1 for DO2
         Ask(reader, "A00HS0");
         Ask(reader, "A00R00000401");
         QCOMPARE(reader.state().registers[0x0F], 0x42);
-        QCOMPARE(reader.state().outputs, 3);
+        QVERIFY(reader.state().do1);
+        QVERIFY(!reader.state().do2);
         QVERIFY(!reader.state().beep);
         QCOMPARE(reader.state().relays.flags2, 0x04);
         QCOMPARE(reader.state().relays.time2, 0x01);

@@ -85,7 +85,7 @@ private slots:
         link.setPortMap({{3, path.toStdString()}});
         QVERIFY(link.CommOpen(3, "9600,n,8,1"));
         QVERIFY(link.ReaderTransact("A00B"));
-        const auto identity = qv::link::DecodeIdentity(link);
+        const auto identity = qv::link::DecodeIdentity(link.reply());
         link.CommClose();
         sim.terminate();
         QVERIFY(sim.waitForFinished(5000));

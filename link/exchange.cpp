@@ -1,0 +1,36 @@
+#include "link/exchange.h"
+
+#include "link/commands.h"
+
+namespace qv::link {
+
+bool RunTry(Link& link, const Exchange& exchange, const CommandBuilder& command,
+            const ReplyHandler& onReply) {
+    link.sleepMs(exchange.pauseMs);
+    if (exchange.identityStep) {
+        const bool answered = link.ReaderTransact(cmd::Identity());
+        // Only presence counts here: a verified reply of exactly 16 bytes, all of them text.
+        if (!answered || !link.reply().isExactly(16))
+            return false;
+        link.sleepMs(exchange.commandPauseMs != 0 ? exchange.commandPauseMs : exchange.pauseMs);
+    }
+    const auto text = command ? command(link.reply()) : std::nullopt;
+    if (!text)
+        return false;
+    const bool answered = link.ReaderTransact(*text);
+    if (!exchange.commandMustAnswer)
+        return true;
+    if (!answered)
+        return false;
+    return onReply ? onReply(link.reply()) : true;
+}
+
+bool RunExchange(Link& link, const Exchange& exchange, const CommandBuilder& command,
+                 const ReplyHandler& onReply) {
+    for (int t = 0; t < exchange.tries; ++t)
+        if (RunTry(link, exchange, command, onReply))
+            return true;
+    return false;
+}
+
+} // namespace qv::link
