@@ -6,7 +6,7 @@
 #include "link/commands.h"
 #include "link/link.h"
 #include "link/replies.h"
-#include "shell/messages.h"
+#include "program/messages.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -52,7 +52,8 @@ const Operation kSetNoNc{
     .errorMsg = msg::SetDi5NoNcError,
 };
 
-// The reader's message table has no texts of its own for the DI5 and mode reads.
+// The message table has no texts of their own for the DI5 and mode reads: they show the same-card
+// read texts.
 const Operation kGetNoNc{
     .startMsg = msg::GetSameCard,
     .command = [](Context&) -> Command { return link::cmd::GetNoNc(); },
@@ -125,58 +126,37 @@ const Operation kGetId2{
 
 } // namespace
 
-void btnSameCardClick(Context& ctx) {
-    RunOperation(ctx, kSetSameCard);
-}
-
-void btnSameCard2Click(Context& ctx) {
-    RunOperation(ctx, kSetSameCard);
-}
-
-void btnGetSameCardClick(Context& ctx) {
-    RunOperation(ctx, kGetSameCard);
-}
-
-void btnGetSameCard2Click(Context& ctx) {
-    RunOperation(ctx, kGetSameCard);
-}
-
-void btnNoNcClick(Context& ctx) {
-    RunOperation(ctx, kSetNoNc);
-}
-
-void btnGetNoNcClick(Context& ctx) {
-    RunOperation(ctx, kGetNoNc);
-}
-
-void btnModeClick(Context& ctx) {
-    RunOperation(ctx, kSetMode);
-}
-
-void btnGetModeClick(Context& ctx) {
-    RunOperation(ctx, kGetMode);
-}
-
-void btnSerID2Click(Context& ctx) {
-    RunOperation(ctx, kSetId2);
-}
-
-void btnGetID2Click(Context& ctx) {
-    RunOperation(ctx, kGetId2);
-}
-
-void sbSameCardChange(Context& ctx) {
+static void sbSameCardChange(Context& ctx) {
     ShowNumber(ctx.ui.pnSameCard, "%04d", ctx.ui.sbSameCard->value());
 }
 
 // One way only: the entry/exit bar drives the main one, not the other way round.
-void sbSameCard2Change(Context& ctx) {
+static void sbSameCard2Change(Context& ctx) {
     ShowNumber(ctx.ui.pnSameCard2, "%04d", ctx.ui.sbSameCard2->value());
     ctx.ui.sbSameCard->setValue(ctx.ui.sbSameCard2->value());
 }
 
-void sbID2Change(Context& ctx) {
+static void sbID2Change(Context& ctx) {
     ShowNumber(ctx.ui.pnID2, "%02d", ctx.ui.sbID2->value());
+}
+
+std::span<const Handler> CardRulesHandlers() {
+    static const Handler rows[] = {
+        {"btnSameCardClick", "btnSameCard", Event::Click, &kSetSameCard},
+        {"btnSameCard2Click", "btnSameCard2", Event::Click, &kSetSameCard},
+        {"btnGetSameCardClick", "btnGetSameCard", Event::Click, &kGetSameCard},
+        {"btnGetSameCard2Click", "btnGetSameCard2", Event::Click, &kGetSameCard},
+        {"btnNoNcClick", "btnNoNc", Event::Click, &kSetNoNc},
+        {"btnGetNoNcClick", "btnGetNoNc", Event::Click, &kGetNoNc},
+        {"btnModeClick", "btnMode", Event::Click, &kSetMode},
+        {"btnGetModeClick", "btnGetMode", Event::Click, &kGetMode},
+        {"btnSerID2Click", "btnSerID2", Event::Click, &kSetId2},
+        {"btnGetID2Click", "btnGetID2", Event::Click, &kGetId2},
+        {"sbSameCardChange", "sbSameCard", Event::Change, nullptr, sbSameCardChange},
+        {"sbSameCard2Change", "sbSameCard2", Event::Change, nullptr, sbSameCard2Change},
+        {"sbID2Change", "sbID2", Event::Change, nullptr, sbID2Change},
+    };
+    return rows;
 }
 
 } // namespace qv::ops

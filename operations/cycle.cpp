@@ -4,10 +4,10 @@
 #include "link/link.h"
 #include "link/replies.h"
 #include "operations/handlers.h"
-#include "shell/beeper.h"
-#include "shell/lamp.h"
-#include "shell/messages.h"
-#include "shell/program_values.h"
+#include "program/beeper.h"
+#include "program/lamp.h"
+#include "program/messages.h"
+#include "program/program_values.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -6,11 +6,11 @@
 #include "link/commands.h"
 #include "link/link.h"
 #include "link/replies.h"
-#include "shell/beeper.h"
-#include "shell/lamp.h"
-#include "shell/messages.h"
-#include "shell/program_values.h"
-#include "shell/settings_store.h"
+#include "program/beeper.h"
+#include "program/lamp.h"
+#include "program/messages.h"
+#include "program/program_values.h"
+#include "program/settings_store.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -138,7 +138,7 @@ bool ReadVersion(Context& ctx) {
 
 } // namespace
 
-void btnScanClick(Context& ctx) {
+static void btnScanClick(Context& ctx) {
     if (ctx.TagRunHoldsPort || ctx.link.isOpen())
         return;
     ProgramValues& v = ctx.values;
@@ -177,6 +177,13 @@ void btnScanClick(Context& ctx) {
         ctx.beeper.beep(kLowBeepHz, kBeepMs);
     }
     QApplication::restoreOverrideCursor();
+}
+
+std::span<const Handler> DiscoveryHandlers() {
+    static const Handler rows[] = {
+        {"btnScanClick", "btnScan", Event::Click, nullptr, btnScanClick},
+    };
+    return rows;
 }
 
 } // namespace qv::ops

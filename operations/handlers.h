@@ -1,68 +1,50 @@
 #pragma once
-// The reader operations behind the main window's buttons, scroll bars and timers. The window's
-// slots (Tu::btnScanClick ...) call these with the window's context.
+// The one list of the window's handlers. Each row names a handler, the control whose event runs
+// it (by the control's object name) and what it runs: a description for the operation cycle, or a
+// function of its own. The window connects every row; the tests iterate the same list. Adding a
+// button means one description and one row.
 
 #include "operations/context.h"
 
+#include <span>
+#include <string_view>
+
 namespace qv::ops {
+
+struct Operation;
+
+enum class Event {
+    Click,   // a button's click
+    Change,  // a scroll bar's position change
+    CloseUp, // a drop-down list closing
+    Timeout, // a timer's tick
+};
+
+struct Handler {
+    const char* name;    // the handler's designed name, e.g. "btnIDClick"
+    const char* control; // the object name of the control whose event runs it, e.g. "btnID"
+    Event event;
+    const Operation* operation = nullptr; // runs the operation cycle with this description, or
+    void (*run)(Context&) = nullptr;      // runs this function
+};
+
+// Every row, in the order the groups are built.
+std::span<const Handler> Handlers();
+// The row of the handler called `name`; nullptr when there is none.
+const Handler* FindHandler(std::string_view name);
+// Runs one row's handler with the window's context.
+void Run(Context& ctx, const Handler& handler);
+
+// The rows of each group of operations, defined beside their descriptions.
+std::span<const Handler> DiscoveryHandlers();
+std::span<const Handler> TagReadingHandlers();
+std::span<const Handler> IdentityLinkHandlers();
+std::span<const Handler> CardRulesHandlers();
+std::span<const Handler> RadioSignalHandlers();
+std::span<const Handler> RelayHandlers();
 
 // Busy state and lamps shared by discovery and tag reading.
 void SetBusy(Context& ctx, bool on);
 void tmrBusyTimer(Context& ctx);
-
-// Discovery.
-void btnScanClick(Context& ctx);
-
-// Tag reading.
-void btnReadCardClick(Context& ctx);
-void tmrCardTimer(Context& ctx);
-
-// Identity and link settings.
-void btnIDClick(Context& ctx);
-void btnBaudRateClick(Context& ctx);
-void btnFactoryClick(Context& ctx);
-void btnResetClick(Context& ctx);
-void sbIDChange(Context& ctx);
-void cmbBaudRateCloseUp(Context& ctx);
-
-// Card rules and operating mode.
-void btnSameCardClick(Context& ctx);
-void btnSameCard2Click(Context& ctx);
-void btnGetSameCardClick(Context& ctx);
-void btnGetSameCard2Click(Context& ctx);
-void btnNoNcClick(Context& ctx);
-void btnGetNoNcClick(Context& ctx);
-void btnModeClick(Context& ctx);
-void btnGetModeClick(Context& ctx);
-void btnSerID2Click(Context& ctx);
-void btnGetID2Click(Context& ctx);
-void sbSameCardChange(Context& ctx);
-void sbSameCard2Change(Context& ctx);
-void sbID2Change(Context& ctx);
-
-// Radio and signal settings.
-void btnSetRSSIClick(Context& ctx);
-void btnGetRSSIClick(Context& ctx);
-void btnBeepOnClick(Context& ctx);
-void btnBeepOffClick(Context& ctx);
-void btnGainClick(Context& ctx);
-void btnSetExciterIDClick(Context& ctx);
-void btnGetExciterIDClick(Context& ctx);
-void btnAddrClick(Context& ctx);
-void btnFreqClick(Context& ctx);
-void btnChannelClick(Context& ctx);
-void sbRSSIChange(Context& ctx);
-void sbGainLevelChange(Context& ctx);
-void sbExciterID1Change(Context& ctx);
-void sbExciterID2Change(Context& ctx);
-void sbAddrChange(Context& ctx);
-void sbFreqChange(Context& ctx);
-void sbChannelChange(Context& ctx);
-
-// Relay settings.
-void btnSetRLClick(Context& ctx);
-void btnGetRLClick(Context& ctx);
-void sbRL1Change(Context& ctx);
-void sbRL2Change(Context& ctx);
 
 } // namespace qv::ops

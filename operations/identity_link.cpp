@@ -5,8 +5,8 @@
 #include "link/commands.h"
 #include "link/link.h"
 #include "link/replies.h"
-#include "shell/messages.h"
-#include "shell/program_values.h"
+#include "program/messages.h"
+#include "program/program_values.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -103,33 +103,29 @@ const Operation kReaderReset{
 
 } // namespace
 
-void btnIDClick(Context& ctx) {
-    RunOperation(ctx, kSetReaderId);
-}
-
-void btnBaudRateClick(Context& ctx) {
-    RunOperation(ctx, kSetBaudRate);
-}
-
-void btnFactoryClick(Context& ctx) {
-    RunOperation(ctx, kFactoryDefault);
-}
-
-void btnResetClick(Context& ctx) {
-    RunOperation(ctx, kReaderReset);
-}
-
-void sbIDChange(Context& ctx) {
+static void sbIDChange(Context& ctx) {
     ShowNumber(ctx.ui.pnID, "%02d", ctx.ui.sbID->value());
 }
 
-void cmbBaudRateCloseUp(Context& ctx) {
+static void cmbBaudRateCloseUp(Context& ctx) {
     QComboBox* list = ctx.ui.cmbBaudRate;
     // Disabling the window hides an open list as well; that is no choice of the operator's.
     if (!list->isEnabled())
         return;
     if (const auto index = SelectedSetting(ctx))
         UseSetting(ctx, *index);
+}
+
+std::span<const Handler> IdentityLinkHandlers() {
+    static const Handler rows[] = {
+        {"btnIDClick", "btnID", Event::Click, &kSetReaderId},
+        {"btnBaudRateClick", "btnBaudRate", Event::Click, &kSetBaudRate},
+        {"btnFactoryClick", "btnFactory", Event::Click, &kFactoryDefault},
+        {"btnResetClick", "btnReset", Event::Click, &kReaderReset},
+        {"sbIDChange", "sbID", Event::Change, nullptr, sbIDChange},
+        {"cmbBaudRateCloseUp", "cmbBaudRate", Event::CloseUp, nullptr, cmbBaudRateCloseUp},
+    };
+    return rows;
 }
 
 } // namespace qv::ops

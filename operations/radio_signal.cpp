@@ -6,7 +6,7 @@
 #include "link/commands.h"
 #include "link/link.h"
 #include "link/replies.h"
-#include "shell/messages.h"
+#include "program/messages.h"
 
 #include <QLabel>
 #include <QScrollBar>
@@ -129,72 +129,55 @@ const Operation kSetChannel{
 
 } // namespace
 
-void btnSetRSSIClick(Context& ctx) {
-    RunOperation(ctx, kSetRssi);
-}
-
-void btnGetRSSIClick(Context& ctx) {
-    RunOperation(ctx, kGetRssi);
-}
-
-void btnBeepOnClick(Context& ctx) {
-    RunOperation(ctx, kBeepOn);
-}
-
-void btnBeepOffClick(Context& ctx) {
-    RunOperation(ctx, kBeepOff);
-}
-
-void btnGainClick(Context& ctx) {
-    RunOperation(ctx, kSetGain);
-}
-
-void btnSetExciterIDClick(Context& ctx) {
-    RunOperation(ctx, kSetExciterIds);
-}
-
-void btnGetExciterIDClick(Context& ctx) {
-    RunOperation(ctx, kGetExciterIds);
-}
-
-void btnAddrClick(Context& ctx) {
-    RunOperation(ctx, kSetAddress);
-}
-
-void btnFreqClick(Context& ctx) {
-    RunOperation(ctx, kSetFrequency);
-}
-
-void btnChannelClick(Context& ctx) {
-    RunOperation(ctx, kSetChannel);
-}
-
-void sbRSSIChange(Context& ctx) {
+static void sbRSSIChange(Context& ctx) {
     ShowNumber(ctx.ui.pnRSSI, "%03d", ctx.ui.sbRSSI->value());
 }
 
-void sbGainLevelChange(Context& ctx) {
+static void sbGainLevelChange(Context& ctx) {
     ShowNumber(ctx.ui.pnGain, "%d", ctx.ui.sbGainLevel->value());
 }
 
-void sbExciterID1Change(Context& ctx) {
+static void sbExciterID1Change(Context& ctx) {
     ShowNumber(ctx.ui.pnExciterID1, "%04X", ctx.ui.sbExciterID1->value());
 }
 
-void sbExciterID2Change(Context& ctx) {
+static void sbExciterID2Change(Context& ctx) {
     ShowNumber(ctx.ui.pnExciterID2, "%04X", ctx.ui.sbExciterID2->value());
 }
 
-void sbAddrChange(Context& ctx) {
+static void sbAddrChange(Context& ctx) {
     ShowNumber(ctx.ui.pnAddr, "%03d", ctx.ui.sbAddr->value());
 }
 
-void sbFreqChange(Context& ctx) {
+static void sbFreqChange(Context& ctx) {
     ShowNumber(ctx.ui.pnFreq, "%03d", ctx.ui.sbFreq->value());
 }
 
-void sbChannelChange(Context& ctx) {
+static void sbChannelChange(Context& ctx) {
     ShowNumber(ctx.ui.pnChannel, "%03d", ctx.ui.sbChannel->value());
+}
+
+std::span<const Handler> RadioSignalHandlers() {
+    static const Handler rows[] = {
+        {"btnSetRSSIClick", "btnSetRSSI", Event::Click, &kSetRssi},
+        {"btnGetRSSIClick", "btnGetRSSI", Event::Click, &kGetRssi},
+        {"btnBeepOnClick", "btnBeepOn", Event::Click, &kBeepOn},
+        {"btnBeepOffClick", "btnBeepOff", Event::Click, &kBeepOff},
+        {"btnGainClick", "btnGain", Event::Click, &kSetGain},
+        {"btnSetExciterIDClick", "btnSetExciterID", Event::Click, &kSetExciterIds},
+        {"btnGetExciterIDClick", "btnGetExciterID", Event::Click, &kGetExciterIds},
+        {"btnAddrClick", "btnAddr", Event::Click, &kSetAddress},
+        {"btnFreqClick", "btnFreq", Event::Click, &kSetFrequency},
+        {"btnChannelClick", "btnChannel", Event::Click, &kSetChannel},
+        {"sbRSSIChange", "sbRSSI", Event::Change, nullptr, sbRSSIChange},
+        {"sbGainLevelChange", "sbGainLevel", Event::Change, nullptr, sbGainLevelChange},
+        {"sbExciterID1Change", "sbExciterID1", Event::Change, nullptr, sbExciterID1Change},
+        {"sbExciterID2Change", "sbExciterID2", Event::Change, nullptr, sbExciterID2Change},
+        {"sbAddrChange", "sbAddr", Event::Change, nullptr, sbAddrChange},
+        {"sbFreqChange", "sbFreq", Event::Change, nullptr, sbFreqChange},
+        {"sbChannelChange", "sbChannel", Event::Change, nullptr, sbChannelChange},
+    };
+    return rows;
 }
 
 } // namespace qv::ops

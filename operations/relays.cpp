@@ -5,7 +5,7 @@
 #include "link/commands.h"
 #include "link/link.h"
 #include "link/replies.h"
-#include "shell/messages.h"
+#include "program/messages.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -66,20 +66,22 @@ const Operation kGetRelays{
 
 } // namespace
 
-void btnSetRLClick(Context& ctx) {
-    RunOperation(ctx, kSetRelays);
-}
-
-void btnGetRLClick(Context& ctx) {
-    RunOperation(ctx, kGetRelays);
-}
-
-void sbRL1Change(Context& ctx) {
+static void sbRL1Change(Context& ctx) {
     ShowNumber(ctx.ui.pnRL1, "%d", ctx.ui.sbRL1->value());
 }
 
-void sbRL2Change(Context& ctx) {
+static void sbRL2Change(Context& ctx) {
     ShowNumber(ctx.ui.pnRL2, "%d", ctx.ui.sbRL2->value());
+}
+
+std::span<const Handler> RelayHandlers() {
+    static const Handler rows[] = {
+        {"btnSetRLClick", "btnSetRL", Event::Click, &kSetRelays},
+        {"btnGetRLClick", "btnGetRL", Event::Click, &kGetRelays},
+        {"sbRL1Change", "sbRL1", Event::Change, nullptr, sbRL1Change},
+        {"sbRL2Change", "sbRL2", Event::Change, nullptr, sbRL2Change},
+    };
+    return rows;
 }
 
 } // namespace qv::ops

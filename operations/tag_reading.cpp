@@ -6,10 +6,10 @@
 #include "link/commands.h"
 #include "link/link.h"
 #include "link/replies.h"
-#include "shell/beeper.h"
-#include "shell/lamp.h"
-#include "shell/messages.h"
-#include "shell/program_values.h"
+#include "program/beeper.h"
+#include "program/lamp.h"
+#include "program/messages.h"
+#include "program/program_values.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -95,7 +95,7 @@ void PollCycle(Context& ctx) {
 
 } // namespace
 
-void btnReadCardClick(Context& ctx) {
+static void btnReadCardClick(Context& ctx) {
     ProgramValues& v = ctx.values;
     if (!v.ReaderFound) {
         ctx.ui.pnMsg->setText(Text(ctx, msg::StartScanReader));
@@ -139,9 +139,17 @@ void btnReadCardClick(Context& ctx) {
     ctx.ui.btnReadCard->setText(caption);
 }
 
-void tmrCardTimer(Context& ctx) {
+static void tmrCardTimer(Context& ctx) {
     ctx.ui.shCard->setColor(Qt::white);
     ctx.ui.tmrCard->stop();
+}
+
+std::span<const Handler> TagReadingHandlers() {
+    static const Handler rows[] = {
+        {"btnReadCardClick", "btnReadCard", Event::Click, nullptr, btnReadCardClick},
+        {"tmrCardTimer", "tmrCard", Event::Timeout, nullptr, tmrCardTimer},
+    };
+    return rows;
 }
 
 } // namespace qv::ops

@@ -1,10 +1,10 @@
-// The program entry: the link on the real serial line and clock, the ALSA beeper, the window.
+// The program entry: the link on the real serial line and clock, the beeper, the window.
 #include "link/link.h"
 #include "link/system_time.h"
-#include "shell/beeper.h"
+#include "program/beeper.h"
+#include "program/program_values.h"
+#include "program/settings_store.h"
 #include "shell/main_window.h"
-#include "shell/program_values.h"
-#include "shell/settings_store.h"
 #include "shell/startup.h"
 
 #include <QApplication>
@@ -21,15 +21,10 @@ int main(int argc, char* argv[]) {
         link.setEventPump([] { QCoreApplication::processEvents(); });
         link.setPortMapSource(&qv::ReadPortMap);
 
-        const std::unique_ptr<qv::Beeper> beeper = qv::MakeAlsaBeeper();
+        const std::unique_ptr<qv::Beeper> beeper = qv::MakePlatformBeeper();
         qv::ProgramValues values;
-        qv::Tu window(link, *beeper, values);
-        qv::u = &window;
-        // Cleared before the window goes, however the loop ends.
-        const struct ClearWindow {
-            ~ClearWindow() { qv::u = nullptr; }
-        } clear;
-        window.show();
+        qv::Tu u(link, *beeper, values); // the program's one main window
+        u.show();
         return QApplication::exec();
     });
 }

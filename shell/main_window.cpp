@@ -2,11 +2,13 @@
 
 #include "shell/designed_controls.h"
 
+#include "operations/handlers.h"
+
 #include "link/commands.h"
-#include "shell/lamp.h"
-#include "shell/messages.h"
-#include "shell/program_values.h"
-#include "shell/settings_store.h"
+#include "program/lamp.h"
+#include "program/messages.h"
+#include "program/program_values.h"
+#include "program/settings_store.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -27,8 +29,6 @@
 namespace qv {
 
 using namespace design;
-
-Tu* u = nullptr;
 
 void CloseUpComboBox::hidePopup() {
     // QComboBox also calls this when the list itself is hidden (the window closing, for one);
@@ -314,76 +314,45 @@ void Tu::BuildTimers() {
 // Wired after FormCreate: the designed start texts of the value panels stand until a bar really
 // moves, and selecting the stored line setting is not an operator's choice.
 void Tu::ConnectEvents() {
+    // The reader operations, each row by its control's object name.
+    for (const ops::Handler& row : ops::Handlers()) {
+        const auto run = [this, &row] { ops::Run(context_, row); };
+        switch (row.event) {
+        case ops::Event::Click:
+            connect(findChild<QAbstractButton*>(row.control), &QAbstractButton::clicked, this, run);
+            break;
+        case ops::Event::Change:
+            connect(findChild<QScrollBar*>(row.control), &QScrollBar::valueChanged, this, run);
+            break;
+        case ops::Event::CloseUp:
+            // Queued: a click or Enter on an entry hides the list before the entry becomes the
+            // selection, within the same event; the handler must see the entry that was picked.
+            connect(findChild<CloseUpComboBox*>(row.control), &CloseUpComboBox::closedUp, this, run,
+                    Qt::QueuedConnection);
+            break;
+        case ops::Event::Timeout:
+            connect(findChild<QTimer*>(row.control), &QTimer::timeout, this, run);
+            break;
+        }
+    }
+
+    // The shell's own buttons.
     const std::pair<QPushButton*, void (Tu::*)()> buttons[] = {
-        {ui_.btnScan, &Tu::btnScanClick},
-        {ui_.btnReadCard, &Tu::btnReadCardClick},
-        {ui_.btnID, &Tu::btnIDClick},
-        {ui_.btnBaudRate, &Tu::btnBaudRateClick},
-        {ui_.btnFactory, &Tu::btnFactoryClick},
-        {btnReset_, &Tu::btnResetClick},
-        {ui_.btnSameCard, &Tu::btnSameCardClick},
-        {ui_.btnSameCard2, &Tu::btnSameCard2Click},
-        {ui_.btnGetSameCard, &Tu::btnGetSameCardClick},
-        {ui_.btnGetSameCard2, &Tu::btnGetSameCard2Click},
-        {ui_.btnNoNc, &Tu::btnNoNcClick},
-        {ui_.btnGetNoNc, &Tu::btnGetNoNcClick},
-        {ui_.btnMode, &Tu::btnModeClick},
-        {ui_.btnGetMode, &Tu::btnGetModeClick},
-        {ui_.btnSerID2, &Tu::btnSerID2Click},
-        {ui_.btnGetID2, &Tu::btnGetID2Click},
-        {btnSetRSSI_, &Tu::btnSetRSSIClick},
-        {btnGetRSSI_, &Tu::btnGetRSSIClick},
-        {btnBeepOn_, &Tu::btnBeepOnClick},
-        {btnBeepOff_, &Tu::btnBeepOffClick},
-        {btnGain_, &Tu::btnGainClick},
-        {btnSetExciterID_, &Tu::btnSetExciterIDClick},
-        {btnGetExciterID_, &Tu::btnGetExciterIDClick},
-        {btnAddr_, &Tu::btnAddrClick},
-        {btnFreq_, &Tu::btnFreqClick},
-        {btnChannel_, &Tu::btnChannelClick},
-        {ui_.btnSetRL, &Tu::btnSetRLClick},
-        {ui_.btnGetRL, &Tu::btnGetRLClick},
-        {ui_.btnEng, &Tu::btnEngClick},
-        {ui_.btnGB, &Tu::btnGBClick},
-        {ui_.btnBIG5, &Tu::btnBIG5Click},
-        {ui_.btnExit, &Tu::btnExitClick},
+        {ui_.btnEng, &Tu::btnEngClick},          {ui_.btnGB, &Tu::btnGBClick},
+        {ui_.btnBIG5, &Tu::btnBIG5Click},        {ui_.btnExit, &Tu::btnExitClick},
         {btnEntryExit_, &Tu::btnEntryExitClick},
     };
     for (const auto& [button, slot] : buttons)
         connect(button, &QPushButton::clicked, this, slot);
-
-    const std::pair<QScrollBar*, void (Tu::*)()> bars[] = {
-        {ui_.sbID, &Tu::sbIDChange},
-        {ui_.sbSameCard, &Tu::sbSameCardChange},
-        {ui_.sbSameCard2, &Tu::sbSameCard2Change},
-        {ui_.sbID2, &Tu::sbID2Change},
-        {ui_.sbRSSI, &Tu::sbRSSIChange},
-        {ui_.sbGainLevel, &Tu::sbGainLevelChange},
-        {ui_.sbExciterID1, &Tu::sbExciterID1Change},
-        {ui_.sbExciterID2, &Tu::sbExciterID2Change},
-        {ui_.sbAddr, &Tu::sbAddrChange},
-        {ui_.sbFreq, &Tu::sbFreqChange},
-        {ui_.sbChannel, &Tu::sbChannelChange},
-        {ui_.sbRL1, &Tu::sbRL1Change},
-        {ui_.sbRL2, &Tu::sbRL2Change},
-    };
-    for (const auto& [bar, slot] : bars)
-        connect(bar, &QScrollBar::valueChanged, this, slot);
-
-    // Queued: a click or Enter on an entry hides the list before the entry becomes the selection,
-    // within the same event; the handler must see the entry that was picked.
-    connect(cmbBaudRate_, &CloseUpComboBox::closedUp, this, &Tu::cmbBaudRateCloseUp,
-            Qt::QueuedConnection);
-    connect(ui_.tmrBusy, &QTimer::timeout, this, &Tu::tmrBusyTimer);
-    connect(ui_.tmrCard, &QTimer::timeout, this, &Tu::tmrCardTimer);
 }
 
 void Tu::FormCreate() {
-    values_.ScanPort = 0;
-    values_.ScanSettings = QStringLiteral("19200,e,8,1");
-    values_.ScanSettingsIndex = 5;
-    values_.LanguageName = QStringLiteral("English");
-    values_.LanguageIndex = 0;
+    const ProgramValues start;
+    values_.ScanPort = start.ScanPort;
+    values_.ScanSettings = start.ScanSettings;
+    values_.ScanSettingsIndex = start.ScanSettingsIndex;
+    values_.LanguageName = start.LanguageName;
+    values_.LanguageIndex = start.LanguageIndex;
     ReadStoredSettings(values_);
     // The window has no close button (see the window flags): Exit is the way out.
     values_.TagReadActive = false;
@@ -454,21 +423,21 @@ void Tu::FormShow() {
     }
 }
 
-void Tu::SetLanguage(int index, const char* name) {
+void Tu::SetLanguage(int index) {
     values_.LanguageIndex = index;
-    values_.LanguageName = QString::fromLatin1(name);
+    values_.LanguageName = QString::fromLatin1(kLanguageNames[index]);
     SaveLanguage(values_);
     FormShow();
 }
 
 void Tu::btnEngClick() {
-    SetLanguage(0, "English");
+    SetLanguage(0);
 }
 void Tu::btnGBClick() {
-    SetLanguage(1, "ChineseGB");
+    SetLanguage(1);
 }
 void Tu::btnBIG5Click() {
-    SetLanguage(2, "ChineseBIG5");
+    SetLanguage(2);
 }
 
 void Tu::btnEntryExitClick() {

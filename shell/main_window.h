@@ -4,7 +4,6 @@
 
 #include "operations/context.h"
 #include "operations/controls.h"
-#include "operations/handlers.h"
 
 #include <QComboBox>
 #include <QWidget>
@@ -48,53 +47,6 @@ public:
     int wideWidth() const;
 
 public slots:
-    void btnScanClick() { ops::btnScanClick(context_); }
-    void btnReadCardClick() { ops::btnReadCardClick(context_); }
-    void btnIDClick() { ops::btnIDClick(context_); }
-    void btnBaudRateClick() { ops::btnBaudRateClick(context_); }
-    void btnFactoryClick() { ops::btnFactoryClick(context_); }
-    void btnResetClick() { ops::btnResetClick(context_); }
-    void btnSameCardClick() { ops::btnSameCardClick(context_); }
-    void btnSameCard2Click() { ops::btnSameCard2Click(context_); }
-    void btnGetSameCardClick() { ops::btnGetSameCardClick(context_); }
-    void btnGetSameCard2Click() { ops::btnGetSameCard2Click(context_); }
-    void btnNoNcClick() { ops::btnNoNcClick(context_); }
-    void btnGetNoNcClick() { ops::btnGetNoNcClick(context_); }
-    void btnModeClick() { ops::btnModeClick(context_); }
-    void btnGetModeClick() { ops::btnGetModeClick(context_); }
-    void btnSerID2Click() { ops::btnSerID2Click(context_); }
-    void btnGetID2Click() { ops::btnGetID2Click(context_); }
-    void btnSetRSSIClick() { ops::btnSetRSSIClick(context_); }
-    void btnGetRSSIClick() { ops::btnGetRSSIClick(context_); }
-    void btnBeepOnClick() { ops::btnBeepOnClick(context_); }
-    void btnBeepOffClick() { ops::btnBeepOffClick(context_); }
-    void btnGainClick() { ops::btnGainClick(context_); }
-    void btnSetExciterIDClick() { ops::btnSetExciterIDClick(context_); }
-    void btnGetExciterIDClick() { ops::btnGetExciterIDClick(context_); }
-    void btnAddrClick() { ops::btnAddrClick(context_); }
-    void btnFreqClick() { ops::btnFreqClick(context_); }
-    void btnChannelClick() { ops::btnChannelClick(context_); }
-    void btnSetRLClick() { ops::btnSetRLClick(context_); }
-    void btnGetRLClick() { ops::btnGetRLClick(context_); }
-
-    void sbIDChange() { ops::sbIDChange(context_); }
-    void sbSameCardChange() { ops::sbSameCardChange(context_); }
-    void sbSameCard2Change() { ops::sbSameCard2Change(context_); }
-    void sbID2Change() { ops::sbID2Change(context_); }
-    void sbRSSIChange() { ops::sbRSSIChange(context_); }
-    void sbGainLevelChange() { ops::sbGainLevelChange(context_); }
-    void sbExciterID1Change() { ops::sbExciterID1Change(context_); }
-    void sbExciterID2Change() { ops::sbExciterID2Change(context_); }
-    void sbAddrChange() { ops::sbAddrChange(context_); }
-    void sbFreqChange() { ops::sbFreqChange(context_); }
-    void sbChannelChange() { ops::sbChannelChange(context_); }
-    void sbRL1Change() { ops::sbRL1Change(context_); }
-    void sbRL2Change() { ops::sbRL2Change(context_); }
-
-    void cmbBaudRateCloseUp() { ops::cmbBaudRateCloseUp(context_); }
-    void tmrBusyTimer() { ops::tmrBusyTimer(context_); }
-    void tmrCardTimer() { ops::tmrCardTimer(context_); }
-
     // The shell's own handlers.
     void btnEngClick();
     void btnGBClick();
@@ -120,7 +72,7 @@ private:
     void BuildAreaI();
     void BuildTimers();
     void ConnectEvents();
-    void SetLanguage(int index, const char* name);
+    void SetLanguage(int index);
 
     ProgramValues& values_;
     Controls ui_;
@@ -148,8 +100,5 @@ private:
     QPushButton* btnFreq_ = nullptr;
     QPushButton* btnChannel_ = nullptr;
 };
-
-// The program's one main window, set by the program entry.
-extern Tu* u;
 
 } // namespace qv

@@ -6,8 +6,8 @@
 #include "link/posix_serial.h"
 #include "link/system_time.h"
 #include "operations/handlers.h"
+#include "program/program_values.h"
 #include "shell/main_window.h"
-#include "shell/program_values.h"
 #include "tests/support/fake_device.h"
 #include "tests/support/recording_beeper.h"
 
@@ -44,6 +44,8 @@ inline std::string IdentityReply(const std::string& id = "07",
 inline std::string DataReply(const std::string& head, const std::string& data) {
     return ReplyFrame(head + data);
 }
+
+using Handler = std::function<void(Context&)>;
 
 struct Rig {
     VirtualTime time;
@@ -119,7 +121,7 @@ struct UnansweredRun {
     int closes = 0;
 };
 
-inline UnansweredRun RunUnanswered(Rig& rig, void (*handler)(Context&)) {
+inline UnansweredRun RunUnanswered(Rig& rig, const Handler& handler) {
     UnansweredRun run;
     rig.replies = {{"A00B", IdentityReply()}};
     rig.link.setEventPump([&] {
@@ -144,7 +146,7 @@ inline UnansweredRun RunUnanswered(Rig& rig, void (*handler)(Context&)) {
 inline const std::string kAck = ReplyFrame("A00K");
 
 // Runs `handler` against a reader that acknowledges everything; returns the command after "A00B".
-inline std::string SentBy(Rig& rig, void (*handler)(Context&)) {
+inline std::string SentBy(Rig& rig, const Handler& handler) {
     rig.device.responder = [](const std::string& command) {
         return command == "A00B" ? IdentityReply() : kAck;
     };
@@ -154,67 +156,12 @@ inline std::string SentBy(Rig& rig, void (*handler)(Context&)) {
     return commands.size() == 2 && commands[0] == "A00B" ? commands[1] : std::string("?");
 }
 
-using Handler = void (*)(Context&);
-
-struct NamedHandler {
-    const char* name;
-    Handler handler;
-};
-
-// Every operation that takes the window's context alone, by its name.
-inline constexpr NamedHandler kHandlers[] = {
-    {"tmrBusyTimer", ops::tmrBusyTimer},
-    {"btnScanClick", ops::btnScanClick},
-    {"btnReadCardClick", ops::btnReadCardClick},
-    {"tmrCardTimer", ops::tmrCardTimer},
-    {"btnIDClick", ops::btnIDClick},
-    {"btnBaudRateClick", ops::btnBaudRateClick},
-    {"btnFactoryClick", ops::btnFactoryClick},
-    {"btnResetClick", ops::btnResetClick},
-    {"sbIDChange", ops::sbIDChange},
-    {"cmbBaudRateCloseUp", ops::cmbBaudRateCloseUp},
-    {"btnSameCardClick", ops::btnSameCardClick},
-    {"btnSameCard2Click", ops::btnSameCard2Click},
-    {"btnGetSameCardClick", ops::btnGetSameCardClick},
-    {"btnGetSameCard2Click", ops::btnGetSameCard2Click},
-    {"btnNoNcClick", ops::btnNoNcClick},
-    {"btnGetNoNcClick", ops::btnGetNoNcClick},
-    {"btnModeClick", ops::btnModeClick},
-    {"btnGetModeClick", ops::btnGetModeClick},
-    {"btnSerID2Click", ops::btnSerID2Click},
-    {"btnGetID2Click", ops::btnGetID2Click},
-    {"sbSameCardChange", ops::sbSameCardChange},
-    {"sbSameCard2Change", ops::sbSameCard2Change},
-    {"sbID2Change", ops::sbID2Change},
-    {"btnSetRSSIClick", ops::btnSetRSSIClick},
-    {"btnGetRSSIClick", ops::btnGetRSSIClick},
-    {"btnBeepOnClick", ops::btnBeepOnClick},
-    {"btnBeepOffClick", ops::btnBeepOffClick},
-    {"btnGainClick", ops::btnGainClick},
-    {"btnSetExciterIDClick", ops::btnSetExciterIDClick},
-    {"btnGetExciterIDClick", ops::btnGetExciterIDClick},
-    {"btnAddrClick", ops::btnAddrClick},
-    {"btnFreqClick", ops::btnFreqClick},
-    {"btnChannelClick", ops::btnChannelClick},
-    {"sbRSSIChange", ops::sbRSSIChange},
-    {"sbGainLevelChange", ops::sbGainLevelChange},
-    {"sbExciterID1Change", ops::sbExciterID1Change},
-    {"sbExciterID2Change", ops::sbExciterID2Change},
-    {"sbAddrChange", ops::sbAddrChange},
-    {"sbFreqChange", ops::sbFreqChange},
-    {"sbChannelChange", ops::sbChannelChange},
-    {"btnSetRLClick", ops::btnSetRLClick},
-    {"btnGetRLClick", ops::btnGetRLClick},
-    {"sbRL1Change", ops::sbRL1Change},
-    {"sbRL2Change", ops::sbRL2Change},
-};
-
-// The operation called `name`; a name that is no operation stops the test program.
+// The handler called `name` from the window's list; a name that is no handler stops the test.
 inline Handler Named(const QString& name) {
-    for (const auto& [n, h] : kHandlers)
-        if (name == n)
-            return h;
-    qFatal("no operation is called %s", qPrintable(name));
+    const ops::Handler* row = ops::FindHandler(name.toStdString());
+    if (!row)
+        qFatal("no operation is called %s", qPrintable(name));
+    return [row](Context& ctx) { ops::Run(ctx, *row); };
 }
 
 // The same command `times` times, each after "A00B" when `identity` is set.

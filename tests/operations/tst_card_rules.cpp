@@ -25,9 +25,9 @@ private slots:
         QFETCH(QString, command);
         Rig rig;
         rig.ui.sbSameCard->setValue(seconds);
-        QCOMPARE(SentBy(rig, ops::btnSameCardClick), command.toStdString());
+        QCOMPARE(SentBy(rig, Named("btnSameCardClick")), command.toStdString());
         QCOMPARE(rig.ui.pnMsg->text(), QString("Set Same Card Ok"));
-        QCOMPARE(SentBy(rig, ops::btnSameCard2Click), command.toStdString());
+        QCOMPARE(SentBy(rig, Named("btnSameCard2Click")), command.toStdString());
     }
 
     // The entry/exit bar drives the main one; never the other way round.
@@ -36,22 +36,22 @@ private slots:
         rig.ui.sbSameCard2->setValue(25);
         QCOMPARE(rig.ui.pnSameCard->text(), QString("0025"));
         QCOMPARE(rig.ui.pnSameCard2->text(), QString("0025"));
-        QCOMPARE(SentBy(rig, ops::btnSameCardClick), std::string("A00N0025"));
-        QCOMPARE(SentBy(rig, ops::btnSameCard2Click), std::string("A00N0025"));
+        QCOMPARE(SentBy(rig, Named("btnSameCardClick")), std::string("A00N0025"));
+        QCOMPARE(SentBy(rig, Named("btnSameCard2Click")), std::string("A00N0025"));
 
         rig.ui.sbSameCard->setValue(30);
         QCOMPARE(rig.ui.pnSameCard2->text(), QString("0025"));
         QCOMPARE(rig.ui.sbSameCard2->value(), 25);
-        QCOMPARE(SentBy(rig, ops::btnSameCardClick), std::string("A00N0030"));
-        QCOMPARE(SentBy(rig, ops::btnSameCard2Click), std::string("A00N0030"));
+        QCOMPARE(SentBy(rig, Named("btnSameCardClick")), std::string("A00N0030"));
+        QCOMPARE(SentBy(rig, Named("btnSameCard2Click")), std::string("A00N0030"));
     }
 
     void noNcSendsTheSelectedSense() {
         Rig rig;
-        QCOMPARE(SentBy(rig, ops::btnNoNcClick), std::string("A00M1"));
+        QCOMPARE(SentBy(rig, Named("btnNoNcClick")), std::string("A00M1"));
         QCOMPARE(rig.ui.pnMsg->text(), QString("Set DI5 NO/NC Ok"));
         rig.ui.rbNC->setChecked(true);
-        QCOMPARE(SentBy(rig, ops::btnNoNcClick), std::string("A00M0"));
+        QCOMPARE(SentBy(rig, Named("btnNoNcClick")), std::string("A00M0"));
     }
 
     void modeSendsWidthAndFormat_data() {
@@ -71,7 +71,7 @@ private slots:
         Rig rig;
         rig.ui.cmbRS485->setCurrentIndex(rs485);
         rig.ui.cmbWiegand->setCurrentIndex(wiegand);
-        QCOMPARE(SentBy(rig, ops::btnModeClick), command.toStdString());
+        QCOMPARE(SentBy(rig, Named("btnModeClick")), command.toStdString());
         QCOMPARE(rig.ui.pnMsg->text(), QString("Set Reader Mode Ok"));
     }
 
@@ -94,7 +94,7 @@ private slots:
         rig.ui.sbID2->setValue(50);
         rig.ui.sbID2->setValue(id2);
         QCOMPARE(rig.ui.pnID2->text(), panel);
-        QCOMPARE(SentBy(rig, ops::btnSerID2Click), command.toStdString());
+        QCOMPARE(SentBy(rig, Named("btnSerID2Click")), command.toStdString());
         QCOMPARE(rig.ui.pnMsg->text(), QString("Set ID2 Ok"));
     }
 
@@ -107,7 +107,7 @@ private slots:
         QFETCH(int, which);
         Rig rig;
         rig.replies["A00N"] = DataReply("A00N", "0120");
-        (which == 1 ? ops::btnGetSameCardClick : ops::btnGetSameCard2Click)(rig.ctx);
+        (which == 1 ? Named("btnGetSameCardClick") : Named("btnGetSameCard2Click"))(rig.ctx);
         QCOMPARE(rig.ui.sbSameCard->value(), 120);
         QCOMPARE(rig.ui.sbSameCard2->value(), 120);
         QCOMPARE(rig.ui.pnSameCard->text(), QString("0120"));
@@ -135,7 +135,7 @@ private slots:
         QFETCH(QString, wiegand);
         Rig rig;
         rig.replies["A00L"] = DataReply("A00L", data.toStdString());
-        ops::btnGetModeClick(rig.ctx);
+        Named("btnGetModeClick")(rig.ctx);
         QCOMPARE(rig.ui.cmbRS485->currentText(), rs485);
         QCOMPARE(rig.ui.cmbWiegand->currentText(), wiegand);
         // The mode read has no texts of its own: it shows the same-card ones.
@@ -155,7 +155,7 @@ private slots:
         QFETCH(QString, panel);
         Rig rig;
         rig.replies["A00Q"] = DataReply("A00Q", data.toStdString());
-        ops::btnGetID2Click(rig.ctx);
+        Named("btnGetID2Click")(rig.ctx);
         QCOMPARE(rig.ui.sbID2->value(), id2);
         QCOMPARE(rig.ui.pnID2->text(), panel);
         QCOMPARE(rig.ui.pnMsg->text(), QString("Get ID2 Ok"));
@@ -176,11 +176,11 @@ private slots:
         rig.ui.rbNO->setChecked(!no);
         rig.ui.rbNC->setChecked(no);
         rig.replies["A00M"] = DataReply("A00M", data.toStdString());
-        ops::btnGetNoNcClick(rig.ctx);
+        Named("btnGetNoNcClick")(rig.ctx);
         QCOMPARE(rig.ui.rbNO->isChecked(), no);
         QCOMPARE(rig.ui.rbNC->isChecked(), !no);
         QCOMPARE(rig.ui.pnMsg->text(), QString("Get Same Card Ok"));
-        QCOMPARE(SentBy(rig, ops::btnNoNcClick), std::string(no ? "A00M1" : "A00M0"));
+        QCOMPARE(SentBy(rig, Named("btnNoNcClick")), std::string(no ? "A00M1" : "A00M0"));
     }
 
     // A read-back whose fields are missing or not digits is a failed try: three tries, the
@@ -230,13 +230,13 @@ private slots:
         rig.replies[command.toStdString()] = reply.toStdString();
         const QStringList before = rig.snapshot();
         if (handler == "sameCard")
-            ops::btnGetSameCardClick(rig.ctx);
+            Named("btnGetSameCardClick")(rig.ctx);
         else if (handler == "noNc")
-            ops::btnGetNoNcClick(rig.ctx);
+            Named("btnGetNoNcClick")(rig.ctx);
         else if (handler == "mode")
-            ops::btnGetModeClick(rig.ctx);
+            Named("btnGetModeClick")(rig.ctx);
         else
-            ops::btnGetID2Click(rig.ctx);
+            Named("btnGetID2Click")(rig.ctx);
         const std::string c = command.toStdString();
         QCOMPARE(rig.commands(), (std::vector<std::string>{"A00B", c, "A00B", c, "A00B", c}));
         QCOMPARE(rig.ui.pnMsg->text(), failure);
@@ -247,7 +247,7 @@ private slots:
     void identityFailingEveryTryNeverSendsTheCommand() {
         Rig rig;
         rig.replies.erase("A00B");
-        ops::btnModeClick(rig.ctx);
+        Named("btnModeClick")(rig.ctx);
         QCOMPARE(rig.commands(), (std::vector<std::string>{"A00B", "A00B", "A00B"}));
         QCOMPARE(rig.ui.pnMsg->text(), QString("Set Reader Mode Error"));
     }

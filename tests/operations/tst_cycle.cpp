@@ -3,6 +3,7 @@
 
 #include "link/link.h"
 #include "operations/cycle.h"
+#include "operations/handlers.h"
 
 #include <QTimer>
 
@@ -11,21 +12,17 @@ using namespace qv::test;
 
 namespace {
 
-// Every handler that runs the cycle.
-const char* const kCycleHandlers[] = {
-    "btnIDClick",           "btnBaudRateClick",  "btnFactoryClick",     "btnResetClick",
-    "btnSameCardClick",     "btnSameCard2Click", "btnGetSameCardClick", "btnGetSameCard2Click",
-    "btnNoNcClick",         "btnGetNoNcClick",   "btnModeClick",        "btnGetModeClick",
-    "btnSerID2Click",       "btnGetID2Click",    "btnSetRSSIClick",     "btnGetRSSIClick",
-    "btnBeepOnClick",       "btnBeepOffClick",   "btnGainClick",        "btnSetExciterIDClick",
-    "btnGetExciterIDClick", "btnAddrClick",      "btnFreqClick",        "btnChannelClick",
-    "btnSetRLClick",        "btnGetRLClick",
-};
-
+// Every handler that runs the cycle, from the window's list.
 void AddEveryHandler() {
     QTest::addColumn<QString>("handler");
-    for (const char* name : kCycleHandlers)
-        QTest::newRow(name) << QString(name);
+    int count = 0;
+    for (const ops::Handler& row : ops::Handlers()) {
+        if (!row.operation)
+            continue;
+        QTest::newRow(row.name) << QString(row.name);
+        ++count;
+    }
+    QCOMPARE(count, 26); // every set/get button of the window
 }
 
 } // namespace
@@ -35,6 +32,22 @@ class TestCycle : public QObject {
 
 private slots:
     void init() { ClearStore(); }
+
+    // Each row names a control of the window of the kind its event needs, so that the window
+    // really connects it.
+    void everyRowNamesAControlOfTheWindow() {
+        Rig rig;
+        QCOMPARE(int(ops::Handlers().size()), 44); // 28 buttons, 13 scroll bars, a list, 2 timers
+        for (const ops::Handler& row : ops::Handlers()) {
+            QObject* control = rig.window.findChild<QObject*>(row.control);
+            QVERIFY2(control, row.control);
+            const char* kind = row.event == ops::Event::Click     ? "QAbstractButton"
+                               : row.event == ops::Event::Change  ? "QScrollBar"
+                               : row.event == ops::Event::CloseUp ? "QComboBox"
+                                                                  : "QTimer";
+            QVERIFY2(control->inherits(kind), row.name);
+        }
+    }
 
     void refusesBeforeDiscovery_data() { AddEveryHandler(); }
     void refusesBeforeDiscovery() {
@@ -95,7 +108,7 @@ private slots:
         rig.values.ScanPort = 12;
         rig.values.ScanSettings = "57600,n,8,1";
         rig.replies["A00N0010"] = DataReply("A00N", "");
-        ops::btnSameCardClick(rig.ctx);
+        Named("btnSameCardClick")(rig.ctx);
         QCOMPARE(rig.device.opens.size(), std::size_t(1));
         QCOMPARE(rig.device.opens[0].path, std::string("/dev/ttyUSB7"));
         QCOMPARE(rig.device.opens[0].settings.baud, 57600u);
@@ -234,7 +247,7 @@ private slots:
         rig.replies["A00B"] = identity.toStdString();
         rig.replies["A00N0010"] = DataReply("A00N", "");
 
-        ops::btnSameCardClick(rig.ctx);
+        Named("btnSameCardClick")(rig.ctx);
 
         QCOMPARE(rig.commands(), (std::vector<std::string>{"A00B", "A00B", "A00B"}));
         QCOMPARE(rig.ui.pnMsg->text(), QString("Set Same Card Error"));
@@ -255,7 +268,7 @@ private slots:
         rig.replies["A00B"] = IdentityReply(id.toStdString());
         rig.replies["A00N0010"] = DataReply("A00N", "");
 
-        ops::btnSameCardClick(rig.ctx);
+        Named("btnSameCardClick")(rig.ctx);
 
         QCOMPARE(rig.commands(), (std::vector<std::string>{"A00B", "A00N0010"}));
         QCOMPARE(rig.ui.pnMsg->text(), QString("Set Same Card Ok"));
@@ -265,7 +278,7 @@ private slots:
     void successIsReportedLampTextBeepThenWindow() {
         Rig rig;
         rig.replies["A00O6E"] = DataReply("A00O", "");
-        ops::btnSetRSSIClick(rig.ctx);
+        Named("btnSetRSSIClick")(rig.ctx);
 
         QCOMPARE(rig.commands(), (std::vector<std::string>{"A00B", "A00O6E"}));
         QCOMPARE(rig.pauses(), (std::vector<std::uint32_t>{200, 200}));
@@ -292,7 +305,7 @@ private slots:
             waitCursorDuringOpen = c && c->shape() == Qt::WaitCursor;
             return true;
         };
-        ops::btnGainClick(rig.ctx);
+        Named("btnGainClick")(rig.ctx);
         QVERIFY(!enabledDuringOpen);
         QVERIFY(waitCursorDuringOpen);
     }
@@ -346,7 +359,7 @@ private slots:
         Rig rig;
         rig.values.LanguageIndex = 2;
         rig.replies["A00R010A030A"] = DataReply("A00R", "");
-        ops::btnSetRLClick(rig.ctx);
+        Named("btnSetRLClick")(rig.ctx);
         QCOMPARE(rig.ui.pnMsg->text(), QString::fromUtf8("設定繼電器模式完成"));
     }
 
@@ -382,18 +395,18 @@ private slots:
 
         QList<QColor> seen;
         for (int i = 0; i < 4; ++i) {
-            ops::tmrBusyTimer(rig.ctx);
+            Named("tmrBusyTimer")(rig.ctx);
             seen << rig.ui.shComm->color();
         }
         QCOMPARE(seen, (QList<QColor>{kRed, kYellow, kRed, kYellow}));
-        ops::tmrBusyTimer(rig.ctx);
+        Named("tmrBusyTimer")(rig.ctx);
 
         ops::SetBusy(rig.ctx, false);
         QVERIFY(!rig.ui.tmrBusy->isActive());
         QVERIFY(rig.window.isEnabled());
         QCOMPARE(rig.ui.shComm->color(), kRed);
         // The phase is kept: the next busy period's first tick paints yellow.
-        ops::tmrBusyTimer(rig.ctx);
+        Named("tmrBusyTimer")(rig.ctx);
         QCOMPARE(rig.ui.shComm->color(), kYellow);
     }
 

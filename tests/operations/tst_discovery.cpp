@@ -51,7 +51,7 @@ private slots:
         rig.values.ScanPort = 0;
         rig.device.responder = nullptr;
 
-        ops::btnScanClick(rig.ctx);
+        Named("btnScanClick")(rig.ctx);
 
         QVERIFY(!rig.device.opens.empty());
         QCOMPARE(rig.device.opens[0].path, std::string("/dev/ttyS0"));
@@ -69,7 +69,7 @@ private slots:
         rig.ui.cmbBaudRate->setCurrentIndex(2);
         rig.device.responder = nullptr;
 
-        ops::btnScanClick(rig.ctx);
+        Named("btnScanClick")(rig.ctx);
 
         QCOMPARE(rig.ui.cmbBaudRate->currentText(), QString("19200,e,8,1"));
         QCOMPARE(rig.ui.pnMsg->text(), QString("Reader Not Find"));
@@ -102,7 +102,7 @@ private slots:
                             << rig.ui.pnVersion->text() << rig.ui.pnID->text()
                             << QString::number(rig.device.opens.size());
         });
-        ops::btnScanClick(rig.ctx);
+        Named("btnScanClick")(rig.ctx);
         QCOMPARE(atFirstPump,
                  (QStringList{"Scan Reader ....", "S/N : ________", "VER : __.__-__", "__", "0"}));
     }
@@ -120,7 +120,7 @@ private slots:
             return command == "A00V" ? kVersion : std::string();
         };
 
-        ops::btnScanClick(rig.ctx);
+        Named("btnScanClick")(rig.ctx);
 
         QCOMPARE(rig.commands(), (std::vector<std::string>{"A00B", "A00B", "A00B", "A00V"}));
         QCOMPARE(rig.device.opens.size(), std::size_t(2));
@@ -140,7 +140,7 @@ private slots:
         rig.values.ScanPort = 2;
         rig.values.ScanSettingsIndex = 5;
         rig.device.responder = nullptr;
-        ops::btnScanClick(rig.ctx);
+        Named("btnScanClick")(rig.ctx);
         QCOMPARE(rig.device.opens.size(), std::size_t(17));
         QCOMPARE(rig.device.opens[0].path, std::string("/dev/ttyS1"));
         QCOMPARE(rig.device.opens[1].path, std::string("/dev/ttyS0"));
@@ -167,7 +167,7 @@ private slots:
         rig.ui.chkLock->setChecked(true);
         rig.device.responder = nullptr;
 
-        ops::btnScanClick(rig.ctx);
+        Named("btnScanClick")(rig.ctx);
 
         QCOMPARE(rig.device.opens.size(), std::size_t(16));
         for (const auto& open : rig.device.opens) {
@@ -186,7 +186,7 @@ private slots:
         rig.device.openable = {"/dev/ttyS1", "/dev/ttyUSB0"}; // COM2 and COM5
         rig.device.responder = nullptr;
 
-        ops::btnScanClick(rig.ctx);
+        Named("btnScanClick")(rig.ctx);
 
         const std::vector<std::pair<std::uint32_t, char>> order = {
             {4800, 'n'},  {4800, 'e'},  {9600, 'n'},  {9600, 'e'},  {19200, 'n'},  {19200, 'e'},
@@ -219,7 +219,7 @@ private slots:
         // The serial number is shown as it comes, never as markup.
         PlaceReader(rig, {"/dev/ttyUSB7", 57600, 'n'}, IdentityReply("23", "QX7<b>01"), kVersion);
 
-        ops::btnScanClick(rig.ctx);
+        Named("btnScanClick")(rig.ctx);
 
         QCOMPARE(rig.values.ScanPort, 12);
         QCOMPARE(rig.values.ScanSettings, QString("57600,n,8,1"));
@@ -256,7 +256,7 @@ private slots:
         rig.device.openable = {"/dev/ttyS3"};
         PlaceReader(rig, {"/dev/ttyS3", 19200, 'e'}, IdentityReply(), std::string());
 
-        ops::btnScanClick(rig.ctx);
+        Named("btnScanClick")(rig.ctx);
 
         QCOMPARE(Store().value("ScanCommNo").toInt(), 4);
         QCOMPARE(CountOf(rig.commands(), "A00V"), 3);
@@ -274,7 +274,7 @@ private slots:
         Rig rig;
         rig.values.ScanPort = 3;
         rig.replies["A00V"] = ReplyFrame("V000"); // 8 bytes
-        ops::btnScanClick(rig.ctx);
+        Named("btnScanClick")(rig.ctx);
         QCOMPARE(rig.ui.pnVersion->text(), QString("VER : "));
         QVERIFY(rig.values.ReaderFound);
         QCOMPARE(rig.ui.pnMsg->text(), QString("Get Reader Info Ok. (COM : #3)"));
@@ -293,7 +293,7 @@ private slots:
         rig.values.ScanPort = 3;
         rig.replies["A00B"] = identity.toStdString();
         rig.replies["A00V"] = kVersion;
-        ops::btnScanClick(rig.ctx);
+        Named("btnScanClick")(rig.ctx);
         QCOMPARE(rig.ui.pnMsg->text(), QString("Reader Not Find"));
         QVERIFY(!rig.values.ReaderFound);
         QCOMPARE(CountOf(rig.commands(), "A00V"), 0);
@@ -329,7 +329,7 @@ private slots:
             return std::string();
         };
 
-        ops::btnScanClick(rig.ctx);
+        Named("btnScanClick")(rig.ctx);
 
         const QStringList settings = {"4800,n,8,1",  "4800,e,8,1",  "9600,n,8,1",   "9600,e,8,1",
                                       "19200,n,8,1", "19200,e,8,1", "38400,n,8,1",  "38400,e,8,1",
@@ -360,7 +360,7 @@ private slots:
             return true;
         };
 
-        ops::btnScanClick(rig.ctx);
+        Named("btnScanClick")(rig.ctx);
 
         QCOMPARE(rig.device.opens.size(), std::size_t(2));
         QVERIFY(!enabledAtOpen);
@@ -397,7 +397,7 @@ private slots:
         if (version)
             rig.replies["A00V"] = kVersion;
 
-        ops::btnScanClick(rig.ctx);
+        Named("btnScanClick")(rig.ctx);
 
         QCOMPARE(rig.beeper.beeps.size(), std::size_t(1));
         const Beep& b = rig.beeper.beeps[0];
@@ -421,7 +421,7 @@ private slots:
                                                   "1234");
         rig.replies["A00V"] = ReplyFrame("V000"
                                          "1.0\xB0-\xFF");
-        ops::btnScanClick(rig.ctx);
+        Named("btnScanClick")(rig.ctx);
         QCOMPARE(rig.ui.pnSerial->text(), QString::fromUtf8("S/N : SµNé1234"));
         QCOMPARE(rig.ui.pnVersion->text(), QString::fromUtf8("VER : 1.0°-ÿ"));
         QVERIFY(rig.values.ReaderFound);
@@ -441,7 +441,7 @@ private slots:
             return it == rig.replies.end() ? std::string() : it->second;
         };
 
-        ops::btnScanClick(rig.ctx);
+        Named("btnScanClick")(rig.ctx);
 
         QCOMPARE(rig.device.opens.size(), std::size_t(3));
         QCOMPARE(rig.device.opens[0].path, std::string("/dev/ttyS2"));
@@ -462,7 +462,7 @@ private slots:
             return ++opens == 1;
         };
 
-        ops::btnScanClick(rig.ctx);
+        Named("btnScanClick")(rig.ctx);
 
         QCOMPARE(rig.commands(), (std::vector<std::string>{"A00B"}));
         QCOMPARE(rig.device.closeCount, 1);
@@ -486,7 +486,7 @@ private slots:
         RealRig rig(2, sim.terminal);
         rig.ui.chkLock->setChecked(false);
 
-        ops::btnScanClick(rig.ctx);
+        Named("btnScanClick")(rig.ctx);
 
         QVERIFY(rig.values.ReaderFound);
         QCOMPARE(rig.ui.pnMsg->text(), QString("Get Reader Info Ok. (COM : #2)"));
@@ -520,7 +520,7 @@ private slots:
         rig.values.ScanPort = 3;
         rig.replies["A00B"] = IdentityReply("00");
         rig.replies["A00V"] = kVersion;
-        ops::btnScanClick(rig.ctx);
+        Named("btnScanClick")(rig.ctx);
         QCOMPARE(rig.ui.sbID->value(), 1);
         QCOMPARE(rig.ui.pnID->text(), shown);
     }

@@ -34,7 +34,7 @@ private slots:
         rig.ui.sbID->setValue(7);
         QCOMPARE(rig.ui.pnID->text(), QString("07"));
 
-        ops::btnIDClick(rig.ctx);
+        Named("btnIDClick")(rig.ctx);
 
         QCOMPARE(start, QString("Set Reader ID = 07"));
         QCOMPARE(rig.commands(), (std::vector<std::string>{"A00B", "A00CSN01234507"}));
@@ -47,7 +47,7 @@ private slots:
         Rig rig;
         rig.ui.pnID->setText("42");
         rig.replies["A00CSN01234542"] = kAck;
-        ops::btnIDClick(rig.ctx);
+        Named("btnIDClick")(rig.ctx);
         QCOMPARE(rig.commands().back(), std::string("A00CSN01234542"));
         QCOMPARE(rig.ui.pnMsg->text(), QString("Set Reader ID Ok"));
     }
@@ -61,7 +61,7 @@ private slots:
             return command == "A00CSECOND0207" ? kAck : std::string();
         };
         rig.ui.sbID->setValue(7);
-        ops::btnIDClick(rig.ctx);
+        Named("btnIDClick")(rig.ctx);
         QCOMPARE(rig.commands(),
                  (std::vector<std::string>{"A00B", "A00CFIRST00107", "A00B", "A00CSECOND0207"}));
         QCOMPARE(rig.ui.pnMsg->text(), QString("Set Reader ID Ok"));
@@ -92,7 +92,7 @@ private slots:
         rig.replies[command.toStdString()] = kAck;
         rig.ui.cmbBaudRate->setCurrentIndex(index);
 
-        ops::btnBaudRateClick(rig.ctx);
+        Named("btnBaudRateClick")(rig.ctx);
 
         QCOMPARE(shown, start);
         QCOMPARE(rig.commands(), (std::vector<std::string>{"A00B", command.toStdString()}));
@@ -107,9 +107,9 @@ private slots:
         rig.replies["A00E7"] = kAck;
         rig.replies["A00N0010"] = kAck;
         rig.ui.cmbBaudRate->setCurrentIndex(7);
-        ops::btnBaudRateClick(rig.ctx);
+        Named("btnBaudRateClick")(rig.ctx);
         QCOMPARE(rig.device.opens[0].settings.baud, 19200u); // this operation: the old settings
-        ops::btnSameCardClick(rig.ctx);
+        Named("btnSameCardClick")(rig.ctx);
         QCOMPARE(rig.device.opens.size(), std::size_t(2));
         QCOMPARE(rig.device.opens[1].settings.baud, 38400u);
         QCOMPARE(rig.device.opens[1].settings.parity, 'e');
@@ -118,7 +118,7 @@ private slots:
     void failedBaudRateKeepsTheSettings() {
         Rig rig;
         rig.ui.cmbBaudRate->setCurrentIndex(10);
-        ops::btnBaudRateClick(rig.ctx);
+        Named("btnBaudRateClick")(rig.ctx);
         QCOMPARE(rig.ui.pnMsg->text(), QString("Set Reader BaudRate Error"));
         QCOMPARE(rig.values.ScanSettingsIndex, 5);
         QCOMPARE(rig.values.ScanSettings, QString("19200,e,8,1"));
@@ -127,7 +127,7 @@ private slots:
     void baudRateWithoutASelectionFailsWithoutOpening() {
         Rig rig;
         rig.ui.cmbBaudRate->setCurrentIndex(-1);
-        ops::btnBaudRateClick(rig.ctx);
+        Named("btnBaudRateClick")(rig.ctx);
         QCOMPARE(rig.device.opens.size(), std::size_t(0));
         QCOMPARE(rig.ui.pnMsg->text(), QString("Set Reader BaudRate Error"));
         QCOMPARE(rig.beeper.beeps.size(), std::size_t(1));
@@ -138,7 +138,7 @@ private slots:
     void closingTheListTakesItsEntryWithoutSending() {
         Rig rig;
         rig.ui.cmbBaudRate->setCurrentIndex(8);
-        ops::cmbBaudRateCloseUp(rig.ctx);
+        Named("cmbBaudRateCloseUp")(rig.ctx);
         QCOMPARE(rig.values.ScanSettings, QString("57600,n,8,1"));
         QCOMPARE(rig.values.ScanSettingsIndex, 8);
         QCOMPARE(rig.device.opens.size(), std::size_t(0));
@@ -148,7 +148,7 @@ private slots:
     void closingTheListWithoutASelectionDoesNothing() {
         Rig rig;
         rig.ui.cmbBaudRate->setCurrentIndex(-1);
-        ops::cmbBaudRateCloseUp(rig.ctx);
+        Named("cmbBaudRateCloseUp")(rig.ctx);
         QCOMPARE(rig.values.ScanSettings, QString("19200,e,8,1"));
         QCOMPARE(rig.values.ScanSettingsIndex, 5);
     }
@@ -219,7 +219,7 @@ private slots:
         rig.ui.sbSameCard2->setValue(44);
         rig.ui.sbID->setValue(12);
 
-        ops::btnFactoryClick(rig.ctx);
+        Named("btnFactoryClick")(rig.ctx);
 
         QCOMPARE(rig.commands(), (std::vector<std::string>{"A00B", "A00X5A"}));
         QCOMPARE(rig.pauses(), (std::vector<std::uint32_t>{200, 500}));
@@ -242,7 +242,7 @@ private slots:
         QCOMPARE(rig.values.ScanSettingsIndex, 8);
 
         // Disabling the window for the next operation does not take the list's entry either.
-        ops::btnResetClick(rig.ctx);
+        Named("btnResetClick")(rig.ctx);
         QCOMPARE(rig.device.opens.back().settings.baud, 57600u);
         QCOMPARE(rig.values.ScanSettings, QString("57600,n,8,1"));
     }
@@ -251,7 +251,7 @@ private slots:
         Rig rig;
         rig.replies.clear();
         rig.ui.sbAddr->setValue(200);
-        ops::btnFactoryClick(rig.ctx);
+        Named("btnFactoryClick")(rig.ctx);
         QCOMPARE(rig.commands(), (std::vector<std::string>{"A00B", "A00B"}));
         QCOMPARE(rig.pauses(), (std::vector<std::uint32_t>{200, 200}));
         QCOMPARE(rig.ui.pnMsg->text(), QString("Set Default Error"));
@@ -263,7 +263,7 @@ private slots:
         rig.values.ReaderFound = false;
         rig.ui.sbAddr->setValue(200);
         rig.ui.cmbBaudRate->setCurrentIndex(2);
-        ops::btnFactoryClick(rig.ctx);
+        Named("btnFactoryClick")(rig.ctx);
         QCOMPARE(rig.ui.sbAddr->value(), 200);
         QCOMPARE(rig.ui.cmbBaudRate->currentIndex(), 2);
         QCOMPARE(rig.ui.pnMsg->text(), QString("Start Scan Reader!"));
@@ -281,7 +281,7 @@ private slots:
         Rig rig;
         if (answers)
             rig.replies["A00HR"] = kAck;
-        ops::btnResetClick(rig.ctx);
+        Named("btnResetClick")(rig.ctx);
         QCOMPARE(rig.commands(), (std::vector<std::string>{"A00HR"}));
         QCOMPARE(rig.pauses(), (std::vector<std::uint32_t>{200}));
         QCOMPARE(rig.ui.pnMsg->text(), status);
@@ -317,7 +317,7 @@ private slots:
         rig.ui.sbID->setValue(7);
         rig.replies["A00CSN01234523"] = kAck;
         BeforeSecondTry(rig, [&rig] { rig.ui.sbID->setValue(23); });
-        ops::btnIDClick(rig.ctx);
+        Named("btnIDClick")(rig.ctx);
         QCOMPARE(rig.commands(),
                  (std::vector<std::string>{"A00B", "A00CSN01234507", "A00B", "A00CSN01234523"}));
         QCOMPARE(rig.ui.pnMsg->text(), QString("Set Reader ID Ok"));

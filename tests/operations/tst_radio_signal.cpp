@@ -31,7 +31,7 @@ private slots:
         rig.ui.sbRSSI->setValue(5);
         rig.ui.sbRSSI->setValue(threshold);
         QCOMPARE(rig.ui.pnRSSI->text(), panel);
-        QCOMPARE(SentBy(rig, ops::btnSetRSSIClick), command.toStdString());
+        QCOMPARE(SentBy(rig, Named("btnSetRSSIClick")), command.toStdString());
         QCOMPARE(rig.ui.pnMsg->text(), QString("Set RSSI Ok"));
     }
 
@@ -42,7 +42,7 @@ private slots:
         for (int level = 1; level <= 7; ++level) {
             rig.ui.sbGainLevel->setValue(level);
             panels << rig.ui.pnGain->text();
-            sent << QString::fromStdString(SentBy(rig, ops::btnGainClick));
+            sent << QString::fromStdString(SentBy(rig, Named("btnGainClick")));
         }
         QCOMPARE(sent, (QStringList{"A00W1C0138", "A00W1C013F", "A00W1C01BF", "A00W1C011F",
                                     "A00W1C01DF", "A00W1C0187", "A00W1C01C7"}));
@@ -52,19 +52,19 @@ private slots:
 
     void exciterIdsAreSentFromThePanels() {
         Rig rig;
-        QCOMPARE(SentBy(rig, ops::btnSetExciterIDClick), std::string("A00P00000000"));
+        QCOMPARE(SentBy(rig, Named("btnSetExciterIDClick")), std::string("A00P00000000"));
         rig.ui.sbExciterID1->setValue(4660);
         rig.ui.sbExciterID2->setValue(255);
         QCOMPARE(rig.ui.pnExciterID1->text(), QString("1234"));
         QCOMPARE(rig.ui.pnExciterID2->text(), QString("00FF"));
-        QCOMPARE(SentBy(rig, ops::btnSetExciterIDClick), std::string("A00P123400FF"));
+        QCOMPARE(SentBy(rig, Named("btnSetExciterIDClick")), std::string("A00P123400FF"));
         QCOMPARE(rig.ui.pnMsg->text(), QString("Set Exciter ID Ok"));
     }
 
     void exciterIdsAreReadBack() {
         Rig rig;
         rig.replies["A00P"] = DataReply("A00P", "123400FF");
-        ops::btnGetExciterIDClick(rig.ctx);
+        Named("btnGetExciterIDClick")(rig.ctx);
         QCOMPARE(rig.ui.sbExciterID1->value(), 4660);
         QCOMPARE(rig.ui.sbExciterID2->value(), 255);
         QCOMPARE(rig.ui.pnExciterID1->text(), QString("1234"));
@@ -89,7 +89,7 @@ private slots:
         Rig rig;
         rig.ui.sbRSSI->setValue(42);
         rig.replies["A00O"] = DataReply("A00O", data.toStdString());
-        ops::btnGetRSSIClick(rig.ctx);
+        Named("btnGetRSSIClick")(rig.ctx);
         QCOMPARE(rig.ui.sbRSSI->value(), threshold);
         QCOMPARE(rig.ui.pnRSSI->text(), panel);
         QCOMPARE(rig.ui.pnMsg->text(), QString("Get RSSI Ok"));
@@ -99,7 +99,7 @@ private slots:
         Rig rig;
         rig.ui.pnRSSI->setText("marker");
         rig.replies["A00O"] = DataReply("A00O", "6E");
-        ops::btnGetRSSIClick(rig.ctx);
+        Named("btnGetRSSIClick")(rig.ctx);
         QCOMPARE(rig.ui.sbRSSI->value(), 110);
         QCOMPARE(rig.ui.pnRSSI->text(), QString("marker"));
     }
@@ -129,7 +129,7 @@ private slots:
         if (!reply.isEmpty())
             rig.replies[command.toStdString()] = reply.toStdString();
         const QStringList before = rig.snapshot();
-        (command == "A00O" ? ops::btnGetRSSIClick : ops::btnGetExciterIDClick)(rig.ctx);
+        (command == "A00O" ? Named("btnGetRSSIClick") : Named("btnGetExciterIDClick"))(rig.ctx);
         const std::string c = command.toStdString();
         QCOMPARE(rig.commands(), (std::vector<std::string>{"A00B", c, "A00B", c, "A00B", c}));
         QCOMPARE(rig.ui.pnMsg->text(), failure);
@@ -151,7 +151,7 @@ private slots:
         QFETCH(QString, command);
         QFETCH(QString, failure);
         Rig rig;
-        const auto handler = on ? ops::btnBeepOnClick : ops::btnBeepOffClick;
+        const auto handler = on ? Named("btnBeepOnClick") : Named("btnBeepOffClick");
         handler(rig.ctx);
         const std::string c = command.toStdString();
         QCOMPARE(rig.commands(), (std::vector<std::string>{c, c, c}));
@@ -168,11 +168,11 @@ private slots:
     // The three radio operations have no enabled button; called directly they work.
     void radioRegistersAreWritten() {
         Rig rig;
-        QCOMPARE(SentBy(rig, ops::btnAddrClick), std::string("A00W060131"));
+        QCOMPARE(SentBy(rig, Named("btnAddrClick")), std::string("A00W060131"));
         QCOMPARE(rig.ui.pnMsg->text(), QString("Set Address Ok"));
-        QCOMPARE(SentBy(rig, ops::btnFreqClick), std::string("A00W0F013B"));
+        QCOMPARE(SentBy(rig, Named("btnFreqClick")), std::string("A00W0F013B"));
         QCOMPARE(rig.ui.pnMsg->text(), QString("Set Freq Ok"));
-        QCOMPARE(SentBy(rig, ops::btnChannelClick), std::string("A00W0B0100"));
+        QCOMPARE(SentBy(rig, Named("btnChannelClick")), std::string("A00W0B0100"));
         QCOMPARE(rig.ui.pnMsg->text(), QString("Set Channel Ok"));
 
         rig.ui.sbAddr->setValue(255);
@@ -181,9 +181,9 @@ private slots:
         QCOMPARE(rig.ui.pnAddr->text(), QString("255"));
         QCOMPARE(rig.ui.pnFreq->text(), QString("016"));
         QCOMPARE(rig.ui.pnChannel->text(), QString("007"));
-        QCOMPARE(SentBy(rig, ops::btnAddrClick), std::string("A00W0601FF"));
-        QCOMPARE(SentBy(rig, ops::btnFreqClick), std::string("A00W0F0110"));
-        QCOMPARE(SentBy(rig, ops::btnChannelClick), std::string("A00W0B0107"));
+        QCOMPARE(SentBy(rig, Named("btnAddrClick")), std::string("A00W0601FF"));
+        QCOMPARE(SentBy(rig, Named("btnFreqClick")), std::string("A00W0F0110"));
+        QCOMPARE(SentBy(rig, Named("btnChannelClick")), std::string("A00W0B0107"));
 
         for (const char* name : {"btnAddr", "btnFreq", "btnChannel"}) {
             auto* button = rig.window.findChild<QPushButton*>(name);
@@ -195,7 +195,7 @@ private slots:
     void radioRegistersUseTheShortPause() {
         Rig rig;
         rig.replies.erase("A00B");
-        ops::btnFreqClick(rig.ctx);
+        Named("btnFreqClick")(rig.ctx);
         QCOMPARE(rig.pauses(), (std::vector<std::uint32_t>{100, 100, 100}));
         QCOMPARE(rig.ui.pnMsg->text(), QString("Set Freq Error"));
     }

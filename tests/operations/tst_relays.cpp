@@ -53,7 +53,7 @@ private slots:
         rig.ui.sbRL1->setValue(time1);
         rig.ui.sbRL2->setValue(time2);
         rig.replies[command.toStdString()] = kAck;
-        ops::btnSetRLClick(rig.ctx);
+        Named("btnSetRLClick")(rig.ctx);
         QCOMPARE(rig.commands(), (std::vector<std::string>{"A00B", command.toStdString()}));
         QCOMPARE(rig.ui.pnMsg->text(), QString("Set Relay Mode Ok"));
         QCOMPARE(rig.ui.shComm->color(), kYellow);
@@ -85,7 +85,7 @@ private slots:
         rig.ui.sbRL1->setValue(77);
         rig.ui.sbRL2->setValue(77);
         rig.replies["A00R"] = DataReply("A00R", data.toStdString());
-        ops::btnGetRLClick(rig.ctx);
+        Named("btnGetRLClick")(rig.ctx);
         QCOMPARE(Boxes(rig.ui), boxes);
         QCOMPARE(rig.ui.sbRL1->value(), time1);
         QCOMPARE(rig.ui.sbRL2->value(), time2);
@@ -105,7 +105,7 @@ private slots:
         Rig rig;
         rig.replies["A00R"] = reply.toStdString();
         const QStringList before = rig.snapshot();
-        ops::btnGetRLClick(rig.ctx);
+        Named("btnGetRLClick")(rig.ctx);
         QCOMPARE(rig.commands(),
                  (std::vector<std::string>{"A00B", "A00R", "A00B", "A00R", "A00B", "A00R"}));
         QCOMPARE(rig.ui.pnMsg->text(), QString("Get Relay Mode Error"));
@@ -134,7 +134,7 @@ private slots:
             SetBoxes(rig.ui, "011110");
             rig.ui.sbRL1->setValue(250);
         });
-        ops::btnSetRLClick(rig.ctx);
+        Named("btnSetRLClick")(rig.ctx);
         QCOMPARE(rig.commands(),
                  (std::vector<std::string>{"A00B", "A00R010A030A", "A00B", "A00R06FA030A"}));
         QCOMPARE(rig.ui.pnMsg->text(), QString("Set Relay Mode Ok"));

@@ -54,7 +54,7 @@ private slots:
         Rig rig;
         rig.values.ReaderFound = false;
         rig.ui.shComm->setColor(kYellow);
-        ops::btnReadCardClick(rig.ctx);
+        Named("btnReadCardClick")(rig.ctx);
         QCOMPARE(rig.ui.pnMsg->text(), QString("Start Scan Reader!"));
         QCOMPARE(rig.beeper.beeps.size(), std::size_t(1));
         QCOMPARE(rig.beeper.beeps[0].frequencyHz, 300);
@@ -67,7 +67,7 @@ private slots:
     void portThatCannotOpenEndsTheRunAtOnce() {
         Rig rig;
         rig.device.canOpen = [](const std::string&, const link::LineSettings&) { return false; };
-        ops::btnReadCardClick(rig.ctx);
+        Named("btnReadCardClick")(rig.ctx);
         QCOMPARE(rig.ui.pnMsg->text(), QString("Open COM : 3 Error"));
         QCOMPARE(rig.ui.shComm->color(), kRed);
         QCOMPARE(rig.beeper.beeps.size(), std::size_t(1));
@@ -102,10 +102,10 @@ private slots:
                 runningAtFirstPump = runningAtFirstPump && !w->isEnabled();
             // A run never changes the mouse cursor.
             runningAtFirstPump = runningAtFirstPump && QApplication::overrideCursor() == nullptr;
-            ops::btnReadCardClick(rig.ctx);
+            Named("btnReadCardClick")(rig.ctx);
         });
 
-        ops::btnReadCardClick(rig.ctx);
+        Named("btnReadCardClick")(rig.ctx);
 
         QVERIFY(runningAtFirstPump);
         QCOMPARE(rig.commands(), (std::vector<std::string>{"A00I2", "A00I", "A00J"}));
@@ -148,10 +148,10 @@ private slots:
         rig.ui.chkDO2->setChecked(do2);
         AnswerPolls(rig, [&](int poll) {
             if (poll == 3)
-                ops::btnReadCardClick(rig.ctx);
+                Named("btnReadCardClick")(rig.ctx);
             return PollReply("0", "");
         });
-        ops::btnReadCardClick(rig.ctx);
+        Named("btnReadCardClick")(rig.ctx);
         QCOMPARE(rig.commands(),
                  (std::vector<std::string>{command.toStdString(), "A00I", "A00I", "A00I"}));
     }
@@ -159,17 +159,17 @@ private slots:
     void clearOutputsAtTheFirstRunSendNothing() {
         Rig rig;
         AnswerPolls(rig, [&](int) {
-            ops::btnReadCardClick(rig.ctx);
+            Named("btnReadCardClick")(rig.ctx);
             return std::string();
         });
-        ops::btnReadCardClick(rig.ctx);
+        Named("btnReadCardClick")(rig.ctx);
         QCOMPARE(rig.commands(), (std::vector<std::string>{"A00I"}));
     }
 
     void tickingWithoutARunSendsNothingUntilTheNextRun() {
         Rig rig;
         AnswerPolls(rig, [&](int) {
-            ops::btnReadCardClick(rig.ctx);
+            Named("btnReadCardClick")(rig.ctx);
             return std::string();
         });
         rig.ui.chkDO2->setChecked(true);
@@ -177,11 +177,11 @@ private slots:
         rig.ui.chkDO1->setChecked(true);
         QCOMPARE(rig.device.sent.size(), std::size_t(0));
 
-        ops::btnReadCardClick(rig.ctx);
+        Named("btnReadCardClick")(rig.ctx);
         QCOMPARE(rig.commands(), (std::vector<std::string>{"A00I2", "A00I"}));
 
         // Unchanged boxes are not sent again at the start of the next run.
-        ops::btnReadCardClick(rig.ctx);
+        Named("btnReadCardClick")(rig.ctx);
         QCOMPARE(rig.commands(), (std::vector<std::string>{"A00I2", "A00I", "A00I"}));
     }
 
@@ -191,10 +191,10 @@ private slots:
             if (poll == 1)
                 rig.ui.chkDO2->setChecked(true);
             if (poll == 3)
-                ops::btnReadCardClick(rig.ctx);
+                Named("btnReadCardClick")(rig.ctx);
             return std::string();
         });
-        ops::btnReadCardClick(rig.ctx);
+        Named("btnReadCardClick")(rig.ctx);
         QCOMPARE(rig.commands(), (std::vector<std::string>{"A00I", "A00I1", "A00I", "A00I"}));
     }
 
@@ -228,11 +228,11 @@ private slots:
         AnswerPolls(rig, [&](int poll) {
             if (poll == 2) {
                 cardDuringRun = rig.ui.pnCardID->text();
-                ops::btnReadCardClick(rig.ctx);
+                Named("btnReadCardClick")(rig.ctx);
             }
             return reply.toStdString();
         });
-        ops::btnReadCardClick(rig.ctx);
+        Named("btnReadCardClick")(rig.ctx);
         QCOMPARE(rig.ui.pnDI->text(), input);
         QCOMPARE(rig.ui.pnMsg->text(), QString("before"));
         QCOMPARE(cardDuringRun, QString("ID"));
@@ -266,12 +266,12 @@ private slots:
         AnswerPolls(rig, [&](int poll) {
             if (poll == 2) {
                 shown = rig.ui.pnCardID->text();
-                ops::btnReadCardClick(rig.ctx);
+                Named("btnReadCardClick")(rig.ctx);
                 return std::string();
             }
             return PollReply("0", tag.toStdString());
         });
-        ops::btnReadCardClick(rig.ctx);
+        Named("btnReadCardClick")(rig.ctx);
         QCOMPARE(shown, card);
         QCOMPARE(rig.ui.pnMsg->text(), identifier);
     }
@@ -297,11 +297,11 @@ private slots:
                 remainingAfterSecond = rig.ui.tmrCard->remainingTime();
             if (rig.ui.shCard->color() == QColor(Qt::white) || clock.elapsed() > 2500) {
                 whiteAfter = clock.elapsed();
-                ops::btnReadCardClick(rig.ctx);
+                Named("btnReadCardClick")(rig.ctx);
             }
             return std::string();
         });
-        ops::btnReadCardClick(rig.ctx);
+        Named("btnReadCardClick")(rig.ctx);
         QVERIFY2(remainingAfterSecond >= 0 && remainingAfterSecond <= 450,
                  qPrintable(QString::number(remainingAfterSecond)));
         QVERIFY2(whiteAfter >= 900 && whiteAfter < 1450, qPrintable(QString::number(whiteAfter)));
@@ -327,12 +327,12 @@ private slots:
             if (poll == 2) {
                 caption = rig.ui.btnReadCard->text();
                 card = rig.ui.pnCardID->text();
-                ops::btnReadCardClick(rig.ctx);
+                Named("btnReadCardClick")(rig.ctx);
                 return std::string();
             }
             return PollReply("0", kTag12345678);
         });
-        ops::btnReadCardClick(rig.ctx);
+        Named("btnReadCardClick")(rig.ctx);
         QCOMPARE(caption, cancel);
         QCOMPARE(card, QString("ID : 0012345678(D)  00BC614E(H)"));
         QCOMPARE(rig.ui.pnCardID->text(), QString("ID"));
@@ -355,7 +355,7 @@ private slots:
         rig.values.LanguageIndex = language;
         rig.values.ScanPort = port;
         rig.device.canOpen = [](const std::string&, const link::LineSettings&) { return false; };
-        ops::btnReadCardClick(rig.ctx);
+        Named("btnReadCardClick")(rig.ctx);
         QCOMPARE(rig.ui.pnMsg->text(), text);
         QCOMPARE(rig.beeper.beeps.size(), std::size_t(1));
         QCOMPARE(rig.beeper.beeps[0].lamp, kRed);
@@ -382,11 +382,11 @@ private slots:
             if (seen.isEmpty() && rig.ui.pnCardID->text() != "ID")
                 seen = rig.ui.pnCardID->text();
             if ((!seen.isEmpty() || clock.elapsed() > 5000) && rig.values.TagReadActive)
-                ops::btnReadCardClick(rig.ctx);
+                Named("btnReadCardClick")(rig.ctx);
         });
         watch.start(20);
 
-        ops::btnReadCardClick(rig.ctx);
+        Named("btnReadCardClick")(rig.ctx);
         watch.stop();
 
         QCOMPARE(seen, QString("ID : 0012345678(D)  00BC614E(H)"));
@@ -407,7 +407,7 @@ private slots:
         Rig rig;
         rig.ui.shCard->setColor(kYellow);
         rig.ui.tmrCard->start();
-        ops::tmrCardTimer(rig.ctx);
+        Named("tmrCardTimer")(rig.ctx);
         QCOMPARE(rig.ui.shCard->color(), QColor(Qt::white));
         QVERIFY(!rig.ui.tmrCard->isActive());
     }
@@ -419,11 +419,11 @@ private slots:
         int pumps = 0;
         rig.link.setEventPump([&] {
             if (++pumps == 1) {
-                ops::btnReadCardClick(rig.ctx); // stop
-                ops::btnReadCardClick(rig.ctx); // double click
+                Named("btnReadCardClick")(rig.ctx); // stop
+                Named("btnReadCardClick")(rig.ctx); // double click
             }
         });
-        ops::btnReadCardClick(rig.ctx);
+        Named("btnReadCardClick")(rig.ctx);
 
         QCOMPARE(rig.device.opens.size(), std::size_t(1));
         QCOMPARE(rig.device.closeCount, 1);
@@ -435,8 +435,8 @@ private slots:
         QVERIFY(!rig.values.TagReadActive);
 
         // The device is free: the next click starts a run of its own.
-        rig.link.setEventPump([&] { ops::btnReadCardClick(rig.ctx); });
-        ops::btnReadCardClick(rig.ctx);
+        rig.link.setEventPump([&] { Named("btnReadCardClick")(rig.ctx); });
+        Named("btnReadCardClick")(rig.ctx);
         QCOMPARE(rig.device.opens.size(), std::size_t(2));
         QCOMPARE(rig.device.closeCount, 2);
     }
@@ -450,12 +450,12 @@ private slots:
         rig.link.setEventPump([&] {
             if (++pumps != 1)
                 return;
-            ops::btnGetModeClick(rig.ctx);
-            ops::btnSetRLClick(rig.ctx);
-            ops::btnScanClick(rig.ctx);
-            ops::btnReadCardClick(rig.ctx);
+            Named("btnGetModeClick")(rig.ctx);
+            Named("btnSetRLClick")(rig.ctx);
+            Named("btnScanClick")(rig.ctx);
+            Named("btnReadCardClick")(rig.ctx);
         });
-        ops::btnReadCardClick(rig.ctx);
+        Named("btnReadCardClick")(rig.ctx);
         QCOMPARE(rig.commands(), (std::vector<std::string>{"A00I"}));
         QCOMPARE(rig.ui.pnMsg->text(), QString("before"));
         QCOMPARE(rig.beeper.beeps.size(), std::size_t(1));

@@ -4,10 +4,10 @@
 // ports never open, so a click that starts discovery ends at once with "not found".
 #include "link/link.h"
 #include "shell/designed_controls.h"
-#include "shell/lamp.h"
+#include "program/lamp.h"
 #include "shell/main_window.h"
-#include "shell/messages.h"
-#include "shell/program_values.h"
+#include "program/messages.h"
+#include "program/program_values.h"
 #include "tests/support/fake_device.h"
 #include "tests/support/recording_beeper.h"
 

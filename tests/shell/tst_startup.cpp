@@ -5,7 +5,7 @@
 
 #include "link/link.h"
 #include "shell/main_window.h"
-#include "shell/program_values.h"
+#include "program/program_values.h"
 #include "tests/support/fake_device.h"
 #include "tests/support/recording_beeper.h"
 

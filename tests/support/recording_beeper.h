@@ -4,8 +4,8 @@
 // "lamp, text, beep, then window enabled".
 
 #include "operations/controls.h"
-#include "shell/beeper.h"
-#include "shell/lamp.h"
+#include "program/beeper.h"
+#include "program/lamp.h"
 
 #include <QColor>
 #include <QLabel>

@@ -11,7 +11,8 @@ public:
     virtual void beep(int frequencyHz, int durationMs) = 0;
 };
 
-// ALSA's default device; silent and quick where there is no sound device.
-std::unique_ptr<Beeper> MakeAlsaBeeper();
+// The platform's beeper: ALSA's default device on Linux (silent and quick where there is no sound
+// device), the host's Beep on Windows.
+std::unique_ptr<Beeper> MakePlatformBeeper();
 
 } // namespace qv

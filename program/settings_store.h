@@ -3,7 +3,7 @@
 // One QSettings object per read or write. Failures are dropped silently.
 
 #include "link/link.h"
-#include "shell/program_values.h"
+#include "program/program_values.h"
 
 namespace qv {
 

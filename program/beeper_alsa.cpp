@@ -1,6 +1,6 @@
 // The beeper on ALSA's default device: a square tone, played to its end before beep() returns,
 // the way a host beep blocks the caller. Without a sound device it returns at once, silently.
-#include "shell/beeper.h"
+#include "program/beeper.h"
 
 #include <alsa/asoundlib.h>
 
@@ -67,7 +67,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<Beeper> MakeAlsaBeeper() {
+std::unique_ptr<Beeper> MakePlatformBeeper() {
     return std::make_unique<AlsaBeeper>();
 }
 

@@ -1,4 +1,4 @@
-#include "shell/lamp.h"
+#include "program/lamp.h"
 
 #include <QPainter>
 

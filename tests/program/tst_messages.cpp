@@ -1,6 +1,6 @@
 // The message table: its size, that the Chinese columns are really GB2312 and Big5 text, sample
 // rows against texts written out by hand, and that the named rows point at the right messages.
-#include "shell/messages.h"
+#include "program/messages.h"
 
 #include <QStringEncoder>
 #include <QTest>

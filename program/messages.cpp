@@ -1,6 +1,6 @@
 // The message table. Stored as UTF-8: the Chinese columns are the GB2312 and Big5 texts already
 // decoded, so that a Unicode toolkit shows them with any CJK font.
-#include "shell/messages.h"
+#include "program/messages.h"
 
 #include <array>
 

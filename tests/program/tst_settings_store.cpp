@@ -1,8 +1,8 @@
 // The settings store on its INI file: what a start reads from hand-written files (missing values,
 // values of the wrong type, exact language names, out-of-range indexes, unquoted lists), that a
 // start writes nothing, what the save functions write, and the port map.
-#include "shell/program_values.h"
-#include "shell/settings_store.h"
+#include "program/program_values.h"
+#include "program/settings_store.h"
 
 #include <QDir>
 #include <QFile>

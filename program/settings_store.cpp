@@ -1,6 +1,6 @@
 // The settings store. Reading never writes: a QSettings object that was only read from leaves no
 // file behind, so a first run creates nothing until a discovery sweep or a language button saves.
-#include "shell/settings_store.h"
+#include "program/settings_store.h"
 
 #include "link/commands.h"
 
@@ -24,10 +24,6 @@ public:
     Store()
         : QSettings(QSettings::NativeFormat, QSettings::UserScope, kOrganisation, kApplication) {}
 };
-
-bool IsListIndex(int index) {
-    return index >= 0 && index < int(link::SettingsList.size());
-}
 
 // An integer value: a number, or a text that parses completely as a 32-bit integer.
 std::optional<int> ReadInt(const QSettings& store, const char* name) {
@@ -74,9 +70,9 @@ std::optional<QString> ReadString(const QSettings& store, const char* name) {
 
 int LanguageIndexOf(const QString& name) {
     // Exact comparisons: "chinesegb" or "ChineseGB " are some other language, shown in English.
-    if (name == QLatin1String("ChineseGB"))
+    if (name == QLatin1String(kLanguageNames[1]))
         return 1;
-    if (name == QLatin1String("ChineseBIG5"))
+    if (name == QLatin1String(kLanguageNames[2]))
         return 2;
     return 0;
 }
@@ -87,20 +83,21 @@ void ReadStoredSettings(ProgramValues& values) {
     const Store store;
     if (store.status() != QSettings::NoError)
         return; // an unreadable store is a missing store
+    const ProgramValues defaults;
     try {
-        values.ScanPort = ReadInt(store, "ScanCommNo").value_or(0);
-        values.ScanSettings =
-            ReadString(store, "ScanBaudRate").value_or(QStringLiteral("19200,e,8,1"));
-        const int index = ReadInt(store, "ScanBaudRateNo").value_or(link::kDefaultSettingsIndex);
+        values.ScanPort = ReadInt(store, "ScanCommNo").value_or(defaults.ScanPort);
+        values.ScanSettings = ReadString(store, "ScanBaudRate").value_or(defaults.ScanSettings);
+        const int index = ReadInt(store, "ScanBaudRateNo").value_or(defaults.ScanSettingsIndex);
         // The list has twelve entries; a stored index outside them selects the default instead of
         // leaving the list without a selection. ScanSettings stays as stored.
-        values.ScanSettingsIndex = IsListIndex(index) ? index : link::kDefaultSettingsIndex;
+        values.ScanSettingsIndex =
+            link::IsSettingsIndex(index) ? index : defaults.ScanSettingsIndex;
         if (const auto language = ReadString(store, "LanguageFlag")) {
             values.LanguageName = *language;
             values.LanguageIndex = LanguageIndexOf(*language);
         } else {
-            values.LanguageName = QStringLiteral("English");
-            values.LanguageIndex = 0;
+            values.LanguageName = defaults.LanguageName;
+            values.LanguageIndex = defaults.LanguageIndex;
         }
     } catch (const WrongType&) {
         // Values read so far stay; the rest keep their start values.

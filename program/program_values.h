@@ -1,0 +1,26 @@
+#pragma once
+// The program-wide values that the window owns and the operations read and write, with their
+// start values: the defaults of the settings store too.
+
+#include "link/commands.h"
+
+#include <QString>
+
+namespace qv {
+
+// The stored names of the three languages, in the order of their index.
+inline constexpr const char* kLanguageNames[] = {"English", "ChineseGB", "ChineseBIG5"};
+
+struct ProgramValues {
+    int ScanPort = 0; // 0: no place known
+    // Line settings of that place, and their index into SettingsList (0..11).
+    QString ScanSettings = QString::fromLatin1(link::kDefaultSettings.data(),
+                                               qsizetype(link::kDefaultSettings.size()));
+    int ScanSettingsIndex = link::kDefaultSettingsIndex;
+    QString LanguageName = QString::fromLatin1(kLanguageNames[0]); // stored form of the language
+    int LanguageIndex = 0;      // 0 English, 1 ChineseGB, 2 ChineseBIG5
+    bool ReaderFound = false;   // a discovery read identity and version
+    bool TagReadActive = false; // a tag-reading run is active
+};
+
+} // namespace qv
