@@ -1,6 +1,7 @@
 #include "sim/pty_host.h"
 
 #include "link/commands.h"
+#include "link/system_time.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -128,9 +129,10 @@ void PtyHost::readLine() {
                       " baud");
             continue;
         }
-        const std::uint32_t now = nowMs();
-        for (auto& reply : reader_.receive(buffer, static_cast<std::size_t>(n), now))
-            pending_.push_back({now + reply.delayMs, std::move(reply.bytes)});
+        const auto at = std::chrono::steady_clock::now();
+        for (auto& reply : reader_.receive(buffer, static_cast<std::size_t>(n), nowMs()))
+            pending_.push_back(
+                {at + std::chrono::milliseconds(reply.delayMs), std::move(reply.bytes)});
         if (onLog) {
             const auto& log = reader_.log();
             for (; logged_ < log.size(); ++logged_)
@@ -140,8 +142,8 @@ void PtyHost::readLine() {
 }
 
 void PtyHost::sendDue() {
-    const std::uint32_t now = nowMs();
-    auto due = [now](const Pending& p) { return static_cast<std::int32_t>(now - p.dueMs) >= 0; };
+    const auto at = std::chrono::steady_clock::now();
+    auto due = [at](const Pending& p) { return p.due <= at; };
     while (!pending_.empty() && due(pending_.front())) {
         auto& bytes = pending_.front().bytes;
         const ssize_t n = ::write(master_, bytes.data(), bytes.size());
@@ -158,7 +160,7 @@ void PtyHost::sendDue() {
     // Dropping the line at once would flush the last reply out of the slave's queue unread.
     if (reader_.hungUp() && pending_.empty()) {
         if (!hangUpAtMs_)
-            hangUpAtMs_ = now + kHangUpGraceMs;
+            hangUpAtMs_ = nowMs() + kHangUpGraceMs;
         else if (static_cast<std::int32_t>(nowMs() - *hangUpAtMs_) >= 0)
             hangUp();
     }
@@ -169,15 +171,17 @@ void PtyHost::step(int timeoutMs) {
         ::poll(nullptr, 0, timeoutMs);
         return;
     }
-    int wait = timeoutMs;
-    if (!pending_.empty()) {
-        const auto left = static_cast<std::int32_t>(pending_.front().dueMs - nowMs());
-        wait = std::clamp(left, 0, timeoutMs);
-    }
+    using namespace std::chrono;
+    microseconds wait = milliseconds(timeoutMs);
+    if (!pending_.empty())
+        wait = std::clamp(duration_cast<microseconds>(pending_.front().due - steady_clock::now()),
+                          microseconds(0), wait);
     if (reader_.faults().stream)
-        wait = std::min(wait, 1);
+        wait = std::min<microseconds>(wait, milliseconds(1));
     pollfd fd{master_, POLLIN, 0};
-    const int ready = ::poll(&fd, 1, wait);
+    const timespec timeout{static_cast<time_t>(wait.count() / 1000000),
+                           static_cast<long>(wait.count() % 1000000) * 1000};
+    const int ready = ::ppoll(&fd, 1, &timeout, nullptr);
     if (ready > 0 && (fd.revents & POLLIN))
         readLine();
     else if (ready > 0)
@@ -186,6 +190,7 @@ void PtyHost::step(int timeoutMs) {
 }
 
 void PtyHost::serve(const std::atomic<bool>& stop, int wakeFd) {
+    link::LowerTimerSlack(); // replies leave when due, not 50 µs later
     while (!stop.load()) {
         if (wakeFd >= 0) {
             pollfd wake{wakeFd, POLLIN, 0};

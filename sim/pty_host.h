@@ -7,6 +7,7 @@
 #include "sim/reader.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -50,7 +51,7 @@ public:
 
 private:
     struct Pending {
-        std::uint32_t dueMs;
+        std::chrono::steady_clock::time_point due; // to the microsecond: the reply delay is exact
         std::string bytes;
     };
     static std::uint32_t nowMs();
