@@ -18,9 +18,6 @@ struct Context {
     ProgramValues& values;
     Beeper& beeper;
     int SentOutputs = 0; // output state last sent to the reader: bit 0 DO1, bit 1 DO2
-    // A tag-reading run holds the port: from its open to its close, which comes some time after
-    // the stop click has cleared TagReadActive. Nothing else may open the port meanwhile.
-    bool TagRunHoldsPort = false;
 };
 
 } // namespace qv

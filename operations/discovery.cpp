@@ -139,7 +139,7 @@ bool ReadVersion(Context& ctx) {
 } // namespace
 
 static void btnScanClick(Context& ctx) {
-    if (ctx.TagRunHoldsPort || ctx.link.isOpen())
+    if (ctx.link.isOpen()) // a tag run holds the port
         return;
     ProgramValues& v = ctx.values;
     QApplication::setOverrideCursor(Qt::WaitCursor);

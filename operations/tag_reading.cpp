@@ -106,8 +106,9 @@ static void btnReadCardClick(Context& ctx) {
         v.TagReadActive = false; // the loop ends the run after its current cycle
         return;
     }
-    if (ctx.TagRunHoldsPort || ctx.link.isOpen())
-        return; // the stopped run is still finishing its cycle: no second run inside it
+    // A stopped run holds the port until its current cycle has finished: no second run inside it.
+    if (ctx.link.isOpen())
+        return;
 
     v.TagReadActive = true;
     const QString caption = ctx.ui.btnReadCard->text();
@@ -121,7 +122,6 @@ static void btnReadCardClick(Context& ctx) {
                kLowBeepHz);
         v.TagReadActive = false;
     } else {
-        ctx.TagRunHoldsPort = true;
         SetBusy(ctx, true);
         ctx.ui.window->setEnabled(true);
         while (v.TagReadActive)
@@ -131,7 +131,6 @@ static void btnReadCardClick(Context& ctx) {
         ctx.beeper.beep(kHighBeepHz, kBeepMs);
         ctx.ui.shCard->setColor(Qt::white);
         ctx.link.CommClose();
-        ctx.TagRunHoldsPort = false;
     }
 
     ctx.ui.pnCardID->setText(Text(ctx, msg::TagId));

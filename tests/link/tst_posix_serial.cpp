@@ -234,6 +234,7 @@ void TstPosixSerial::buildsTermiosForEverySettingsText() {
     QCOMPARE(cfgetispeed(&t), speed);
     QCOMPARE(cfgetospeed(&t), speed);
     QCOMPARE(bool(t.c_cflag & PARENB), even);
+    QCOMPARE(bool(t.c_iflag & INPCK), even); // received parity checked only where there is one
     QCOMPARE(t.c_cflag & PARODD, tcflag_t(0));
     QCOMPARE(t.c_cflag & CSIZE, tcflag_t(CS8));
     QCOMPARE(t.c_cflag & CSTOPB, tcflag_t(0));
@@ -250,6 +251,7 @@ void TstPosixSerial::buildsTermiosForEverySettingsText() {
 void TstPosixSerial::buildsOddParityTwoStopsSevenBits() {
     const termios t = BuildTermios(termios{}, LineSettings{9600, 'o', 7, 2});
     QCOMPARE(t.c_cflag & (PARENB | PARODD), tcflag_t(PARENB | PARODD));
+    QCOMPARE(t.c_iflag & INPCK, tcflag_t(INPCK));
     QCOMPARE(t.c_cflag & CSIZE, tcflag_t(CS7));
     QCOMPARE(t.c_cflag & CSTOPB, tcflag_t(CSTOPB));
     QCOMPARE(cfgetospeed(&t), speed_t(B9600));

