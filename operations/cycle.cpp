@@ -67,10 +67,15 @@ void RunOperation(Context& ctx, const Operation& op) {
 
         bool ok = false;
         const bool canForm = !op.value || value.has_value();
-        if (canForm &&
-            ctx.link.CommOpen(ctx.values.ScanPort, ctx.values.ScanSettings.toStdString())) {
+        const QString settings = op.atReaderSettings && !ctx.values.ReaderSettings.isEmpty()
+                                     ? ctx.values.ReaderSettings
+                                     : ctx.values.ScanSettings;
+        if (canForm && ctx.link.CommOpen(ctx.values.ScanPort, settings.toStdString())) {
             ok = RunTries(ctx, op);
             ctx.link.CommClose();
+            // The reader answers here; a line-speed change has said where it answers from now on.
+            if (ok && !op.atReaderSettings)
+                ctx.values.ReaderSettings = settings;
         }
         if (ok)
             Report(ctx, kYellow, Text(ctx, op.okMsg), kHighBeepHz);

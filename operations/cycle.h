@@ -31,6 +31,8 @@ struct Operation {
     // be formed (no valid selection); the operation then fails without opening the port.
     std::function<std::optional<QString>(Context&)> value{};
     bool pumpAfterStart = false; // let the window paint the start text before the port opens
+    // Opens the port at the settings where the reader last answered instead of ScanSettings.
+    bool atReaderSettings = false;
     link::Exchange exchange = link::kSettingsExchange; // pauses, tries, identity step
     // Runs once, after the reader-found guard passed and before the start text is shown.
     std::function<void(Context&)> beforeStart{};

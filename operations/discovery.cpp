@@ -159,6 +159,7 @@ static void btnScanClick(Context& ctx) {
         identity = Sweep(ctx);
 
     if (identity) {
+        v.ReaderSettings = v.ScanSettings; // where it answered
         ShowIdentity(ctx, *identity);
         if (ReadVersion(ctx)) {
             ctx.beeper.beep(kHighBeepHz, kBeepMs);

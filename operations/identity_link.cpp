@@ -7,6 +7,7 @@
 #include "link/replies.h"
 #include "program/messages.h"
 #include "program/program_values.h"
+#include "program/settings_store.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -56,17 +57,22 @@ const Operation kSetBaudRate{
             return std::nullopt;
         return SettingsText(*index);
     },
+    // Talks at the speed the reader is at, which the list may no longer show.
+    .atReaderSettings = true,
     .command = [](Context& ctx) -> std::optional<std::string> {
         const auto index = SelectedSetting(ctx);
         return index ? link::cmd::SetBaudRate(*index) : std::nullopt;
     },
-    // Later operations open the port with the new settings; nothing is stored.
+    // On success later operations open the port with the new settings, and they are stored as
+    // the reader's place, so that the next start finds the reader where it now is.
     .onReply =
         [](Context& ctx) {
             const auto index = SelectedSetting(ctx);
             if (!index)
                 return false;
             UseSetting(ctx, *index);
+            ctx.values.ReaderSettings = ctx.values.ScanSettings;
+            SaveScanSettings(ctx.values);
             return true;
         },
     .okMsg = msg::SetReaderBaudRateOk,

@@ -18,7 +18,11 @@ struct ProgramValues {
                                                qsizetype(link::kDefaultSettings.size()));
     int ScanSettingsIndex = link::kDefaultSettingsIndex;
     QString LanguageName = QString::fromLatin1(kLanguageNames[0]); // stored form of the language
-    int LanguageIndex = 0;      // 0 English, 1 ChineseGB, 2 ChineseBIG5
+    int LanguageIndex = 0; // 0 English, 1 ChineseGB, 2 ChineseBIG5
+    // The line settings at which the reader last answered (empty: not yet). The drop-down list
+    // changes ScanSettings for the next operations; changing the reader's own line speed must
+    // still talk at the speed the reader is at.
+    QString ReaderSettings;
     bool ReaderFound = false;   // a discovery read identity and version
     bool TagReadActive = false; // a tag-reading run is active
 };

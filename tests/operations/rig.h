@@ -70,6 +70,7 @@ struct Rig {
         values.ScanPort = 3;
         values.ScanSettings = "19200,e,8,1";
         values.ScanSettingsIndex = 5;
+        values.ReaderSettings = "19200,e,8,1";
         values.ReaderFound = true;
         replies["A00B"] = IdentityReply();
     }

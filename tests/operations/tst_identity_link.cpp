@@ -99,7 +99,36 @@ private slots:
         QCOMPARE(rig.ui.pnMsg->text(), QString("Set Reader BaudRate Ok"));
         QCOMPARE(rig.values.ScanSettingsIndex, index);
         QCOMPARE(rig.values.ScanSettings, start.mid(QString("Set Reader BaudRate = ").size()));
-        QVERIFY(!Store().contains("ScanBaudRate"));
+        // Stored as the reader's place, so that the next start finds it there.
+        QCOMPARE(Store().value("ScanBaudRate").toString(), rig.values.ScanSettings);
+        QCOMPARE(Store().value("ScanBaudRateNo").toInt(), index);
+        QCOMPARE(Store().value("ScanCommNo").toInt(), 3);
+    }
+
+    // The natural way: pick the new speed in the list, set it, go on. The operation talks at the
+    // speed the reader answered at, not at the one just picked; the next start finds the reader
+    // at its new speed with the quick attempt alone.
+    void changedLineSpeedIsFoundAgainAfterARestart() {
+        SimProgram sim;
+        if (!sim.start({"--settings", "5"}))
+            QSKIP("quorvane-sim is not built beside the tests");
+        {
+            RealRig rig(4, sim.terminal);
+            Named("btnScanClick")(rig.ctx);
+            QVERIFY(rig.values.ReaderFound);
+            rig.ui.cmbBaudRate->setCurrentIndex(7); // "38400,e,8,1", picked in the list
+            Named("cmbBaudRateCloseUp")(rig.ctx);
+            Named("btnBaudRateClick")(rig.ctx);
+            QCOMPARE(rig.ui.pnMsg->text(), QString("Set Reader BaudRate Ok"));
+            Named("btnGetRSSIClick")(rig.ctx);
+            QCOMPARE(rig.ui.pnMsg->text(), QString("Get RSSI Ok"));
+            QCOMPARE(rig.device.lastError(), link::SerialError::None);
+        }
+        RealRig restarted(4, sim.terminal);
+        QCOMPARE(restarted.values.ScanSettings, QString("38400,e,8,1"));
+        Named("btnScanClick")(restarted.ctx);
+        QCOMPARE(restarted.ui.pnMsg->text(), QString("Get Reader Info Ok. (COM : #4)"));
+        QCOMPARE(restarted.ui.cmbBaudRate->currentIndex(), 7); // not 6: no sweep was needed
     }
 
     void laterOperationsOpenWithTheNewLineSettings() {
