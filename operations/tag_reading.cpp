@@ -28,6 +28,8 @@ namespace {
 constexpr int kPumpsPerCycle = 20;
 constexpr std::uint32_t kPumpPauseMs = 1;
 constexpr std::uint32_t kAckPauseMs = 20;
+// Polls that have failed for this long without a break mean that the reader stopped answering.
+constexpr std::uint32_t kSilenceMs = 1000;
 
 // The controls that a run disables: everything that could change the language, the place or
 // the window, or open the held port for an operation of its own.
@@ -67,8 +69,9 @@ void ShowTag(Context& ctx, const std::string& tag) {
         ctx.ui.tmrCard->start();
 }
 
-// One poll cycle: let clicks and timers in, pass changed outputs on, poll, show.
-void PollCycle(Context& ctx) {
+// One poll cycle: let clicks and timers in, pass changed outputs on, poll, show. False when the
+// reader did not answer the poll.
+bool PollCycle(Context& ctx) {
     for (int i = 0; i < kPumpsPerCycle; ++i) {
         ctx.link.pumpEvents();
         ctx.link.sleepMs(kPumpPauseMs);
@@ -81,17 +84,57 @@ void PollCycle(Context& ctx) {
         ctx.link.ReaderTransact(link::cmd::Outputs(do1, do2));
     }
     if (!ctx.link.ReaderTransact(link::cmd::Poll()))
-        return;
+        return false;
     const auto poll = link::DecodePoll(ctx.link.reply());
     if (!poll)
-        return;
+        return true;
     ctx.ui.pnDI->setText(QString(QChar::fromLatin1(poll->input)));
     if (!poll->tag)
-        return;
+        return true;
     ShowTag(ctx, *poll->tag);
     ctx.link.sleepMs(kAckPauseMs);
     ctx.link.ReaderTransact(link::cmd::TagAck());
+    return true;
 }
+
+// Watches the polls of a run for a reader that stopped answering. While every poll has failed
+// for a second, the link lamp stays red (no blinking) and the status line says so; the first
+// poll that is answered again brings back the blinking and the status line as it was.
+class SilenceWatch {
+public:
+    explicit SilenceWatch(Context& ctx) : ctx_(ctx) {}
+
+    void polled(bool answered) {
+        lastAnswered_ = answered;
+        const std::uint32_t now = ctx_.link.nowMs();
+        if (answered) {
+            failingSince_.reset();
+            if (shown_) {
+                shown_ = false;
+                ctx_.ui.pnMsg->setText(before_);
+                ctx_.ui.tmrBusy->start();
+            }
+            return;
+        }
+        if (!failingSince_)
+            failingSince_ = now;
+        else if (!shown_ && now - *failingSince_ >= kSilenceMs) {
+            shown_ = true;
+            before_ = ctx_.ui.pnMsg->text();
+            ctx_.ui.tmrBusy->stop();
+            ctx_.ui.shComm->setColor(kRed);
+            ctx_.ui.pnMsg->setText(Text(ctx_, msg::ReaderNotAnswering));
+        }
+    }
+    bool lastAnswered() const { return lastAnswered_; }
+
+private:
+    Context& ctx_;
+    std::optional<std::uint32_t> failingSince_;
+    bool shown_ = false;
+    bool lastAnswered_ = true;
+    QString before_;
+};
 
 } // namespace
 
@@ -124,11 +167,14 @@ static void btnReadCardClick(Context& ctx) {
     } else {
         SetBusy(ctx, true);
         ctx.ui.window->setEnabled(true);
+        SilenceWatch silence(ctx);
         while (v.TagReadActive)
-            PollCycle(ctx);
+            silence.polled(PollCycle(ctx));
         SetBusy(ctx, false);
-        ctx.ui.shComm->setColor(kYellow);
-        ctx.beeper.beep(kHighBeepHz, kBeepMs);
+        // A run whose reader went away is no success.
+        const bool answered = silence.lastAnswered();
+        ctx.ui.shComm->setColor(answered ? kYellow : kRed);
+        ctx.beeper.beep(answered ? kHighBeepHz : kLowBeepHz, kBeepMs);
         ctx.ui.shCard->setColor(Qt::white);
         ctx.link.CommClose();
     }

@@ -113,6 +113,8 @@ constexpr std::array<Row, kMessageCount> kMessageTable = {{
     {"Get RSSI", "读回RSSI", "讀回RSSI"},                                                      // 98
     {"Get RSSI Ok", "读回RSSI完成", "讀回RSSI完成"},                                           // 99
     {"Get RSSI Error", "读回RSSI错误", "讀回RSSI錯誤"}, // 100
+    // The program's own rows, after the designed ones.
+    {"Reader not answering", "读卡机没有回应", "讀卡機沒有回應"}, // 101
 }};
 
 } // namespace

@@ -5,7 +5,8 @@
 
 namespace qv {
 
-inline constexpr int kMessageCount = 101;
+// Rows 0 to 100 are the designed table; the rows after them are the program's own additions.
+inline constexpr int kMessageCount = 102;
 inline constexpr int kLanguageCount = 3;
 
 // Row k, column `languageIndex`, as UTF-8 bytes.
@@ -105,7 +106,8 @@ enum : int {
     SetRssiError = 97,
     GetRssi = 98,
     GetRssiOk = 99,
-    GetRssiError = 100
+    GetRssiError = 100,
+    ReaderNotAnswering = 101,
 };
 } // namespace msg
 

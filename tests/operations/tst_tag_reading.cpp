@@ -403,6 +403,68 @@ private slots:
         QVERIFY(log.contains("A00J\n"));
     }
 
+    // Polls 3 to 11 go unanswered, 150 ms each. A second after the first of them (at the end of
+    // poll 10) the link lamp stays red
+    // and the status line says so; an answered poll brings the blinking and the line back. A run
+    // that ends on an unanswered poll ends as a failure.
+    void readerThatStopsAnsweringIsShown_data() {
+        QTest::addColumn<bool>("answersAgain");
+        QTest::newRow("answers again") << true;
+        QTest::newRow("gone at the end") << false;
+    }
+    void readerThatStopsAnsweringIsShown() {
+        QFETCH(bool, answersAgain);
+        Rig rig;
+        rig.ui.pnMsg->setText("0000000000BC614E");
+        QStringList seen; // status line and lamp as polls 10, 11 and 13 go out
+        AnswerPolls(rig, [&](int poll) {
+            if (poll == 10 || poll == 11 || poll == 13)
+                seen << rig.ui.pnMsg->text() + (rig.ui.tmrBusy->isActive() ? " blinking" : " red");
+            if (poll == 13)
+                Named("btnReadCardClick")(rig.ctx);
+            const bool answer = poll < 3 || (answersAgain && poll > 11);
+            return answer ? PollReply("0", "") : std::string();
+        });
+        Named("btnReadCardClick")(rig.ctx);
+        QCOMPARE(seen.value(0), QString("0000000000BC614E blinking")); // not a second yet
+        QCOMPARE(seen.value(1), QString("Reader not answering red"));
+        QCOMPARE(seen.value(2), answersAgain ? QString("0000000000BC614E blinking")
+                                             : QString("Reader not answering red"));
+        QCOMPARE(rig.ui.shComm->color(), answersAgain ? kYellow : kRed);
+        QCOMPARE(rig.beeper.beeps.size(), std::size_t(1));
+        QCOMPARE(rig.beeper.beeps[0].frequencyHz, answersAgain ? 1000 : 300);
+    }
+
+    // In real time: the simulator goes away in the middle of a run.
+    void simulatorKilledDuringARunEndsAsAFailure() {
+        SimProgram sim;
+        if (!sim.start({"--tags", "0000000000BC614E", "--tag-interval", "100"}))
+            QSKIP("quorvane-sim is not built beside the tests");
+        RealRig rig(1, sim.terminal);
+        rig.values.ScanPort = 1;
+        rig.values.ReaderFound = true;
+        QString shown;
+        QElapsedTimer clock;
+        clock.start();
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            if (sim.process.state() != QProcess::NotRunning && rig.ui.pnCardID->text() != "ID")
+                sim.process.kill(); // a tag was seen: the reader goes
+            if (rig.ui.pnMsg->text() == "Reader not answering" || clock.elapsed() > 8000) {
+                shown = rig.ui.pnMsg->text();
+                if (rig.values.TagReadActive)
+                    Named("btnReadCardClick")(rig.ctx);
+            }
+        });
+        watch.start(20);
+        Named("btnReadCardClick")(rig.ctx);
+        QCOMPARE(shown, QString("Reader not answering"));
+        QCOMPARE(rig.ui.shComm->color(), kRed);
+        QCOMPARE(rig.beeper.beeps.size(), std::size_t(1));
+        QCOMPARE(rig.beeper.beeps[0].frequencyHz, 300);
+        QVERIFY(!rig.link.isOpen());
+    }
+
     void cardLampTimerPaintsWhiteAndStops() {
         Rig rig;
         rig.ui.shCard->setColor(kYellow);
