@@ -1,0 +1,65 @@
+// The settings store's COM overrides read without Qt, checked against files written by QSettings
+// itself: what the window would resolve, the scripting tool must resolve too.
+
+#include "link/port_overrides.h"
+
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fstream>
+
+class TstPortOverrides : public QObject {
+    Q_OBJECT
+
+private slots:
+    void readsWhatQSettingsWrote_data() {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("expected"); // empty: no override
+        QTest::newRow("plain path") << "/dev/pts/3" << "/dev/pts/3";
+        QTest::newRow("space inside, quoted") << "/dev/serial/by-id/usb a" << "/dev/serial/by-id/usb a";
+        QTest::newRow("semicolon, quoted") << "/tmp/a;b" << "/tmp/a;b";
+        QTest::newRow("quote and backslash") << "/tmp/a\"b\\c" << "/tmp/a\"b\\c";
+        QTest::newRow("relative text kept as written") << "ttyS0" << "ttyS0";
+    }
+    void readsWhatQSettingsWrote() {
+        QFETCH(QString, value);
+        QFETCH(QString, expected);
+        QTemporaryDir dir;
+        const QString file = dir.path() + "/store.conf";
+        {
+            QSettings store(file, QSettings::IniFormat);
+            store.setValue("ScanBaudRate", "19200,e,8,1");
+            store.setValue("Ports/COM7", value);
+            store.setValue("Other/COM8", "/dev/null");
+        }
+        std::ifstream in(file.toStdString());
+        const std::string text((std::istreambuf_iterator<char>(in)), {});
+        const auto ports = qv::link::ParsePortOverrides(text);
+        QCOMPARE(ports.size(), std::size_t(1));
+        QCOMPARE(QString::fromStdString(ports.at(7)), expected);
+    }
+
+    void skipsWhatTheWindowSkips() {
+        const auto ports = qv::link::ParsePortOverrides("[Ports]\nCOM1=/dev/a,/dev/b\n"
+                                                        "COM17=/dev/x\nCOMX=/dev/y\n"
+                                                        "COM2=\"/dev/open\n ; COM3=/dev/z\n"
+                                                        "[General]\nCOM4=/dev/w\n");
+        QVERIFY2(ports.empty(), ports.empty() ? "" : ports.begin()->second.c_str());
+    }
+
+    void userFileFirstThenMachineKeys() {
+        QTemporaryDir home;
+        QVERIFY(QDir().mkpath(home.path() + "/Velmora"));
+        QSettings(home.path() + "/Velmora/Quorvane_Tools.conf", QSettings::IniFormat)
+            .setValue("Ports/COM2", "/dev/pts/9");
+        qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
+        const auto ports = qv::link::ReadPortOverrides();
+        QCOMPARE(QString::fromStdString(ports.at(2)), QString("/dev/pts/9"));
+        qputenv("XDG_CONFIG_HOME", (home.path() + "/none").toUtf8());
+        QVERIFY(!qv::link::ReadPortOverrides().count(2));
+    }
+};
+
+QTEST_GUILESS_MAIN(TstPortOverrides)
+#include "tst_port_overrides.moc"
