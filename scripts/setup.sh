@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev libasound2-dev
+    libcli11-dev nlohmann-json3-dev
     fonts-wqy-microhei fonts-liberation2
     xvfb xauth xdotool imagemagick
     clang-14 libclang-rt-14-dev

@@ -1,0 +1,214 @@
+#include "cli/backup.h"
+
+#include "link/commands.h"
+
+#include <set>
+
+namespace qv::cli {
+
+namespace {
+
+using nlohmann::json;
+
+constexpr int kVersionTries = 3;
+constexpr int kIdentityTries = 3;
+
+const std::set<std::string> kTopKeys = {"program", "version", "time",      "port",
+                                        "settings", "reader", "parameters"};
+const std::set<std::string> kReaderKeys = {"id", "serial", "version"};
+
+bool Fail(std::string& error, const std::string& text) {
+    error = text;
+    return false;
+}
+
+bool CheckReader(const json& reader, bool withIdentity, std::vector<RestoreItem>& items,
+                 std::string& error) {
+    if (!reader.is_object())
+        return Fail(error, "\"reader\" must be an object");
+    for (const auto& [key, value] : reader.items()) {
+        if (!kReaderKeys.count(key))
+            return Fail(error, "\"reader\": unknown key \"" + key + "\"");
+        if (!value.is_string())
+            return Fail(error, "\"reader\".\"" + key + "\": " + value.dump() + " is not a text");
+    }
+    if (!withIdentity)
+        return true;
+    if (!reader.contains("id"))
+        return Fail(error, "\"reader\".\"id\" is missing (needed by --with-identity)");
+    std::string why;
+    const auto id = FromJson(Param::Id, reader["id"], why);
+    if (!id)
+        return Fail(error, "\"reader\".\"id\": " + why);
+    items.push_back({Param::Id, *id});
+    return true;
+}
+
+} // namespace
+
+std::optional<json> MakeBackup(Session& session, const std::string& programVersion,
+                               const std::string& time, std::string& error) {
+    const auto identity = session.readIdentity(kIdentityTries);
+    if (!identity) {
+        error = "the reader did not answer the identity request";
+        return std::nullopt;
+    }
+    const auto version = session.readVersion(kVersionTries);
+    if (!version) {
+        error = "the reader did not answer the version request";
+        return std::nullopt;
+    }
+    json parameters = json::object();
+    for (const auto& info : Params()) {
+        if (!info.inBackup)
+            continue;
+        const auto value = session.get(info.param);
+        if (!value) {
+            error = std::string("the reader did not report ") + info.name;
+            return std::nullopt;
+        }
+        parameters[info.name] = ToJson(info.param, *value);
+    }
+    const Place& place = session.place();
+    std::string why;
+    if (const auto baud = ParseWords(Param::Baud, {place.settings}, why))
+        parameters["baud"] = ToJson(Param::Baud, *baud);
+    return json{{"program", "quorvane-cli"},
+                {"version", programVersion},
+                {"time", time},
+                {"port", place.port},
+                {"settings", place.settings},
+                {"reader", {{"id", identity->id}, {"serial", identity->serial}, {"version", *version}}},
+                {"parameters", parameters}};
+}
+
+std::optional<std::vector<RestoreItem>> PlanRestore(const std::string& text, bool withIdentity,
+                                                    bool withBaud, std::string& error) {
+    json doc;
+    try {
+        doc = json::parse(text);
+    } catch (const json::parse_error& e) {
+        // "[json.exception.parse_error.101] parse error at line 3, column 1: ..." -> the part
+        // after the tag, which names the place.
+        std::string what = e.what();
+        if (const auto at = what.find("] "); at != std::string::npos)
+            what.erase(0, at + 2);
+        error = "not valid JSON: " + what;
+        return std::nullopt;
+    }
+    if (!doc.is_object()) {
+        error = "not a backup: the document is not a JSON object";
+        return std::nullopt;
+    }
+    for (const auto& [key, value] : doc.items())
+        if (!kTopKeys.count(key)) {
+            error = "unknown key \"" + key + "\"";
+            return std::nullopt;
+        }
+    if (!doc.contains("parameters") || !doc["parameters"].is_object()) {
+        error = "\"parameters\" is missing or not an object";
+        return std::nullopt;
+    }
+    const json& parameters = doc["parameters"];
+    for (const auto& [key, value] : parameters.items())
+        if (!FindParam(key) || FindParam(key)->param == Param::Id) {
+            error = "\"parameters\": unknown parameter \"" + key + "\"";
+            return std::nullopt;
+        }
+
+    std::vector<RestoreItem> items;
+    if (doc.contains("reader") && !CheckReader(doc["reader"], withIdentity, items, error))
+        return std::nullopt;
+    if (withIdentity && !doc.contains("reader")) {
+        error = "\"reader\" is missing (needed by --with-identity)";
+        return std::nullopt;
+    }
+    // Parameters in the fixed order, then the reader ID, then the line speed: after a new line
+    // speed the reader answers only at it.
+    std::optional<RestoreItem> baud;
+    std::vector<RestoreItem> params;
+    for (const auto& info : Params()) {
+        if (!parameters.contains(info.name))
+            continue;
+        std::string why;
+        const auto value = FromJson(info.param, parameters[info.name], why);
+        if (!value) {
+            error = "\"" + std::string(info.name) + "\": " + why;
+            return std::nullopt;
+        }
+        if (info.param == Param::Baud)
+            baud = RestoreItem{info.param, *value};
+        else
+            params.push_back({info.param, *value});
+    }
+    if (withBaud && !baud) {
+        error = "\"parameters\".\"baud\" is missing (needed by --with-baud)";
+        return std::nullopt;
+    }
+    params.insert(params.end(), items.begin(), items.end());
+    if (withBaud)
+        params.push_back(*baud);
+    return params;
+}
+
+RestoreStep WriteAndVerify(Session& session, Param param, const Value& value) {
+    RestoreStep step{param, value, RestoreStep::State::WriteFailed, std::nullopt};
+    if (!session.set(param, value))
+        return step;
+    if (param == Param::Baud) {
+        // The reader answers at the new settings from now on: reach it there.
+        session.close();
+        const std::string settings(link::SettingsList[static_cast<std::size_t>(std::get<int>(value))]);
+        const bool reached = session.open(settings) && session.readIdentity(kIdentityTries);
+        step.state = reached ? RestoreStep::State::Verified : RestoreStep::State::ReadFailed;
+        if (reached)
+            step.readBack = value;
+        return step;
+    }
+    if (!InfoOf(param).readable) {
+        step.state = RestoreStep::State::Written;
+        return step;
+    }
+    step.readBack = session.get(param);
+    if (!step.readBack)
+        step.state = RestoreStep::State::ReadFailed;
+    else if (ToJson(param, *step.readBack) != ToJson(param, value))
+        step.state = RestoreStep::State::Differs;
+    else
+        step.state = RestoreStep::State::Verified;
+    return step;
+}
+
+std::vector<RestoreStep> Restore(Session& session, const std::vector<RestoreItem>& items) {
+    std::vector<RestoreStep> steps;
+    bool stopped = false;
+    for (const auto& item : items) {
+        if (stopped) {
+            steps.push_back({item.param, item.value, RestoreStep::State::NotAttempted, std::nullopt});
+            continue;
+        }
+        steps.push_back(WriteAndVerify(session, item.param, item.value));
+        stopped = steps.back().state == RestoreStep::State::WriteFailed;
+    }
+    return steps;
+}
+
+const char* StateText(RestoreStep::State state) {
+    switch (state) {
+    case RestoreStep::State::Verified:
+        return "written, read back equal";
+    case RestoreStep::State::Written:
+        return "written (the reader cannot report it)";
+    case RestoreStep::State::Differs:
+        return "written, read back DIFFERENT";
+    case RestoreStep::State::ReadFailed:
+        return "written, read-back failed";
+    case RestoreStep::State::WriteFailed:
+        return "NOT written: the reader did not confirm";
+    case RestoreStep::State::NotAttempted:
+        return "NOT written: restore stopped before it";
+    }
+    return "?";
+}
+
+} // namespace qv::cli

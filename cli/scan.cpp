@@ -1,0 +1,55 @@
+#include "cli/scan.h"
+
+#include <thread>
+
+namespace qv::cli {
+
+namespace {
+
+constexpr int kIdentityRequestsPerPlace = 1;
+constexpr int kVersionTries = 3; // as the window's version read
+
+// One port: each setting in turn until a reader answers; a port that does not open is given up
+// at once, as the window's sweep gives it up.
+void ScanPort(PortScan& result, const std::vector<std::string>& settings, TraceLog* trace,
+              const std::atomic<bool>& stop) {
+    Session session(result.place, trace);
+    for (const auto& setting : settings) {
+        if (stop)
+            return;
+        if (!session.open(setting)) {
+            result.openError = session.openError();
+            return;
+        }
+        if (auto identity = session.readIdentity(kIdentityRequestsPerPlace)) {
+            result.find = ScanFind{setting, *identity, session.readVersion(kVersionTries)};
+            session.close();
+            return;
+        }
+        session.close();
+    }
+}
+
+} // namespace
+
+std::vector<PortScan> Scan(const std::vector<Place>& ports, const std::vector<std::string>& settings,
+                           TraceLog* trace, const std::atomic<bool>& stop, bool parallel) {
+    std::vector<PortScan> results;
+    for (const auto& place : ports)
+        results.push_back(PortScan{place, link::SerialError::None, std::nullopt});
+    if (!parallel) {
+        for (auto& result : results)
+            ScanPort(result, settings, trace, stop);
+        return results;
+    }
+    std::vector<std::thread> threads;
+    threads.reserve(results.size());
+    for (auto& result : results)
+        threads.emplace_back(
+            [&result, &settings, trace, &stop] { ScanPort(result, settings, trace, stop); });
+    for (auto& thread : threads)
+        thread.join();
+    return results;
+}
+
+} // namespace qv::cli

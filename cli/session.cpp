@@ -1,0 +1,211 @@
+#include "cli/session.h"
+
+#include "link/commands.h"
+#include "link/replies.h"
+
+#include <cctype>
+#include <cstdio>
+
+namespace qv::cli {
+
+namespace {
+
+constexpr std::uint32_t kDiscoveryPauseMs = 100; // before each identity or version request
+
+// The discovery's requests: no identity step, the command itself after each 100 ms pause.
+link::Exchange DiscoveryExchange(int tries) {
+    link::Exchange e = link::kSettingsExchange;
+    e.pauseMs = kDiscoveryPauseMs;
+    e.tries = tries;
+    e.identityStep = false;
+    e.commandPauseMs = 0;
+    e.commandMustAnswer = true;
+    return e;
+}
+
+} // namespace
+
+std::optional<Place> MakePlace(const std::string& port, const std::string& settings,
+                               const link::PortMap& overrides, std::string& error) {
+    Place place;
+    place.port = port;
+    place.settings = settings;
+    std::string upper = port;
+    for (char& c : upper)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (upper.starts_with("COM")) {
+        const auto n = link::ParseDecimal(std::string_view(upper).substr(3));
+        if (n && *n >= 1 && *n <= 16 && upper.size() <= 5) {
+            place.port = "COM" + std::to_string(*n);
+            place.linkPort = *n;
+            place.map = overrides;
+            place.device = link::ResolveComPort(*n, overrides);
+            return place;
+        }
+    } else if (port.starts_with('/')) {
+        place.device = port;
+        place.map = {{place.linkPort, port}};
+        return place;
+    }
+    error = "--port " + port + ": not COM1..COM16 or an absolute device path";
+    return std::nullopt;
+}
+
+std::string PrintableBytes(std::string_view bytes) {
+    std::string out;
+    for (const char c : bytes) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '\t')
+            out += "<TAB>";
+        else if (c == '\n')
+            out += "<LF>";
+        else if (c == '\r')
+            out += "<CR>";
+        else if (u >= 0x20 && u < 0x7F)
+            out += c;
+        else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", u);
+            out += hex;
+        }
+    }
+    return out;
+}
+
+std::string HexBytes(std::string_view bytes) {
+    std::string out;
+    for (const char c : bytes) {
+        char hex[4];
+        std::snprintf(hex, sizeof hex, "%02X", static_cast<unsigned char>(c));
+        out += (out.empty() ? "" : " ") + std::string(hex);
+    }
+    return out;
+}
+
+TraceLog::TraceLog(std::ostream& out) : out_(out), startMs_(link::SteadyClock().nowMs()) {}
+
+void TraceLog::write(const std::string& port, const link::TraceEvent& event) {
+    std::string what;
+    switch (event.kind) {
+    case link::TraceEvent::Kind::Sent:
+        what = "sent     " + PrintableBytes(event.bytes) + "  [" + HexBytes(event.bytes) + "]";
+        break;
+    case link::TraceEvent::Kind::Received:
+        what = "received " + PrintableBytes(event.bytes) + "  [" + HexBytes(event.bytes) + "]";
+        break;
+    case link::TraceEvent::Kind::Finished:
+        what = std::string("outcome  ") + link::DescribeOutcome(event.outcome);
+        break;
+    case link::TraceEvent::Kind::Opened:
+        what = "opened   " + std::string(event.port);
+        break;
+    case link::TraceEvent::Kind::OpenFailed:
+        what = "open failed " + std::string(event.port) + ": " +
+               link::DescribeSerialError(event.error);
+        break;
+    case link::TraceEvent::Kind::Closed:
+        what = "closed";
+        break;
+    }
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%10.3f", static_cast<double>(event.ms - startMs_) / 1000.0);
+    const std::lock_guard lock(mutex_);
+    out_ << stamp << ' ' << port << ' ' << what << '\n' << std::flush;
+}
+
+Session::Session(Place place, TraceLog* trace, std::optional<int> tries)
+    : place_(std::move(place)), tries_(tries), device_(link::MakePlatformSerialDevice()),
+      link_(*device_, clock_, sleeper_) {
+    link_.setPortMap(place_.map);
+    if (trace)
+        link_.setTrace([trace, port = place_.port](const link::TraceEvent& event) {
+            trace->write(port, event);
+        });
+}
+
+Session::~Session() {
+    close();
+}
+
+bool Session::open(const std::string& settings) {
+    if (!settings.empty())
+        place_.settings = settings;
+    return link_.CommOpen(place_.linkPort, place_.settings);
+}
+
+void Session::close() {
+    link_.CommClose();
+}
+
+link::Exchange Session::withTries(link::Exchange exchange) const {
+    if (tries_)
+        exchange.tries = *tries_;
+    return exchange;
+}
+
+std::optional<ReaderIdentity> Session::readIdentity(int tries) {
+    std::optional<ReaderIdentity> found;
+    link::RunExchange(
+        link_, DiscoveryExchange(tries),
+        [](const link::Reply&) -> std::optional<std::string> { return link::cmd::Identity(); },
+        [&](const link::Reply& reply) {
+            // Only a verified reply of exactly 16 bytes with a two-digit ID is a reader.
+            if (const auto identity = link::DecodeIdentity(reply))
+                found = ReaderIdentity{identity->id, identity->serial};
+            return found.has_value();
+        });
+    return found;
+}
+
+std::optional<std::string> Session::readVersion(int tries) {
+    std::optional<std::string> version;
+    link::RunExchange(
+        link_, DiscoveryExchange(tries),
+        [](const link::Reply&) -> std::optional<std::string> { return link::cmd::Version(); },
+        [&](const link::Reply& reply) {
+            version = link::DecodeVersion(reply);
+            return true;
+        });
+    return version;
+}
+
+std::optional<Value> Session::get(Param param) {
+    if (param == Param::Id) {
+        const auto identity = readIdentity(tries_.value_or(3));
+        return identity ? std::optional<Value>(identity->id) : std::nullopt;
+    }
+    std::optional<Value> value;
+    link::RunExchange(
+        link_, withTries(GetExchange(param)),
+        [&](const link::Reply&) -> std::optional<std::string> { return GetCommand(param); },
+        [&](const link::Reply& reply) {
+            value = Decode(param, reply);
+            return value.has_value(); // a field that is absent or not a number fails the try
+        });
+    return value;
+}
+
+bool Session::set(Param param, const Value& value) {
+    return link::RunExchange(
+        link_, withTries(SetExchange(param)),
+        [&](const link::Reply& identity) { return SetCommand(param, value, identity); },
+        [](const link::Reply&) { return true; });
+}
+
+bool Session::reset() {
+    return link::RunExchange(
+        link_, withTries(link::kResetExchange),
+        [](const link::Reply&) -> std::optional<std::string> { return link::cmd::Reset(); },
+        [](const link::Reply&) { return true; });
+}
+
+bool Session::factoryDefault() {
+    return link::RunExchange(
+        link_, withTries(link::kFactoryDefaultExchange),
+        [](const link::Reply&) -> std::optional<std::string> {
+            return link::cmd::FactoryDefault();
+        },
+        [](const link::Reply&) { return true; });
+}
+
+} // namespace qv::cli

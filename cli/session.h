@@ -1,0 +1,93 @@
+#pragma once
+// One reader place (a port and line settings) and the link that talks to it: its own serial
+// device, clock, sleeper and Link, so that every thread of a sweep has a session of its own.
+// The reads and writes run the window's exchanges (link/exchange.h): the same frames, pauses and
+// identity step as the buttons.
+
+#include "cli/params.h"
+
+#include "link/link.h"
+#include "link/system_time.h"
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <ostream>
+#include <string>
+
+namespace qv::cli {
+
+// Where a reader is looked for: "COMn" (resolved as the window resolves it, overrides included)
+// or an absolute device path, and a line-settings text.
+struct Place {
+    std::string port;     // as given: "COM3" or "/dev/ttyUSB0"
+    std::string device;   // the resolved path; empty when a COM number has no device
+    int linkPort = 1;     // the number the link opens ...
+    link::PortMap map;    // ... through this map
+    std::string settings; // "19200,e,8,1"
+};
+
+// nullopt with `error` for a port that is neither COM1..COM16 nor an absolute path.
+std::optional<Place> MakePlace(const std::string& port, const std::string& settings,
+                               const link::PortMap& overrides, std::string& error);
+
+// Writes the link's trace events to a stream, one line each, time-stamped in milliseconds since
+// the sink was made; safe to share between the threads of a sweep.
+class TraceLog {
+public:
+    explicit TraceLog(std::ostream& out);
+    void write(const std::string& port, const link::TraceEvent& event);
+
+private:
+    std::ostream& out_;
+    std::mutex mutex_;
+    std::uint32_t startMs_;
+};
+
+// Bytes as text for people: printable ASCII as is, <TAB> <LF> <CR> by name, others as \xNN.
+std::string PrintableBytes(std::string_view bytes);
+std::string HexBytes(std::string_view bytes);
+
+struct ReaderIdentity {
+    std::string id, serial;
+};
+
+class Session {
+public:
+    // `tries`: the number of tries for gets and sets instead of the window's count.
+    Session(Place place, TraceLog* trace, std::optional<int> tries = std::nullopt);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    const Place& place() const { return place_; }
+    // Opens the place's port with its settings (or `settings` instead, which then become the
+    // place's). False: openError() says why.
+    bool open(const std::string& settings = {});
+    void close();
+    link::SerialError openError() const { return link_.lastOpenError(); }
+    link::Link& link() { return link_; }
+
+    // The discovery's quick attempt and version read: up to `tries` requests, each after 100 ms.
+    std::optional<ReaderIdentity> readIdentity(int tries);
+    std::optional<std::string> readVersion(int tries);
+
+    // A readable parameter as the window's Get button reads it. nullopt: no valid answer.
+    std::optional<Value> get(Param param);
+    // Writes `value` as the window's Set button does. True: the reader confirmed the command.
+    bool set(Param param, const Value& value);
+    bool reset();
+    bool factoryDefault();
+
+private:
+    link::Exchange withTries(link::Exchange exchange) const;
+
+    Place place_;
+    std::optional<int> tries_;
+    std::unique_ptr<link::SerialDevice> device_;
+    link::SteadyClock clock_;
+    link::ThreadSleeper sleeper_;
+    link::Link link_;
+};
+
+} // namespace qv::cli

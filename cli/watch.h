@@ -1,0 +1,39 @@
+#pragma once
+// Tag reading for scripts: the window's poll cycle on an open session, one event per tag.
+
+#include "cli/session.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace qv::cli {
+
+struct TagEvent {
+    std::string id;      // the decoded identifier, 16 hexadecimal digits
+    std::string decimal; // its last 8 digits as an unsigned 32-bit number, 10 digits ("%010u")
+    std::string hex;     // its last 8 digits
+    char input = 0;      // the digital input state of the poll that brought the tag
+};
+
+struct WatchOptions {
+    std::optional<long> count;        // stop after this many tags
+    std::optional<double> seconds;    // stop after this long
+    std::optional<bool> do1, do2;     // outputs to set; unset ones are sent as off
+};
+
+struct WatchResult {
+    long tags = 0;
+    long pollsAnswered = 0;
+};
+
+// Runs poll cycles on the open session until `stop`, the count or the time is reached.
+WatchResult Watch(Session& session, const WatchOptions& options, const std::atomic<bool>& stop,
+                  const std::function<void(const TagEvent&)>& onTag);
+
+// The window's tag display for one decoded identifier.
+TagEvent MakeTagEvent(const std::string& decodedId, char input);
+
+} // namespace qv::cli
