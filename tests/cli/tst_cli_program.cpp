@@ -1,0 +1,364 @@
+// quorvane-cli as a production line runs it: the real program against real simulator programs on
+// pseudo-terminals. Each simulator logs every command it receives (--verbose), so a test can
+// see what reached the reader, and that nothing did.
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+struct Run {
+    int code = -1;
+    QString out, err;
+};
+
+Run RunCli(const QStringList& args, const QProcessEnvironment& env = {}) {
+    QProcess cli;
+    if (!env.isEmpty())
+        cli.setProcessEnvironment(env);
+    cli.start(QV_CLI_PROGRAM, args);
+    if (!cli.waitForFinished(60000)) {
+        cli.kill();
+        cli.waitForFinished();
+        return {};
+    }
+    return {cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1,
+            QString::fromUtf8(cli.readAllStandardOutput()),
+            QString::fromUtf8(cli.readAllStandardError())};
+}
+
+QJsonObject JsonOf(const Run& run) {
+    return QJsonDocument::fromJson(run.out.toUtf8()).object();
+}
+
+// A simulator program; stopped (SIGTERM) and waited for when it goes out of scope.
+class Sim {
+public:
+    explicit Sim(QStringList args, const QProcessEnvironment& env = {}) {
+        if (!env.isEmpty())
+            process_.setProcessEnvironment(env);
+        process_.start(QV_SIM_PROGRAM, args << "--verbose");
+        if (!process_.waitForStarted(5000))
+            return;
+        while (!process_.canReadLine())
+            if (!process_.waitForReadyRead(5000))
+                return;
+        path_ = QString::fromUtf8(process_.readLine()).trimmed();
+    }
+    ~Sim() {
+        process_.terminate();
+        if (!process_.waitForFinished(5000))
+            process_.kill();
+    }
+    const QString& path() const { return path_; }
+    // The commands received so far, in order (the lines of its --verbose log).
+    QStringList commands() {
+        process_.waitForReadyRead(50);
+        log_ += QString::fromUtf8(process_.readAllStandardError());
+        QStringList out;
+        for (const auto& line : log_.split('\n', Qt::SkipEmptyParts))
+            if (line.startsWith("quorvane-sim: A"))
+                out << line.mid(14);
+        return out;
+    }
+    QString log() {
+        commands();
+        return log_;
+    }
+
+private:
+    QProcess process_;
+    QString path_;
+    QString log_;
+};
+
+} // namespace
+
+class TstCliProgram : public QObject {
+    Q_OBJECT
+
+private slots:
+    void scanFindsEachReaderAndItsPlace() {
+        Sim standard({});
+        Sim fast({"--settings", "57600,n,8,1", "--id", "42", "--serial", "SN000042"});
+        Sim silent({"--fault", "silent"});
+        QVERIFY(!standard.path().isEmpty() && !fast.path().isEmpty() && !silent.path().isEmpty());
+
+        const Run run = RunCli({"scan", "--json", "--port", silent.path(), "--port",
+                                standard.path(), "--port", fast.path(), "--port",
+                                "/dev/no-such-port"});
+        QCOMPARE(run.code, 0);
+        const QJsonObject doc = JsonOf(run);
+        const QJsonArray readers = doc["readers"].toArray();
+        QCOMPARE(readers.size(), 2);
+        // Results come in the order of the ports given. A pseudo-terminal carries no parity, so
+        // the first setting of the right speed answers: only the speed is the reader's own.
+        QCOMPARE(readers[0]["device"].toString(), standard.path());
+        QVERIFY(readers[0]["settings"].toString().startsWith("19200,"));
+        QCOMPARE(readers[0]["id"].toString(), QString("01"));
+        QCOMPARE(readers[0]["version"].toString(), QString("02.31-07"));
+        QCOMPARE(readers[1]["device"].toString(), fast.path());
+        QVERIFY(readers[1]["settings"].toString().startsWith("57600,"));
+        QCOMPARE(readers[1]["id"].toString(), QString("42"));
+        QCOMPARE(readers[1]["serial"].toString(), QString("SN000042"));
+        const QJsonArray skipped = doc["not_opened"].toArray();
+        QCOMPARE(skipped.size(), 1);
+        QCOMPARE(skipped[0]["reason"].toString(), QString("does not exist"));
+        // One identity request per setting on the silent reader's port: all twelve were tried.
+        QCOMPARE(silent.commands().count("A00B"), 12);
+
+        const Run none = RunCli({"scan", "--port", silent.path(), "--settings", "19200,e,8,1"});
+        QCOMPARE(none.code, 1);
+    }
+
+    void everyParameterRoundTrips_data() {
+        QTest::addColumn<QStringList>("setArgs");
+        QTest::addColumn<QString>("sent");     // the command the simulator must have received
+        QTest::addColumn<QByteArray>("getJson"); // the value `get --json` reports; empty: set only
+        QTest::newRow("same-card") << QStringList{"same-card", "25"} << "A00N0025" << QByteArray("25");
+        QTest::newRow("di5 NC") << QStringList{"di5", "NC"} << "A00M0" << QByteArray("\"NC\"");
+        QTest::newRow("mode, window texts")
+            << QStringList{"mode", "RS485 40 bits", "Wiegand 35 bits"} << "A00L23"
+            << QByteArray(R"({"rs485":"RS485 40 bits","wiegand":"Wiegand 35 bits"})");
+        QTest::newRow("mode, short form") << QStringList{"mode", "64", "off"} << "A00L3N"
+                                          << QByteArray(R"({"rs485":"RS485 64 bits","wiegand":"Wiegand Off"})");
+        QTest::newRow("rssi top") << QStringList{"rssi", "250"} << "A00OFA" << QByteArray("250");
+        QTest::newRow("exciter-id") << QStringList{"exciter-id", "1234", "ff"} << "A00P123400FF"
+                                    << QByteArray(R"(["1234","00FF"])");
+        QTest::newRow("id2") << QStringList{"id2", "10"} << "A00Q0A" << QByteArray("10");
+        QTest::newRow("relays")
+            << QStringList{"relays", "none:0", "mo+enabled:250"} << "A00R000005FA"
+            << QByteArray(R"({"rl1":{"enabled":false,"key":false,"mo":false,"time":0},)"
+                          R"("rl2":{"enabled":true,"key":false,"mo":true,"time":250}})");
+        QTest::newRow("id, one digit") << QStringList{"id", "7"} << "A00CQV00000107" << QByteArray("\"07\"");
+        QTest::newRow("gain") << QStringList{"gain", "3"} << "A00W1C01BF" << QByteArray();
+        QTest::newRow("beep") << QStringList{"beep", "off"} << "A00HS0" << QByteArray();
+    }
+    void everyParameterRoundTrips() {
+        QFETCH(QStringList, setArgs);
+        QFETCH(QString, sent);
+        QFETCH(QByteArray, getJson);
+        Sim sim({});
+        const QStringList place{"--port", sim.path()};
+
+        const Run set = RunCli(QStringList{"set"} + setArgs + place);
+        QVERIFY2(set.code == 0, qPrintable(set.err));
+        QVERIFY2(sim.commands().contains(sent), qPrintable(sim.log()));
+        if (getJson.isEmpty())
+            return;
+        const Run get = RunCli(QStringList{"get", setArgs[0], "--json"} + place);
+        QCOMPARE(get.code, 0);
+        const QJsonValue expected = QJsonDocument::fromJson("{\"v\":" + getJson + "}").object()["v"];
+        QCOMPARE(JsonOf(get)["value"], expected);
+    }
+
+    void newLineSpeedIsReachedAfterwards() {
+        Sim sim({});
+        const Run set = RunCli({"set", "baud", "38400,e,8,1", "--port", sim.path()});
+        QVERIFY2(set.code == 0, qPrintable(set.out + set.err));
+        QVERIFY(sim.commands().contains("A00E7"));
+        QCOMPARE(RunCli({"info", "--port", sim.path()}).code, 1); // no answer at the old speed
+        const Run info = RunCli({"info", "--port", sim.path(), "--settings", "38400,e,8,1"});
+        QCOMPARE(info.code, 0);
+    }
+
+    void backupFactoryDefaultRestoreGivesEveryValueBack() {
+        Sim sim({});
+        const QStringList place{"--port", sim.path()};
+        for (const QStringList& set : {QStringList{"same-card", "120"}, {"di5", "NC"},
+                                       {"mode", "24", "w42"}, {"rssi", "17"},
+                                       {"exciter-id", "BEEF", "0001"}, {"id2", "99"},
+                                       {"relays", "key:3", "enabled+key+mo:200"}})
+            QCOMPARE(RunCli(QStringList{"set"} + set + place).code, 0);
+        QTemporaryDir dir;
+        const QString file = dir.filePath("reader.json");
+        QCOMPARE(RunCli(QStringList{"backup", file} + place).code, 0);
+        QCOMPARE(RunCli(QStringList{"factory-default"} + place).code, 0);
+        const Run reset = RunCli(QStringList{"backup", "-"} + place);
+        QCOMPARE(reset.code, 0);
+
+        const Run restore = RunCli(QStringList{"restore", file, "--json"} + place);
+        QVERIFY2(restore.code == 0, qPrintable(restore.out + restore.err));
+        const Run after = RunCli(QStringList{"backup", "-"} + place);
+        QCOMPARE(after.code, 0);
+
+        QFile saved(file);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        const QJsonObject before = QJsonDocument::fromJson(saved.readAll()).object();
+        const QJsonObject defaults = JsonOf(reset)["parameters"].toObject();
+        const QJsonObject restored = JsonOf(after)["parameters"].toObject();
+        QCOMPARE(before["parameters"].toObject().size(), 8); // seven parameters and the speed
+        for (const QString& key : before["parameters"].toObject().keys()) {
+            QCOMPARE(restored[key], before["parameters"].toObject()[key]);
+            if (key != "baud")
+                QVERIFY2(defaults[key] != restored[key], qPrintable(key)); // each one came back
+        }
+        QCOMPARE(before["reader"].toObject()["serial"].toString(), QString("QV000001"));
+        QVERIFY(QDateTime::fromString(before["time"].toString(), Qt::ISODate).isValid());
+        QCOMPARE(before["program"].toString(), QString("quorvane-cli"));
+    }
+
+    void watchPrintsEachTagAsAJsonLine() {
+        Sim sim({"--tags", "0000000000BC614E,FFFFFFFFFFFFFFFF", "--tag-interval", "30"});
+        const Run run = RunCli({"watch", "--port", sim.path(), "--json", "--count", "3",
+                                "--do1", "on"});
+        QCOMPARE(run.code, 0);
+        const QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 3);
+        const QStringList ids{"0000000000BC614E", "FFFFFFFFFFFFFFFF", "0000000000BC614E"};
+        const QStringList decimals{"0012345678", "4294967295", "0012345678"};
+        for (int i = 0; i < 3; ++i) {
+            QJsonParseError error;
+            const QJsonObject tag = QJsonDocument::fromJson(lines[i].toUtf8(), &error).object();
+            QCOMPARE(error.error, QJsonParseError::NoError);
+            QCOMPARE(tag["id"].toString(), ids[i]);
+            QCOMPARE(tag["decimal"].toString(), decimals[i]);
+            QCOMPARE(tag["hex"].toString(), ids[i].right(8));
+            QCOMPARE(tag["input"].toString(), QString("0"));
+            QVERIFY(QDateTime::fromString(tag["time"].toString(), Qt::ISODateWithMs).isValid());
+        }
+        const QStringList commands = sim.commands();
+        QCOMPARE(commands.count("A00I2"), 1); // DO1 alone, sent once
+        QCOMPARE(commands.count("A00J"), 3);
+    }
+
+    void exitCodes_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("simFault"); // empty: no simulator; "none": a well one
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("message"); // part of the one-line error on standard error
+        QTest::newRow("unknown subcommand") << QStringList{"frobnicate"} << "" << 2 << "frobnicate";
+        QTest::newRow("unknown parameter") << QStringList{"get", "volume", "--port", "COM1"} << ""
+                                           << 2 << "unknown parameter \"volume\"";
+        QTest::newRow("out of range") << QStringList{"set", "rssi", "300", "--port", "PTY"}
+                                      << "none" << 2 << "rssi: 300 is out of range 0..250";
+        QTest::newRow("bad value") << QStringList{"set", "di5", "maybe", "--port", "PTY"} << "none"
+                                   << 2 << "\"maybe\" is not NO or NC";
+        QTest::newRow("set-only read") << QStringList{"get", "gain", "--port", "PTY"} << "none" << 2
+                                       << "can only be set";
+        QTest::newRow("port word") << QStringList{"info", "--port", "COM17"} << "" << 2 << "COM17";
+        QTest::newRow("no port") << QStringList{"info"} << "" << 2 << "--port";
+        QTest::newRow("missing device")
+            << QStringList{"info", "--port", "/dev/no-such-reader"} << "" << 3
+            << "cannot open /dev/no-such-reader: does not exist";
+        QTest::newRow("not a serial device") << QStringList{"info", "--port", "/dev/null"} << ""
+                                             << 3 << "not a serial device";
+        QTest::newRow("silent reader") << QStringList{"get", "rssi", "--port", "PTY", "--tries", "1"}
+                                       << "silent" << 1 << "did not report rssi";
+        QTest::newRow("reader ignores the command")
+            << QStringList{"set", "same-card", "5", "--port", "PTY"} << "silent-for=N" << 1
+            << "did not confirm";
+        QTest::newRow("watch, no poll answered")
+            << QStringList{"watch", "--port", "PTY", "--seconds", "0.5"} << "silent" << 1
+            << "answered no poll";
+        QTest::newRow("success") << QStringList{"reset", "--port", "PTY"} << "none" << 0 << "";
+    }
+    void exitCodes() {
+        QFETCH(QStringList, args);
+        QFETCH(QString, simFault);
+        QFETCH(int, code);
+        QFETCH(QString, message);
+        std::unique_ptr<Sim> sim;
+        if (!simFault.isEmpty()) {
+            sim = std::make_unique<Sim>(simFault == "none" ? QStringList()
+                                                           : QStringList{"--fault", simFault});
+            args.replaceInStrings("PTY", sim->path());
+        }
+        const Run run = RunCli(args);
+        QCOMPARE(run.code, code);
+        QVERIFY2(run.err.contains(message), qPrintable(run.err));
+        if (code != 0)
+            QCOMPARE(run.err.count('\n'), 1); // one line
+        if (code == 2 && sim)
+            QCOMPARE(sim->commands(), QStringList()); // nothing was sent
+    }
+
+    void malformedBackupIsRefusedBeforeAnythingIsSent_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QStringList>("flags");
+        QTest::addColumn<QString>("message");
+        const QByteArray good = R"({"parameters": {"rssi": 20, "same-card": 5}})";
+        QTest::newRow("not JSON") << QByteArray("rssi=20\n") << QStringList() << "not valid JSON";
+        QTest::newRow("truncated") << good.left(good.size() - 3) << QStringList() << "not valid JSON";
+        QTest::newRow("unknown key") << QByteArray(R"({"parameters": {}, "colour": 1})")
+                                     << QStringList() << "unknown key \"colour\"";
+        QTest::newRow("unknown parameter") << QByteArray(R"({"parameters": {"volume": 3}})")
+                                           << QStringList() << "unknown parameter \"volume\"";
+        QTest::newRow("out of range, last item")
+            << QByteArray(R"({"parameters": {"same-card": 5, "rssi": 300}})") << QStringList()
+            << "\"rssi\": 300 is out of range 0..250";
+        QTest::newRow("relay time") << QByteArray(R"({"parameters": {"relays": {"rl1":
+              {"enabled": true, "key": false, "mo": false, "time": 10}, "rl2": {"enabled": true,
+              "key": false, "mo": false, "time": 251}}}})")
+                                    << QStringList() << "\"relays\": \"rl2\".\"time\": 251 is out of range";
+        QTest::newRow("mode word") << QByteArray(R"({"parameters": {"mode": {"rs485": "RS485 48 bits", "wiegand": "off"}}})")
+                                   << QStringList() << "RS485 \"RS485 48 bits\"";
+        QTest::newRow("text for a number") << QByteArray(R"({"parameters": {"id2": "10"}})")
+                                           << QStringList() << "\"id2\": \"10\" is not an integer";
+        QTest::newRow("identity asked, none there") << good << QStringList{"--with-identity"}
+                                                    << "\"reader\" is missing";
+        QTest::newRow("speed asked, none there") << good << QStringList{"--with-baud"}
+                                                 << "\"baud\" is missing";
+    }
+    void malformedBackupIsRefusedBeforeAnythingIsSent() {
+        QFETCH(QByteArray, text);
+        QFETCH(QStringList, flags);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        const QString file = dir.filePath("backup.json");
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(text);
+        f.close();
+        Sim sim({});
+        const Run run = RunCli(QStringList{"restore", file, "--port", sim.path()} + flags);
+        QCOMPARE(run.code, 2);
+        QVERIFY2(run.err.startsWith("quorvane-cli: " + file + ": "), qPrintable(run.err));
+        QVERIFY2(run.err.contains(message), qPrintable(run.err));
+        QCOMPARE(sim.log(), QString()); // the port was never opened: not a byte on the line
+    }
+
+    void comNumberResolvesThroughTheSettingsStore() {
+        QTemporaryDir home;
+        auto env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", home.path());
+        Sim sim({"--com", "7", "--id", "33"}, env);
+        const Run run = RunCli({"get", "id", "--port", "COM7"}, env);
+        QCOMPARE(run.code, 0);
+        QCOMPARE(run.out.trimmed(), QString("id  33"));
+    }
+
+    void traceShowsEveryFrameAndOutcome() {
+        Sim sim({});
+        const Run run = RunCli({"get", "rssi", "--trace", "--port", sim.path()});
+        QCOMPARE(run.code, 0);
+        QVERIFY2(run.err.contains(QRegularExpression(R"(sent +<TAB>A00B.*<CR>  \[09 41 30 30 42 )")),
+                 qPrintable(run.err));
+        QVERIFY(run.err.contains(QRegularExpression(R"(received <LF>.*<CR>  \[0A )")));
+        QCOMPARE(run.err.count("outcome  answered, checksum verified"), 2); // identity step, read
+    }
+
+    void helpExplainsEveryParameter() {
+        const Run all = RunCli({"--help"});
+        QCOMPARE(all.code, 0);
+        for (const char* name : {"same-card", "di5", "mode", "rssi", "exciter-id", "id2", "relays",
+                                 "id", "baud", "gain", "beep"}) {
+            QVERIFY2(all.out.contains(QString("  ") + name + " "), name);
+            const Run one = RunCli({"help", name});
+            QCOMPARE(one.code, 0);
+            QVERIFY2(one.out.contains("Example: set " + QString(name)), qPrintable(one.out));
+        }
+        QVERIFY(all.out.contains("Exit status"));
+        QCOMPARE(RunCli({"help", "nonsense"}).code, 2);
+        QVERIFY(RunCli({"--version"}).out.startsWith("quorvane-cli "));
+    }
+};
+
+QTEST_GUILESS_MAIN(TstCliProgram)
+#include "tst_cli_program.moc"
