@@ -26,7 +26,7 @@ namespace qv::cli {
 
 namespace {
 
-using nlohmann::json;
+using json = nlohmann::ordered_json;
 
 constexpr const char* kProgram = "quorvane-cli";
 constexpr const char* kDefaultSettings = "19200,e,8,1";
@@ -280,7 +280,7 @@ public:
         const auto steps = Restore(*session, *items);
         bool ok = true;
         json report = json::array();
-        std::vector<std::pair<std::string, std::string>> rows;
+        std::vector<std::vector<std::string>> table = {{"PARAMETER", "VALUE", "RESULT"}};
         for (const auto& s : steps) {
             const char* name = InfoOf(s.param).name;
             const bool good = s.state == RestoreStep::State::Verified ||
@@ -291,15 +291,18 @@ public:
                          {"written", s.state != RestoreStep::State::WriteFailed &&
                                          s.state != RestoreStep::State::NotAttempted},
                          {"result", StateText(s.state)}};
-            std::string row = ToText(s.param, s.wanted) + "  " + StateText(s.state);
+            std::string result = StateText(s.state);
             if (s.state == RestoreStep::State::Differs && s.readBack) {
                 item["read_back"] = ToJson(s.param, *s.readBack);
-                row += " (reader has " + ToText(s.param, *s.readBack) + ")";
+                result += " (reader has " + ToText(s.param, *s.readBack) + ")";
             }
             report.push_back(item);
-            rows.push_back({name, row});
+            table.push_back({name, ToText(s.param, s.wanted), result});
         }
-        emit({{"ok", ok}, {"file", file}, {"steps", report}}, rows);
+        if (common.json)
+            out_ << json{{"ok", ok}, {"file", file}, {"steps", report}}.dump(2) << '\n';
+        else
+            PrintTable(out_, table);
         if (!ok)
             err_ << kProgram << ": restore incomplete: see the parameters marked above\n";
         return ok ? kExitOk : kExitReader;
@@ -484,13 +487,23 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         return std::string(kProgram) + ": " + e.what() + " (see --help)\n";
     });
 
-    const bool json = WantsJson(argc, argv);
+    const bool wantJson = WantsJson(argc, argv);
     try {
+        // The first word that is not an option names the subcommand; say so when it names none.
+        for (int i = 1; i < argc; ++i) {
+            const std::string word = argv[i];
+            if (word.starts_with('-'))
+                continue;
+            if (app.get_subcommands([&](CLI::App* s) { return s->get_name() == word; }).empty())
+                throw CLI::ExtrasError("unknown subcommand \"" + word + "\"",
+                                       CLI::ExitCodes::ExtrasError);
+            break;
+        }
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         const int code = app.exit(e, out, err);
-        if (code != 0 && json)
-            out << nlohmann::json{{"ok", false}, {"exit", kExitUsage}, {"error", e.what()}}.dump()
+        if (code != 0 && wantJson)
+            out << nlohmann::ordered_json{{"ok", false}, {"exit", kExitUsage}, {"error", e.what()}}.dump()
                 << '\n';
         return code == 0 ? kExitOk : kExitUsage;
     }
@@ -545,8 +558,8 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
             return runner.simple(one, bool(*factory));
     } catch (const Failure& f) {
         err << kProgram << ": " << f.message << '\n';
-        if (json)
-            out << nlohmann::json{{"ok", false}, {"exit", f.code}, {"error", f.message}}.dump()
+        if (wantJson)
+            out << nlohmann::ordered_json{{"ok", false}, {"exit", f.code}, {"error", f.message}}.dump()
                 << '\n';
         return f.code;
     }

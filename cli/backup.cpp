@@ -8,7 +8,7 @@ namespace qv::cli {
 
 namespace {
 
-using nlohmann::json;
+using json = nlohmann::ordered_json;
 
 constexpr int kVersionTries = 3;
 constexpr int kIdentityTries = 3;

@@ -22,7 +22,7 @@ namespace qv::cli {
 
 // Reads the identity, version and every backed-up parameter. nullopt with `error` naming the
 // first thing the reader did not answer.
-std::optional<nlohmann::json> MakeBackup(Session& session, const std::string& programVersion,
+std::optional<nlohmann::ordered_json> MakeBackup(Session& session, const std::string& programVersion,
                                          const std::string& time, std::string& error);
 
 struct RestoreItem {

@@ -12,7 +12,7 @@ namespace qv::cli {
 
 namespace {
 
-using nlohmann::json;
+using json = nlohmann::ordered_json;
 
 constexpr std::array<const char*, 4> kRs485Names = {"RS485 24 bits", "RS485 32 bits",
                                                     "RS485 40 bits", "RS485 64 bits"};

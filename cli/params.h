@@ -1,7 +1,8 @@
 #pragma once
 // The reader parameters the scripting tool reads and writes: their stable names, the human value
 // forms accepted on the command line and in backup files, their JSON forms, and the commands and
-// decoders that carry them to and from the reader.
+// decoders that carry them to and from the reader. JSON objects keep their keys in the order
+// written (ordered_json), so backups and outputs read top-down as documented.
 
 #include "link/exchange.h"
 #include "link/reply.h"
@@ -53,8 +54,8 @@ const ParamInfo& InfoOf(Param param);
 std::optional<Value> ParseWords(Param param, const std::vector<std::string>& words,
                                 std::string& error);
 // The value from its JSON form in a backup file; `error` as above.
-std::optional<Value> FromJson(Param param, const nlohmann::json& json, std::string& error);
-nlohmann::json ToJson(Param param, const Value& value);
+std::optional<Value> FromJson(Param param, const nlohmann::ordered_json& json, std::string& error);
+nlohmann::ordered_json ToJson(Param param, const Value& value);
 // The human form, as `get` prints it.
 std::string ToText(Param param, const Value& value);
 

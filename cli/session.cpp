@@ -23,6 +23,13 @@ link::Exchange DiscoveryExchange(int tries) {
     return e;
 }
 
+// The link names what it opened "COMn path"; a place given as a path has only the path.
+std::string Where(const std::string& port, const link::TraceEvent& event) {
+    const std::string text(event.port);
+    const auto space = text.find(' ');
+    return port.starts_with('/') && space != std::string::npos ? text.substr(space + 1) : text;
+}
+
 } // namespace
 
 std::optional<Place> MakePlace(const std::string& port, const std::string& settings,
@@ -97,10 +104,10 @@ void TraceLog::write(const std::string& port, const link::TraceEvent& event) {
         what = std::string("outcome  ") + link::DescribeOutcome(event.outcome);
         break;
     case link::TraceEvent::Kind::Opened:
-        what = "opened   " + std::string(event.port);
+        what = "opened   " + Where(port, event) + " at " + std::string(event.bytes);
         break;
     case link::TraceEvent::Kind::OpenFailed:
-        what = "open failed " + std::string(event.port) + ": " +
+        what = "open failed " + Where(port, event) + " at " + std::string(event.bytes) + ": " +
                link::DescribeSerialError(event.error);
         break;
     case link::TraceEvent::Kind::Closed:
