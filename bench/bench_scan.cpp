@@ -55,7 +55,7 @@ double Sweep(const char* label, const std::vector<cli::Place>& places, bool para
             ++found;
             where = r.place.port + " at " + r.find->settings;
         }
-    std::printf("  %-34s %7.2f s   readers found: %d %s\n", label, seconds, found, where.c_str());
+    std::printf("  %-38s %7.2f s   readers found: %d %s\n", label, seconds, found, where.c_str());
     return seconds;
 }
 
@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
     const double parallel = Sweep("parallel (one thread per port)", places, true);
     const double onePort = Sweep("one port alone (the reader's)", {places[kReaderPort]}, true);
     const double perPlace = onePort / double(link::SettingsList.size());
-    std::printf("  %-34s %7.2f s   (%d places x %.0f ms per place)\n",
+    std::printf("  %-38s %7.2f s   (%d places x %.0f ms per place)\n",
                 "sequential, computed", perPlace * kPorts * double(link::SettingsList.size()),
                 kPorts * int(link::SettingsList.size()), perPlace * 1000.0);
     if (measureSequential)

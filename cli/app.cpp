@@ -165,6 +165,10 @@ public:
                 skipped.push_back({{"port", r.place.port},
                                    {"device", r.place.device},
                                    {"reason", link::DescribeSerialError(r.openError)}});
+                // A port that is there but would not open is worth a word; a missing one not.
+                if (!common.json && r.openError != link::SerialError::NoDevice)
+                    err_ << kProgram << ": " << PlaceText(r.place) << " not scanned: "
+                         << link::DescribeSerialError(r.openError) << '\n';
             }
         }
         if (common.json)
