@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <memory>
 
 namespace {
@@ -252,6 +253,24 @@ private slots:
         QCOMPARE(commands.count("A00J"), 3);
     }
 
+    void watchEndsCleanlyOnSignal_data() {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGINT") << int(SIGINT);
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+    }
+    void watchEndsCleanlyOnSignal() {
+        QFETCH(int, signal);
+        Sim sim({"--tags", "0000000000BC614E", "--tag-interval", "100"});
+        QProcess watch;
+        watch.start(QV_CLI_PROGRAM, {"watch", "--port", sim.path()});
+        QVERIFY(watch.waitForReadyRead(10000)); // the first tag is out: the run is under way
+        QCOMPARE(::kill(static_cast<pid_t>(watch.processId()), signal), 0);
+        QVERIFY(watch.waitForFinished(5000));
+        QCOMPARE(watch.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(watch.exitCode(), 0);
+        QCOMPARE(RunCli({"info", "--port", sim.path()}).code, 0); // the port was given back
+    }
+
     void exitCodes_data() {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QString>("simFault"); // empty: no simulator; "none": a well one
@@ -379,6 +398,7 @@ private slots:
             QVERIFY2(one.out.contains("Example: set " + QString(name)), qPrintable(one.out));
         }
         QVERIFY(all.out.contains("Exit status"));
+        QVERIFY(RunCli({"help", "watch"}).out.contains("--count"));
         QCOMPARE(RunCli({"help", "nonsense"}).code, 2);
         QVERIFY(RunCli({"--version"}).out.startsWith("quorvane-cli "));
     }
