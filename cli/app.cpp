@@ -171,16 +171,27 @@ public:
                          << link::DescribeSerialError(r.openError) << '\n';
             }
         }
+        // Not one port opened: that is a port problem (exit 3), not a silent reader.
+        const bool noneOpened = readers.empty() && skipped.size() == results.size();
+        if (noneOpened) {
+            const auto& first = results.front();
+            err_ << kProgram << ": "
+                 << (results.size() == 1 ? "cannot open " : "none of the " +
+                                                                 std::to_string(results.size()) +
+                                                                 " ports could be opened, e.g. ")
+                 << PlaceText(first.place) << ": " << link::DescribeSerialError(first.openError)
+                 << '\n';
+        }
         if (common.json)
             out_ << json{{"ok", !readers.empty()}, {"readers", readers}, {"not_opened", skipped}}
                         .dump(2)
                  << '\n';
-        else if (readers.empty())
+        else if (!readers.empty())
+            PrintTable(out_, table);
+        else if (!noneOpened)
             out_ << "no reader found on " << ports.size() << " port(s) x " << settings.size()
                  << " setting(s)\n";
-        else
-            PrintTable(out_, table);
-        return readers.empty() ? kExitReader : kExitOk;
+        return noneOpened ? kExitPort : readers.empty() ? kExitReader : kExitOk;
     }
 
     int info(const OnePlace& o) {
@@ -379,8 +390,8 @@ the settings store) or an absolute device path such as /dev/ttyUSB0 or /dev/pts/
 Line settings: baud,parity,data,stop as in the window's list, e.g. 19200,e,8,1 (the default).
 
 Exit status: 0 success; 1 the reader did not answer or answered wrongly (or a read-back differs);
-2 bad command line or input file (nothing was sent); 3 the port could not be opened (reason on
-standard error).
+2 bad command line or input file (nothing was sent); 3 the port could not be opened (for scan:
+not one of the ports; the reason on standard error).
 
 Examples:
   quorvane-cli scan --json
@@ -486,6 +497,9 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     auto* help = app.add_subcommand("help", "explain a parameter or a subcommand: help NAME");
     help->add_option("NAME", topic, "a parameter, a subcommand or \"parameters\"");
 
+    for (auto* sub : app.get_subcommands({}))
+        sub->footer("Parameters: " + std::string(kProgram) + " help parameters; one in detail: " +
+                    kProgram + " help NAME.\n--json and --trace may come after the subcommand.");
     app.footer(ParameterOverview() + kFooter);
     app.failure_message([](const CLI::App*, const CLI::Error& e) {
         return std::string(kProgram) + ": " + e.what() + " (see --help)\n";

@@ -290,6 +290,8 @@ private slots:
         QTest::newRow("missing device")
             << QStringList{"info", "--port", "/dev/no-such-reader"} << "" << 3
             << "cannot open /dev/no-such-reader: does not exist";
+        QTest::newRow("scan, no port opens") << QStringList{"scan", "--port", "/dev/no-such-reader"}
+                                             << "" << 3 << "does not exist";
         QTest::newRow("not a serial device") << QStringList{"info", "--port", "/dev/null"} << ""
                                              << 3 << "not a serial device";
         QTest::newRow("silent reader") << QStringList{"get", "rssi", "--port", "PTY", "--tries", "1"}
