@@ -49,6 +49,12 @@ struct OnePlace {
     std::optional<int> tries;
 };
 
+// Bytes from the reader (serial number, version) or the command line need not be UTF-8: what is
+// not is replaced, never thrown about.
+std::string Dump(const json& doc, int indent = -1) {
+    return doc.dump(indent, ' ', false, json::error_handler_t::replace);
+}
+
 std::string IsoUtcNow(bool millis) {
     const auto now = std::chrono::system_clock::now();
     const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
@@ -133,7 +139,7 @@ public:
     // The result document: JSON, or rows for people.
     void emit(const json& doc, const std::vector<std::pair<std::string, std::string>>& rows) {
         if (common.json)
-            out_ << doc.dump(2) << '\n';
+            out_ << Dump(doc, 2) << '\n';
         else
             PrintRows(out_, rows);
     }
@@ -183,8 +189,8 @@ public:
                  << '\n';
         }
         if (common.json)
-            out_ << json{{"ok", !readers.empty()}, {"readers", readers}, {"not_opened", skipped}}
-                        .dump(2)
+            out_ << Dump({{"ok", !readers.empty()}, {"readers", readers}, {"not_opened", skipped}},
+                         2)
                  << '\n';
         else if (!readers.empty())
             PrintTable(out_, table);
@@ -258,11 +264,11 @@ public:
         if (!doc)
             throw Failure{kExitReader, error};
         if (file == "-") {
-            out_ << doc->dump(2) << '\n';
+            out_ << Dump(*doc, 2) << '\n';
             return kExitOk;
         }
         std::ofstream f(file, std::ios::binary | std::ios::trunc);
-        f << doc->dump(2) << '\n';
+        f << Dump(*doc, 2) << '\n';
         if (!f.flush())
             throw Failure{kExitUsage, file + ": cannot be written"};
         emit({{"ok", true}, {"file", file}, {"parameters", (*doc)["parameters"].size()}},
@@ -315,7 +321,7 @@ public:
             table.push_back({name, ToText(s.param, s.wanted), result});
         }
         if (common.json)
-            out_ << json{{"ok", ok}, {"file", file}, {"steps", report}}.dump(2) << '\n';
+            out_ << Dump({{"ok", ok}, {"file", file}, {"steps", report}}, 2) << '\n';
         else
             PrintTable(out_, table);
         if (!ok)
@@ -328,10 +334,11 @@ public:
         const auto result = Watch(*session, options, stop_, [&](const TagEvent& tag) {
             const std::string time = IsoUtcNow(true);
             if (common.json)
-                out_ << json{{"time", time},     {"id", tag.id},
-                             {"decimal", tag.decimal}, {"hex", tag.hex},
-                             {"input", std::string(1, tag.input)}}
-                            .dump()
+                out_ << Dump({{"time", time},
+                              {"id", tag.id},
+                              {"decimal", tag.decimal},
+                              {"hex", tag.hex},
+                              {"input", std::string(1, tag.input)}})
                      << std::endl; // one line per tag, flushed for a pipe
             else
                 out_ << time << "  " << tag.decimal << "(D)  " << tag.hex << "(H)  DI "
@@ -521,7 +528,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     } catch (const CLI::ParseError& e) {
         const int code = app.exit(e, out, err);
         if (code != 0 && wantJson)
-            out << nlohmann::ordered_json{{"ok", false}, {"exit", kExitUsage}, {"error", e.what()}}.dump()
+            out << Dump({{"ok", false}, {"exit", kExitUsage}, {"error", e.what()}})
                 << '\n';
         return code == 0 ? kExitOk : kExitUsage;
     }
@@ -577,7 +584,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     } catch (const Failure& f) {
         err << kProgram << ": " << f.message << '\n';
         if (wantJson)
-            out << nlohmann::ordered_json{{"ok", false}, {"exit", f.code}, {"error", f.message}}.dump()
+            out << Dump({{"ok", false}, {"exit", f.code}, {"error", f.message}})
                 << '\n';
         return f.code;
     }

@@ -41,10 +41,11 @@ QJsonObject JsonOf(const Run& run) {
 // A simulator program; stopped (SIGTERM) and waited for when it goes out of scope.
 class Sim {
 public:
-    explicit Sim(QStringList args, const QProcessEnvironment& env = {}) {
+    explicit Sim(QStringList args, const QProcessEnvironment& env = {},
+                 const QString& program = QV_SIM_PROGRAM) {
         if (!env.isEmpty())
             process_.setProcessEnvironment(env);
-        process_.start(QV_SIM_PROGRAM, args << "--verbose");
+        process_.start(program, args << "--verbose");
         if (!process_.waitForStarted(5000))
             return;
         while (!process_.canReadLine())
@@ -269,6 +270,22 @@ private slots:
         QCOMPARE(watch.exitStatus(), QProcess::NormalExit);
         QCOMPARE(watch.exitCode(), 0);
         QCOMPARE(RunCli({"info", "--port", sim.path()}).code, 0); // the port was given back
+    }
+
+    void readerBytesThatAreNotUtf8GiveValidJson() {
+        // A shell passes the simulator a serial number and input state with bytes 0xFE and 0xFF.
+        Sim sim({"-c", R"sh(exec "$0" --serial "$(printf 'AB\37645678')" --input "$(printf '\377')" )sh"
+                       R"sh(--tags 0000000000BC614E "$@")sh",
+                 QV_SIM_PROGRAM},
+                {}, "/bin/sh");
+        QVERIFY(!sim.path().isEmpty());
+        for (const QStringList& args : {QStringList{"info"}, QStringList{"watch", "--count", "1"}}) {
+            const Run run = RunCli(args + QStringList{"--json", "--port", sim.path()});
+            QCOMPARE(run.code, 0);
+            QJsonParseError error;
+            QJsonDocument::fromJson(run.out.toUtf8(), &error);
+            QCOMPARE(error.error, QJsonParseError::NoError);
+        }
     }
 
     void exitCodes_data() {
