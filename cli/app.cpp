@@ -166,7 +166,8 @@ public:
                                    {"serial", f.identity.serial},
                                    {"version", f.version ? json(*f.version) : json(nullptr)}});
                 table.push_back({r.place.port, r.place.device, f.settings, f.identity.id,
-                                 f.identity.serial, f.version.value_or("(no answer)")});
+                                 PrintableBytes(f.identity.serial),
+                                 f.version ? PrintableBytes(*f.version) : "(no answer)"});
             } else if (r.openError != link::SerialError::None) {
                 skipped.push_back({{"port", r.place.port},
                                    {"device", r.place.device},
@@ -213,7 +214,7 @@ public:
         emit({{"ok", true}, {"port", p.port}, {"device", p.device}, {"settings", p.settings},
               {"id", identity->id}, {"serial", identity->serial}, {"version", *version}},
              {{"port", PlaceText(p)}, {"settings", p.settings}, {"id", identity->id},
-              {"serial", identity->serial}, {"version", *version}});
+              {"serial", PrintableBytes(identity->serial)}, {"version", PrintableBytes(*version)}});
         return kExitOk;
     }
 

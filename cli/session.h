@@ -44,7 +44,8 @@ private:
     std::uint32_t startMs_;
 };
 
-// Bytes as text for people: printable ASCII as is, <TAB> <LF> <CR> by name, others as \xNN.
+// Bytes as text for people (and safe on a terminal): printable ASCII as is, <TAB> <LF> <CR> by
+// name, others as \xNN.
 std::string PrintableBytes(std::string_view bytes);
 std::string HexBytes(std::string_view bytes);
 
