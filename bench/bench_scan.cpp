@@ -85,12 +85,13 @@ int main(int argc, char** argv) {
     }
 
     std::printf("Discovery sweep, %d ports x %zu settings, one reader (found at the last "
-                "setting), 15 silent\n", kPorts, link::SettingsList.size());
+                "setting), 15 silent\n",
+                kPorts, link::SettingsList.size());
     const double parallel = Sweep("parallel (one thread per port)", places, true);
     const double onePort = Sweep("one port alone (the reader's)", {places[kReaderPort]}, true);
     const double perPlace = onePort / double(link::SettingsList.size());
-    std::printf("  %-38s %7.2f s   (%d places x %.0f ms per place)\n",
-                "sequential, computed", perPlace * kPorts * double(link::SettingsList.size()),
+    std::printf("  %-38s %7.2f s   (%d places x %.0f ms per place)\n", "sequential, computed",
+                perPlace * kPorts * double(link::SettingsList.size()),
                 kPorts * int(link::SettingsList.size()), perPlace * 1000.0);
     if (measureSequential)
         Sweep("sequential (ports one after another)", places, false);

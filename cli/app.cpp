@@ -62,8 +62,9 @@ std::string IsoUtcNow(bool millis) {
     std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", std::gmtime(&seconds));
     std::string out = text;
     if (millis) {
-        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                            now.time_since_epoch()).count() % 1000;
+        const auto ms =
+            std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
+            1000;
         char frac[8];
         std::snprintf(frac, sizeof frac, ".%03d", static_cast<int>(ms));
         out += frac;
@@ -116,8 +117,8 @@ public:
         if (!place)
             throw Failure{kExitUsage, error};
         if (!link::ParseLineSettings(settings))
-            throw Failure{kExitUsage, "--settings " + settings +
-                                          ": not line settings such as 19200,e,8,1"};
+            throw Failure{kExitUsage,
+                          "--settings " + settings + ": not line settings such as 19200,e,8,1"};
         return *place;
     }
 
@@ -174,8 +175,8 @@ public:
                                    {"reason", link::DescribeSerialError(r.openError)}});
                 // A port that is there but would not open is worth a word; a missing one not.
                 if (!common.json && r.openError != link::SerialError::NoDevice)
-                    err_ << kProgram << ": " << PlaceText(r.place) << " not scanned: "
-                         << link::DescribeSerialError(r.openError) << '\n';
+                    err_ << kProgram << ": " << PlaceText(r.place)
+                         << " not scanned: " << link::DescribeSerialError(r.openError) << '\n';
             }
         }
         // Not one port opened: that is a port problem (exit 3), not a silent reader.
@@ -183,9 +184,9 @@ public:
         if (noneOpened) {
             const auto& first = results.front();
             err_ << kProgram << ": "
-                 << (results.size() == 1 ? "cannot open " : "none of the " +
-                                                                 std::to_string(results.size()) +
-                                                                 " ports could be opened, e.g. ")
+                 << (results.size() == 1 ? "cannot open "
+                                         : "none of the " + std::to_string(results.size()) +
+                                               " ports could be opened, e.g. ")
                  << PlaceText(first.place) << ": " << link::DescribeSerialError(first.openError)
                  << '\n';
         }
@@ -211,10 +212,18 @@ public:
         if (!version)
             throw Failure{kExitReader, "the reader did not answer the version request"};
         const Place& p = session->place();
-        emit({{"ok", true}, {"port", p.port}, {"device", p.device}, {"settings", p.settings},
-              {"id", identity->id}, {"serial", identity->serial}, {"version", *version}},
-             {{"port", PlaceText(p)}, {"settings", p.settings}, {"id", identity->id},
-              {"serial", PrintableBytes(identity->serial)}, {"version", PrintableBytes(*version)}});
+        emit({{"ok", true},
+              {"port", p.port},
+              {"device", p.device},
+              {"settings", p.settings},
+              {"id", identity->id},
+              {"serial", identity->serial},
+              {"version", *version}},
+             {{"port", PlaceText(p)},
+              {"settings", p.settings},
+              {"id", identity->id},
+              {"serial", PrintableBytes(identity->serial)},
+              {"version", PrintableBytes(*version)}});
         return kExitOk;
     }
 
@@ -240,9 +249,11 @@ public:
             throw Failure{kExitUsage, std::string(info->name) + ": " + error};
         auto session = openSession(o);
         const RestoreStep step = WriteAndVerify(*session, info->param, *value);
-        const bool ok = step.state == RestoreStep::State::Verified ||
-                        step.state == RestoreStep::State::Written;
-        json doc = {{"ok", ok}, {"parameter", info->name}, {"value", ToJson(info->param, *value)},
+        const bool ok =
+            step.state == RestoreStep::State::Verified || step.state == RestoreStep::State::Written;
+        json doc = {{"ok", ok},
+                    {"parameter", info->name},
+                    {"value", ToJson(info->param, *value)},
                     {"result", StateText(step.state)}};
         std::vector<std::pair<std::string, std::string>> rows = {
             {info->name, ToText(info->param, *value)}, {"result", StateText(step.state)}};
@@ -305,8 +316,8 @@ public:
         std::vector<std::vector<std::string>> table = {{"PARAMETER", "VALUE", "RESULT"}};
         for (const auto& s : steps) {
             const char* name = InfoOf(s.param).name;
-            const bool good = s.state == RestoreStep::State::Verified ||
-                              s.state == RestoreStep::State::Written;
+            const bool good =
+                s.state == RestoreStep::State::Verified || s.state == RestoreStep::State::Written;
             ok = ok && good;
             json item = {{"parameter", name},
                          {"value", ToJson(s.param, s.wanted)},
@@ -342,8 +353,8 @@ public:
                               {"input", std::string(1, tag.input)}})
                      << std::endl; // one line per tag, flushed for a pipe
             else
-                out_ << time << "  " << tag.decimal << "(D)  " << tag.hex << "(H)  DI "
-                     << tag.input << std::endl;
+                out_ << time << "  " << tag.decimal << "(D)  " << tag.hex << "(H)  DI " << tag.input
+                     << std::endl;
         });
         session->close();
         if (result.pollsAnswered == 0)
@@ -367,7 +378,7 @@ private:
         if (!info)
             throw Failure{kExitUsage, "unknown parameter \"" + name + "\" (see: " + kProgram +
                                           " help parameters)"};
-        if (!info->readable || info->param == Param::Baud)
+        if (!info->readable)
             throw Failure{kExitUsage, std::string(info->name) +
                                           " cannot be read from the reader; it can only be set"};
         return *info;
@@ -381,13 +392,12 @@ private:
 };
 
 std::string ParameterOverview() {
-    std::string text = "Parameters (get/set NAME; `" + std::string(kProgram) +
-                       " help NAME` for the details):\n";
+    std::string text =
+        "Parameters (get/set NAME; `" + std::string(kProgram) + " help NAME` for the details):\n";
     for (const auto& p : Params()) {
         std::string name = p.name;
         name.resize(12, ' ');
-        text += "  " + name + p.form + (p.readable && p.param != Param::Baud ? "" : "   (set only)") +
-                "\n";
+        text += "  " + name + p.form + (p.readable ? "" : "   (set only)") + "\n";
     }
     return text;
 }
@@ -488,17 +498,20 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     auto* watch = app.add_subcommand(
         "watch", "print every tag the reader reads (time, ID in decimal and hex, input) until "
                  "Ctrl-C, --count or --seconds");
-    watch->add_option("--count", watchOptions.count, "stop after N tags")->check(CLI::PositiveNumber);
+    watch->add_option("--count", watchOptions.count, "stop after N tags")
+        ->check(CLI::PositiveNumber);
     watch->add_option("--seconds", watchOptions.seconds, "stop after S seconds")
         ->check(CLI::PositiveNumber);
-    watch->add_option("--do1", do1, "digital output 1: on or off")->check(CLI::IsMember({"on", "off"}));
-    watch->add_option("--do2", do2, "digital output 2: on or off")->check(CLI::IsMember({"on", "off"}));
+    watch->add_option("--do1", do1, "digital output 1: on or off")
+        ->check(CLI::IsMember({"on", "off"}));
+    watch->add_option("--do2", do2, "digital output 2: on or off")
+        ->check(CLI::IsMember({"on", "off"}));
     AddOnePlace(watch, one, false);
 
     auto* reset = app.add_subcommand("reset", "restart the reader (one try, as the window)");
     AddOnePlace(reset, one, true);
-    auto* factory = app.add_subcommand(
-        "factory-default", "put every reader parameter back to its factory value");
+    auto* factory = app.add_subcommand("factory-default",
+                                       "put every reader parameter back to its factory value");
     AddOnePlace(factory, one, true);
 
     std::string topic;
@@ -529,8 +542,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     } catch (const CLI::ParseError& e) {
         const int code = app.exit(e, out, err);
         if (code != 0 && wantJson)
-            out << Dump({{"ok", false}, {"exit", kExitUsage}, {"error", e.what()}})
-                << '\n';
+            out << Dump({{"ok", false}, {"exit", kExitUsage}, {"error", e.what()}}) << '\n';
         return code == 0 ? kExitOk : kExitUsage;
     }
 
@@ -585,8 +597,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     } catch (const Failure& f) {
         err << kProgram << ": " << f.message << '\n';
         if (wantJson)
-            out << Dump({{"ok", false}, {"exit", f.code}, {"error", f.message}})
-                << '\n';
+            out << Dump({{"ok", false}, {"exit", f.code}, {"error", f.message}}) << '\n';
         return f.code;
     }
     return kExitUsage;

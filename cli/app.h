@@ -8,9 +8,9 @@
 namespace qv::cli {
 
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitReader = 1;  // the reader did not answer or answered wrongly
-inline constexpr int kExitUsage = 2;   // bad command line or input file
-inline constexpr int kExitPort = 3;    // the port could not be opened
+inline constexpr int kExitReader = 1; // the reader did not answer or answered wrongly
+inline constexpr int kExitUsage = 2;  // bad command line or input file
+inline constexpr int kExitPort = 3;   // the port could not be opened
 
 // `stop` is set by the caller on SIGINT/SIGTERM; watch and scan end cleanly when it is.
 int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err,

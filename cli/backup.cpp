@@ -13,8 +13,8 @@ using json = nlohmann::ordered_json;
 constexpr int kVersionTries = 3;
 constexpr int kIdentityTries = 3;
 
-const std::set<std::string> kTopKeys = {"program", "version", "time",      "port",
-                                        "settings", "reader", "parameters"};
+const std::set<std::string> kTopKeys = {"program",  "version", "time",      "port",
+                                        "settings", "reader",  "parameters"};
 const std::set<std::string> kReaderKeys = {"id", "serial", "version"};
 
 bool Fail(std::string& error, const std::string& text) {
@@ -73,13 +73,14 @@ std::optional<json> MakeBackup(Session& session, const std::string& programVersi
     std::string why;
     if (const auto baud = ParseWords(Param::Baud, {place.settings}, why))
         parameters["baud"] = ToJson(Param::Baud, *baud);
-    return json{{"program", "quorvane-cli"},
-                {"version", programVersion},
-                {"time", time},
-                {"port", place.port},
-                {"settings", place.settings},
-                {"reader", {{"id", identity->id}, {"serial", identity->serial}, {"version", *version}}},
-                {"parameters", parameters}};
+    return json{
+        {"program", "quorvane-cli"},
+        {"version", programVersion},
+        {"time", time},
+        {"port", place.port},
+        {"settings", place.settings},
+        {"reader", {{"id", identity->id}, {"serial", identity->serial}, {"version", *version}}},
+        {"parameters", parameters}};
 }
 
 std::optional<std::vector<RestoreItem>> PlanRestore(const std::string& text, bool withIdentity,
@@ -158,7 +159,8 @@ RestoreStep WriteAndVerify(Session& session, Param param, const Value& value) {
     if (param == Param::Baud) {
         // The reader answers at the new settings from now on: reach it there.
         session.close();
-        const std::string settings(link::SettingsList[static_cast<std::size_t>(std::get<int>(value))]);
+        const std::string settings(
+            link::SettingsList[static_cast<std::size_t>(std::get<int>(value))]);
         const bool reached = session.open(settings) && session.readIdentity(kIdentityTries);
         step.state = reached ? RestoreStep::State::Verified : RestoreStep::State::ReadFailed;
         if (reached)
@@ -184,7 +186,8 @@ std::vector<RestoreStep> Restore(Session& session, const std::vector<RestoreItem
     bool stopped = false;
     for (const auto& item : items) {
         if (stopped) {
-            steps.push_back({item.param, item.value, RestoreStep::State::NotAttempted, std::nullopt});
+            steps.push_back(
+                {item.param, item.value, RestoreStep::State::NotAttempted, std::nullopt});
             continue;
         }
         steps.push_back(WriteAndVerify(session, item.param, item.value));

@@ -22,8 +22,9 @@ namespace qv::cli {
 
 // Reads the identity, version and every backed-up parameter. nullopt with `error` naming the
 // first thing the reader did not answer.
-std::optional<nlohmann::ordered_json> MakeBackup(Session& session, const std::string& programVersion,
-                                         const std::string& time, std::string& error);
+std::optional<nlohmann::ordered_json> MakeBackup(Session& session,
+                                                 const std::string& programVersion,
+                                                 const std::string& time, std::string& error);
 
 struct RestoreItem {
     Param param;
@@ -40,8 +41,14 @@ std::optional<std::vector<RestoreItem>> PlanRestore(const std::string& text, boo
 struct RestoreStep {
     Param param;
     Value wanted;
-    enum class State { Verified, Written, Differs, ReadFailed, WriteFailed, NotAttempted } state =
-        State::NotAttempted;
+    enum class State {
+        Verified,
+        Written,
+        Differs,
+        ReadFailed,
+        WriteFailed,
+        NotAttempted
+    } state = State::NotAttempted;
     std::optional<Value> readBack;
 };
 

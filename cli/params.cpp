@@ -17,9 +17,8 @@ using json = nlohmann::ordered_json;
 constexpr std::array<const char*, 4> kRs485Names = {"RS485 24 bits", "RS485 32 bits",
                                                     "RS485 40 bits", "RS485 64 bits"};
 constexpr std::array<int, 4> kRs485Bits = {24, 32, 40, 64};
-constexpr std::array<const char*, 5> kWiegandNames = {"Wiegand Off", "Wiegand 26 bits",
-                                                      "Wiegand 34 bits", "Wiegand 42 bits",
-                                                      "Wiegand 35 bits"};
+constexpr std::array<const char*, 5> kWiegandNames = {
+    "Wiegand Off", "Wiegand 26 bits", "Wiegand 34 bits", "Wiegand 42 bits", "Wiegand 35 bits"};
 constexpr std::array<int, 5> kWiegandBits = {0, 26, 34, 42, 35};
 constexpr std::array<const char*, 3> kRelayFlagNames = {"enabled", "key", "mo"};
 
@@ -78,7 +77,7 @@ const std::vector<ParamInfo> kParams = {
      "  115200,n,8,1 115200,e,8,1.  The reader answers at the new settings afterwards;\n"
      "  the read-back opens the port with them.  Example: set baud 38400,e,8,1\n"
      "  Restored from a backup only with --with-baud.",
-     true, false},
+     false, false},
     {Param::Gain, "gain", "LEVEL (1..7)",
      "gain LEVEL\n"
      "  Receiver gain level.  Range 1..7.  Write only: the reader cannot report it.\n"
@@ -207,7 +206,8 @@ std::optional<int> SettingsIndex(std::string_view word, std::string& error) {
     for (std::size_t i = 0; i < link::SettingsList.size(); ++i)
         if (w == link::SettingsList[i])
             return static_cast<int>(i);
-    error = "\"" + std::string(word) + "\" is not one of the twelve line settings "
+    error = "\"" + std::string(word) +
+            "\" is not one of the twelve line settings "
             "(4800..115200, n or e, 8, 1; e.g. 19200,e,8,1)";
     return std::nullopt;
 }
@@ -296,10 +296,8 @@ const ParamInfo& InfoOf(Param param) {
 
 std::optional<Value> ParseWords(Param param, const std::vector<std::string>& words,
                                 std::string& error) {
-    const std::size_t wanted = param == Param::Mode || param == Param::ExciterId ||
-                                       param == Param::Relays
-                                   ? 2
-                                   : 1;
+    const std::size_t wanted =
+        param == Param::Mode || param == Param::ExciterId || param == Param::Relays ? 2 : 1;
     if (words.size() != wanted) {
         error = std::string(InfoOf(param).name) + " takes " + std::to_string(wanted) +
                 (wanted == 1 ? " value" : " values") + ": " + InfoOf(param).form;

@@ -37,11 +37,12 @@ using Value = std::variant<int, bool, std::string, ModeValue, ExciterValue, Rela
 
 struct ParamInfo {
     Param param;
-    const char* name;     // the stable word on the command line and in backups
-    const char* form;     // the value form in one line, for the overview
-    const char* help;     // range, form and an example, several lines
-    bool readable;        // the reader can report it (get, read-back after set)
-    bool inBackup;        // backed up and restored by default
+    const char* name; // the stable word on the command line and in backups
+    const char* form; // the value form in one line, for the overview
+    const char* help; // range, form and an example, several lines
+    bool readable;    // the reader reports it (get, read-back after set); the line speed is
+                      // checked by reaching the reader at it instead
+    bool inBackup;    // backed up and restored by default
 };
 
 // Every parameter, in the order a restore writes them.
@@ -61,8 +62,7 @@ std::string ToText(Param param, const Value& value);
 
 // The set command; `identity` is the reply to the identity request of the same try (only the
 // reader ID command uses it). nullopt: no command can be built from that reply.
-std::optional<std::string> SetCommand(Param param, const Value& value,
-                                      const link::Reply& identity);
+std::optional<std::string> SetCommand(Param param, const Value& value, const link::Reply& identity);
 // The read command of a readable parameter, and its reply decoded as the window decodes it
 // (values held to the window's ranges). nullopt: the reply's fields are absent or not numbers.
 std::string GetCommand(Param param);

@@ -32,8 +32,9 @@ void ScanPort(PortScan& result, const std::vector<std::string>& settings, TraceL
 
 } // namespace
 
-std::vector<PortScan> Scan(const std::vector<Place>& ports, const std::vector<std::string>& settings,
-                           TraceLog* trace, const std::atomic<bool>& stop, bool parallel) {
+std::vector<PortScan> Scan(const std::vector<Place>& ports,
+                           const std::vector<std::string>& settings, TraceLog* trace,
+                           const std::atomic<bool>& stop, bool parallel) {
     std::vector<PortScan> results;
     for (const auto& place : ports)
         results.push_back(PortScan{place, link::SerialError::None, std::nullopt});

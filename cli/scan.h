@@ -18,14 +18,15 @@ struct ScanFind {
 };
 
 struct PortScan {
-    Place place;             // its settings field is not used
+    Place place;                                           // its settings field is not used
     link::SerialError openError = link::SerialError::None; // the port could not be opened
     std::optional<ScanFind> find;
 };
 
 // One result per port, in the order given. `parallel` false sweeps the ports one after another,
 // as the window does (for comparison). `stop` ends the sweep early at the next place.
-std::vector<PortScan> Scan(const std::vector<Place>& ports, const std::vector<std::string>& settings,
-                           TraceLog* trace, const std::atomic<bool>& stop, bool parallel = true);
+std::vector<PortScan> Scan(const std::vector<Place>& ports,
+                           const std::vector<std::string>& settings, TraceLog* trace,
+                           const std::atomic<bool>& stop, bool parallel = true);
 
 } // namespace qv::cli

@@ -22,8 +22,8 @@ TagEvent MakeTagEvent(const std::string& decodedId, char input) {
     event.id = decodedId;
     event.hex = decodedId.substr(decodedId.size() >= 8 ? decodedId.size() - 8 : 0);
     std::uint32_t value = 0;
-    const auto [end, ec] = std::from_chars(event.hex.data(), event.hex.data() + event.hex.size(),
-                                           value, 16);
+    const auto [end, ec] =
+        std::from_chars(event.hex.data(), event.hex.data() + event.hex.size(), value, 16);
     if (ec != std::errc() || end != event.hex.data() + event.hex.size())
         value = 0; // as the window: a text that is not a number reads 0
     char digits[16];

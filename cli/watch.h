@@ -19,9 +19,9 @@ struct TagEvent {
 };
 
 struct WatchOptions {
-    std::optional<long> count;        // stop after this many tags
-    std::optional<double> seconds;    // stop after this long
-    std::optional<bool> do1, do2;     // outputs to set; unset ones are sent as off
+    std::optional<long> count;     // stop after this many tags
+    std::optional<double> seconds; // stop after this long
+    std::optional<bool> do1, do2;  // outputs to set; unset ones are sent as off
 };
 
 struct WatchResult {

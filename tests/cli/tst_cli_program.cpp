@@ -92,9 +92,9 @@ private slots:
         Sim silent({"--fault", "silent"});
         QVERIFY(!standard.path().isEmpty() && !fast.path().isEmpty() && !silent.path().isEmpty());
 
-        const Run run = RunCli({"scan", "--json", "--port", silent.path(), "--port",
-                                standard.path(), "--port", fast.path(), "--port",
-                                "/dev/no-such-port"});
+        const Run run =
+            RunCli({"scan", "--json", "--port", silent.path(), "--port", standard.path(), "--port",
+                    fast.path(), "--port", "/dev/no-such-port"});
         QCOMPARE(run.code, 0);
         const QJsonObject doc = JsonOf(run);
         const QJsonArray readers = doc["readers"].toArray();
@@ -123,15 +123,17 @@ private slots:
 
     void everyParameterRoundTrips_data() {
         QTest::addColumn<QStringList>("setArgs");
-        QTest::addColumn<QString>("sent");     // the command the simulator must have received
+        QTest::addColumn<QString>("sent");       // the command the simulator must have received
         QTest::addColumn<QByteArray>("getJson"); // the value `get --json` reports; empty: set only
-        QTest::newRow("same-card") << QStringList{"same-card", "25"} << "A00N0025" << QByteArray("25");
+        QTest::newRow("same-card")
+            << QStringList{"same-card", "25"} << "A00N0025" << QByteArray("25");
         QTest::newRow("di5 NC") << QStringList{"di5", "NC"} << "A00M0" << QByteArray("\"NC\"");
         QTest::newRow("mode, window texts")
             << QStringList{"mode", "RS485 40 bits", "Wiegand 35 bits"} << "A00L23"
             << QByteArray(R"({"rs485":"RS485 40 bits","wiegand":"Wiegand 35 bits"})");
-        QTest::newRow("mode, short form") << QStringList{"mode", "64", "off"} << "A00L3N"
-                                          << QByteArray(R"({"rs485":"RS485 64 bits","wiegand":"Wiegand Off"})");
+        QTest::newRow("mode, short form")
+            << QStringList{"mode", "64", "off"} << "A00L3N"
+            << QByteArray(R"({"rs485":"RS485 64 bits","wiegand":"Wiegand Off"})");
         QTest::newRow("rssi top") << QStringList{"rssi", "250"} << "A00OFA" << QByteArray("250");
         QTest::newRow("exciter-id") << QStringList{"exciter-id", "1234", "ff"} << "A00P123400FF"
                                     << QByteArray(R"(["1234","00FF"])");
@@ -140,7 +142,8 @@ private slots:
             << QStringList{"relays", "none:0", "mo+enabled:250"} << "A00R000005FA"
             << QByteArray(R"({"rl1":{"enabled":false,"key":false,"mo":false,"time":0},)"
                           R"("rl2":{"enabled":true,"key":false,"mo":true,"time":250}})");
-        QTest::newRow("id, one digit") << QStringList{"id", "7"} << "A00CQV00000107" << QByteArray("\"07\"");
+        QTest::newRow("id, one digit")
+            << QStringList{"id", "7"} << "A00CQV00000107" << QByteArray("\"07\"");
         QTest::newRow("gain") << QStringList{"gain", "3"} << "A00W1C01BF" << QByteArray();
         QTest::newRow("beep") << QStringList{"beep", "off"} << "A00HS0" << QByteArray();
     }
@@ -158,7 +161,8 @@ private slots:
             return;
         const Run get = RunCli(QStringList{"get", setArgs[0], "--json"} + place);
         QCOMPARE(get.code, 0);
-        const QJsonValue expected = QJsonDocument::fromJson("{\"v\":" + getJson + "}").object()["v"];
+        const QJsonValue expected =
+            QJsonDocument::fromJson("{\"v\":" + getJson + "}").object()["v"];
         QCOMPARE(JsonOf(get)["value"], expected);
     }
 
@@ -175,9 +179,12 @@ private slots:
     void backupFactoryDefaultRestoreGivesEveryValueBack() {
         Sim sim({});
         const QStringList place{"--port", sim.path()};
-        for (const QStringList& set : {QStringList{"same-card", "120"}, {"di5", "NC"},
-                                       {"mode", "24", "w42"}, {"rssi", "17"},
-                                       {"exciter-id", "BEEF", "0001"}, {"id2", "99"},
+        for (const QStringList& set : {QStringList{"same-card", "120"},
+                                       {"di5", "NC"},
+                                       {"mode", "24", "w42"},
+                                       {"rssi", "17"},
+                                       {"exciter-id", "BEEF", "0001"},
+                                       {"id2", "99"},
                                        {"relays", "key:3", "enabled+key+mo:200"}})
             QCOMPARE(RunCli(QStringList{"set"} + set + place).code, 0);
         QTemporaryDir dir;
@@ -215,8 +222,8 @@ private slots:
         f.write(R"({"parameters": {"id2": 5, "rssi": 20, "same-card": 7}})");
         f.close();
         Sim sim({"--fault", "silent-for=O"}); // the reader never answers the RSSI command
-        const Run run = RunCli({"restore", f.fileName(), "--json", "--tries", "1", "--port",
-                                sim.path()});
+        const Run run =
+            RunCli({"restore", f.fileName(), "--json", "--tries", "1", "--port", sim.path()});
         QCOMPARE(run.code, 1);
         const QJsonArray steps = JsonOf(run)["steps"].toArray();
         QCOMPARE(steps.size(), 3);
@@ -232,8 +239,8 @@ private slots:
 
     void watchPrintsEachTagAsAJsonLine() {
         Sim sim({"--tags", "0000000000BC614E,FFFFFFFFFFFFFFFF", "--tag-interval", "30"});
-        const Run run = RunCli({"watch", "--port", sim.path(), "--json", "--count", "3",
-                                "--do1", "on"});
+        const Run run =
+            RunCli({"watch", "--port", sim.path(), "--json", "--count", "3", "--do1", "on"});
         QCOMPARE(run.code, 0);
         const QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 3);
@@ -274,12 +281,14 @@ private slots:
 
     void readerBytesThatAreNotUtf8GiveValidJson() {
         // A shell passes the simulator a serial number and input state with bytes 0xFE and 0xFF.
-        Sim sim({"-c", R"sh(exec "$0" --serial "$(printf 'AB\37645678')" --input "$(printf '\377')" )sh"
-                       R"sh(--tags 0000000000BC614E "$@")sh",
+        Sim sim({"-c",
+                 R"sh(exec "$0" --serial "$(printf 'AB\37645678')" --input "$(printf '\377')" )sh"
+                 R"sh(--tags 0000000000BC614E "$@")sh",
                  QV_SIM_PROGRAM},
                 {}, "/bin/sh");
         QVERIFY(!sim.path().isEmpty());
-        for (const QStringList& args : {QStringList{"info"}, QStringList{"watch", "--count", "1"}}) {
+        for (const QStringList& args :
+             {QStringList{"info"}, QStringList{"watch", "--count", "1"}}) {
             const Run run = RunCli(args + QStringList{"--json", "--port", sim.path()});
             QCOMPARE(run.code, 0);
             QJsonParseError error;
@@ -300,19 +309,20 @@ private slots:
                                       << "none" << 2 << "rssi: 300 is out of range 0..250";
         QTest::newRow("bad value") << QStringList{"set", "di5", "maybe", "--port", "PTY"} << "none"
                                    << 2 << "\"maybe\" is not NO or NC";
-        QTest::newRow("set-only read") << QStringList{"get", "gain", "--port", "PTY"} << "none" << 2
-                                       << "can only be set";
+        QTest::newRow("set-only read")
+            << QStringList{"get", "gain", "--port", "PTY"} << "none" << 2 << "can only be set";
         QTest::newRow("port word") << QStringList{"info", "--port", "COM17"} << "" << 2 << "COM17";
         QTest::newRow("no port") << QStringList{"info"} << "" << 2 << "--port";
         QTest::newRow("missing device")
             << QStringList{"info", "--port", "/dev/no-such-reader"} << "" << 3
             << "cannot open /dev/no-such-reader: does not exist";
-        QTest::newRow("scan, no port opens") << QStringList{"scan", "--port", "/dev/no-such-reader"}
-                                             << "" << 3 << "does not exist";
-        QTest::newRow("not a serial device") << QStringList{"info", "--port", "/dev/null"} << ""
-                                             << 3 << "not a serial device";
-        QTest::newRow("silent reader") << QStringList{"get", "rssi", "--port", "PTY", "--tries", "1"}
-                                       << "silent" << 1 << "did not report rssi";
+        QTest::newRow("scan, no port opens")
+            << QStringList{"scan", "--port", "/dev/no-such-reader"} << "" << 3 << "does not exist";
+        QTest::newRow("not a serial device")
+            << QStringList{"info", "--port", "/dev/null"} << "" << 3 << "not a serial device";
+        QTest::newRow("silent reader")
+            << QStringList{"get", "rssi", "--port", "PTY", "--tries", "1"} << "silent" << 1
+            << "did not report rssi";
         QTest::newRow("reader ignores the command")
             << QStringList{"set", "same-card", "5", "--port", "PTY"} << "silent-for=N" << 1
             << "did not confirm";
@@ -347,7 +357,8 @@ private slots:
         QTest::addColumn<QString>("message");
         const QByteArray good = R"({"parameters": {"rssi": 20, "same-card": 5}})";
         QTest::newRow("not JSON") << QByteArray("rssi=20\n") << QStringList() << "not valid JSON";
-        QTest::newRow("truncated") << good.left(good.size() - 3) << QStringList() << "not valid JSON";
+        QTest::newRow("truncated")
+            << good.left(good.size() - 3) << QStringList() << "not valid JSON";
         QTest::newRow("unknown key") << QByteArray(R"({"parameters": {}, "colour": 1})")
                                      << QStringList() << "unknown key \"colour\"";
         QTest::newRow("unknown parameter") << QByteArray(R"({"parameters": {"volume": 3}})")
@@ -355,18 +366,21 @@ private slots:
         QTest::newRow("out of range, last item")
             << QByteArray(R"({"parameters": {"same-card": 5, "rssi": 300}})") << QStringList()
             << "\"rssi\": 300 is out of range 0..250";
-        QTest::newRow("relay time") << QByteArray(R"({"parameters": {"relays": {"rl1":
+        QTest::newRow("relay time")
+            << QByteArray(R"({"parameters": {"relays": {"rl1":
               {"enabled": true, "key": false, "mo": false, "time": 10}, "rl2": {"enabled": true,
               "key": false, "mo": false, "time": 251}}}})")
-                                    << QStringList() << "\"relays\": \"rl2\".\"time\": 251 is out of range";
-        QTest::newRow("mode word") << QByteArray(R"({"parameters": {"mode": {"rs485": "RS485 48 bits", "wiegand": "off"}}})")
-                                   << QStringList() << "RS485 \"RS485 48 bits\"";
+            << QStringList() << "\"relays\": \"rl2\".\"time\": 251 is out of range";
+        QTest::newRow("mode word")
+            << QByteArray(
+                   R"({"parameters": {"mode": {"rs485": "RS485 48 bits", "wiegand": "off"}}})")
+            << QStringList() << "RS485 \"RS485 48 bits\"";
         QTest::newRow("text for a number") << QByteArray(R"({"parameters": {"id2": "10"}})")
                                            << QStringList() << "\"id2\": \"10\" is not an integer";
-        QTest::newRow("identity asked, none there") << good << QStringList{"--with-identity"}
-                                                    << "\"reader\" is missing";
-        QTest::newRow("speed asked, none there") << good << QStringList{"--with-baud"}
-                                                 << "\"baud\" is missing";
+        QTest::newRow("identity asked, none there")
+            << good << QStringList{"--with-identity"} << "\"reader\" is missing";
+        QTest::newRow("speed asked, none there")
+            << good << QStringList{"--with-baud"} << "\"baud\" is missing";
     }
     void malformedBackupIsRefusedBeforeAnythingIsSent() {
         QFETCH(QByteArray, text);
@@ -400,8 +414,9 @@ private slots:
         Sim sim({});
         const Run run = RunCli({"get", "rssi", "--trace", "--port", sim.path()});
         QCOMPARE(run.code, 0);
-        QVERIFY2(run.err.contains(QRegularExpression(R"(sent +<TAB>A00B.*<CR>  \[09 41 30 30 42 )")),
-                 qPrintable(run.err));
+        QVERIFY2(
+            run.err.contains(QRegularExpression(R"(sent +<TAB>A00B.*<CR>  \[09 41 30 30 42 )")),
+            qPrintable(run.err));
         QVERIFY(run.err.contains(QRegularExpression(R"(received <LF>.*<CR>  \[0A )")));
         QCOMPARE(run.err.count("outcome  answered, checksum verified"), 2); // identity step, read
     }

@@ -16,11 +16,16 @@ private slots:
     void readsWhatQSettingsWrote_data() {
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("expected"); // empty: no override
-        QTest::newRow("plain path") << "/dev/pts/3" << "/dev/pts/3";
-        QTest::newRow("space inside, quoted") << "/dev/serial/by-id/usb a" << "/dev/serial/by-id/usb a";
-        QTest::newRow("semicolon, quoted") << "/tmp/a;b" << "/tmp/a;b";
-        QTest::newRow("quote and backslash") << "/tmp/a\"b\\c" << "/tmp/a\"b\\c";
-        QTest::newRow("relative text kept as written") << "ttyS0" << "ttyS0";
+        QTest::newRow("plain path") << "/dev/pts/3"
+                                    << "/dev/pts/3";
+        QTest::newRow("space inside, quoted") << "/dev/serial/by-id/usb a"
+                                              << "/dev/serial/by-id/usb a";
+        QTest::newRow("semicolon, quoted") << "/tmp/a;b"
+                                           << "/tmp/a;b";
+        QTest::newRow("quote and backslash") << "/tmp/a\"b\\c"
+                                             << "/tmp/a\"b\\c";
+        QTest::newRow("relative text kept as written") << "ttyS0"
+                                                       << "ttyS0";
     }
     void readsWhatQSettingsWrote() {
         QFETCH(QString, value);
