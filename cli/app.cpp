@@ -343,22 +343,30 @@ public:
 
     int watch(const OnePlace& o, const WatchOptions& options) {
         auto session = openSession(o);
-        const auto result = Watch(*session, options, stop_, [&](const TagEvent& tag) {
-            const std::string time = IsoUtcNow(true);
-            if (common.json)
-                out_ << Dump({{"time", time},
-                              {"id", tag.id},
-                              {"decimal", tag.decimal},
-                              {"hex", tag.hex},
-                              {"input", std::string(1, tag.input)}})
-                     << std::endl; // one line per tag, flushed for a pipe
-            else
-                out_ << time << "  " << tag.decimal << "(D)  " << tag.hex << "(H)  DI " << tag.input
-                     << std::endl;
-        });
+        const auto result = Watch(
+            *session, options, stop_,
+            [&](const TagEvent& tag) {
+                const std::string time = IsoUtcNow(true);
+                if (common.json)
+                    out_ << Dump({{"time", time},
+                                  {"id", tag.id},
+                                  {"decimal", tag.decimal},
+                                  {"hex", tag.hex},
+                                  {"input", std::string(1, tag.input)}})
+                         << std::endl; // one line per tag, flushed for a pipe
+                else
+                    out_ << time << "  " << tag.decimal << "(D)  " << tag.hex << "(H)  DI "
+                         << tag.input << std::endl;
+            },
+            [&](bool silent) {
+                err_ << kProgram << ": " << IsoUtcNow(true) << " "
+                     << (silent ? "reader not answering" : "reader answering again") << std::endl;
+            });
         session->close();
         if (result.pollsAnswered == 0)
             throw Failure{kExitReader, "the reader answered no poll"};
+        if (!result.lastPollAnswered)
+            throw Failure{kExitReader, "the reader stopped answering"};
         return kExitOk;
     }
 

@@ -34,7 +34,8 @@ TagEvent MakeTagEvent(const std::string& decodedId, char input) {
 }
 
 WatchResult Watch(Session& session, const WatchOptions& options, const std::atomic<bool>& stop,
-                  const std::function<void(const TagEvent&)>& onTag) {
+                  const std::function<void(const TagEvent&)>& onTag,
+                  const std::function<void(bool silent)>& onSilence) {
     using Clock = std::chrono::steady_clock;
     const auto start = Clock::now();
     const auto timeUp = [&] {
@@ -49,6 +50,8 @@ WatchResult Watch(Session& session, const WatchOptions& options, const std::atom
         wanted = 2 * int(options.do1.value_or(false)) + int(options.do2.value_or(false));
     std::optional<int> sent;
 
+    auto silentSince = Clock::now();
+    bool silenceReported = false;
     WatchResult result;
     while (!stop && !timeUp() && (!options.count || result.tags < *options.count)) {
         for (int i = 0; i < kPausesPerCycle; ++i)
@@ -57,11 +60,20 @@ WatchResult Watch(Session& session, const WatchOptions& options, const std::atom
             sent = wanted; // counted as sent whether or not the reader answered
             link.ReaderTransact(link::cmd::Outputs((*wanted & 2) != 0, (*wanted & 1) != 0));
         }
-        if (!link.ReaderTransact(link::cmd::Poll()))
+        const bool answered = link.ReaderTransact(link::cmd::Poll());
+        const auto poll = answered ? link::DecodePoll(link.reply()) : std::nullopt;
+        result.lastPollAnswered = poll.has_value();
+        if (!poll) {
+            const double silent = std::chrono::duration<double>(Clock::now() - silentSince).count();
+            if (!silenceReported && silent >= kSilenceSeconds && onSilence)
+                onSilence(true);
+            silenceReported = silenceReported || silent >= kSilenceSeconds;
             continue;
-        const auto poll = link::DecodePoll(link.reply());
-        if (!poll)
-            continue;
+        }
+        silentSince = Clock::now();
+        if (silenceReported && onSilence)
+            onSilence(false);
+        silenceReported = false;
         ++result.pollsAnswered;
         if (!poll->tag)
             continue;

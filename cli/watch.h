@@ -27,11 +27,19 @@ struct WatchOptions {
 struct WatchResult {
     long tags = 0;
     long pollsAnswered = 0;
+    bool lastPollAnswered = false;
 };
 
+// How long polls must have gone unanswered before the reader counts as not answering, as the
+// window's tag run judges it.
+inline constexpr double kSilenceSeconds = 1.0;
+
 // Runs poll cycles on the open session until `stop`, the count or the time is reached.
+// `onSilence(true)` when polls have gone unanswered for kSilenceSeconds, `onSilence(false)` when
+// one is answered again.
 WatchResult Watch(Session& session, const WatchOptions& options, const std::atomic<bool>& stop,
-                  const std::function<void(const TagEvent&)>& onTag);
+                  const std::function<void(const TagEvent&)>& onTag,
+                  const std::function<void(bool silent)>& onSilence = {});
 
 // The window's tag display for one decoded identifier.
 TagEvent MakeTagEvent(const std::string& decodedId, char input);

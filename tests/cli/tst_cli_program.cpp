@@ -329,6 +329,9 @@ private slots:
         QTest::newRow("watch, no poll answered")
             << QStringList{"watch", "--port", "PTY", "--seconds", "0.5"} << "silent" << 1
             << "answered no poll";
+        QTest::newRow("watch, reader stopped answering")
+            << QStringList{"watch", "--port", "PTY", "--seconds", "2"} << "hangup-after=10" << 1
+            << "reader not answering";
         QTest::newRow("success") << QStringList{"reset", "--port", "PTY"} << "none" << 0 << "";
     }
     void exitCodes() {
@@ -345,8 +348,10 @@ private slots:
         const Run run = RunCli(args);
         QCOMPARE(run.code, code);
         QVERIFY2(run.err.contains(message), qPrintable(run.err));
-        if (code != 0)
+        if (code == 2)
             QCOMPARE(run.err.count('\n'), 1); // one line
+        for (const QString& line : run.err.split('\n', Qt::SkipEmptyParts))
+            QVERIFY2(line.startsWith("quorvane-cli: "), qPrintable(line));
         if (code == 2 && sim)
             QCOMPARE(sim->commands(), QStringList()); // nothing was sent
     }
