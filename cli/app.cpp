@@ -1,9 +1,9 @@
 #include "cli/app.h"
 
 #include "cli/backup.h"
+#include "cli/connection.h"
 #include "cli/params.h"
 #include "cli/scan.h"
-#include "cli/session.h"
 #include "cli/watch.h"
 
 #include "link/commands.h"
@@ -123,12 +123,13 @@ public:
     }
 
     // Opens the one reader's port, or ends with exit 3 and the reason in plain words.
-    std::unique_ptr<Session> openSession(const OnePlace& o) {
-        auto session = std::make_unique<Session>(placeOf(o.port, o.settings), traceLog(), o.tries);
-        if (!session->open())
-            throw Failure{kExitPort, "cannot open " + PlaceText(session->place()) + ": " +
-                                         link::DescribeSerialError(session->openError())};
-        return session;
+    std::unique_ptr<Connection> openConnection(const OnePlace& o) {
+        auto connection =
+            std::make_unique<Connection>(placeOf(o.port, o.settings), traceLog(), o.tries);
+        if (!connection->open())
+            throw Failure{kExitPort, "cannot open " + PlaceText(connection->place()) + ": " +
+                                         link::DescribeSerialError(connection->openError())};
+        return connection;
     }
 
     TraceLog* traceLog() {
@@ -203,15 +204,15 @@ public:
     }
 
     int info(const OnePlace& o) {
-        auto session = openSession(o);
-        const auto identity = session->readIdentity(o.tries.value_or(3));
+        auto connection = openConnection(o);
+        const auto identity = connection->readIdentity(o.tries.value_or(3));
         if (!identity)
-            throw Failure{kExitReader, "no reader answered at " + PlaceText(session->place()) +
+            throw Failure{kExitReader, "no reader answered at " + PlaceText(connection->place()) +
                                            " with " + o.settings};
-        const auto version = session->readVersion(3);
+        const auto version = connection->readVersion(3);
         if (!version)
             throw Failure{kExitReader, "the reader did not answer the version request"};
-        const Place& p = session->place();
+        const Place& p = connection->place();
         emit({{"ok", true},
               {"port", p.port},
               {"device", p.device},
@@ -229,8 +230,8 @@ public:
 
     int get(const OnePlace& o, const std::string& name) {
         const ParamInfo& info = readableParam(name);
-        auto session = openSession(o);
-        const auto value = session->get(info.param);
+        auto connection = openConnection(o);
+        const auto value = connection->get(info.param);
         if (!value)
             throw Failure{kExitReader, std::string("the reader did not report ") + info.name};
         emit({{"ok", true}, {"parameter", info.name}, {"value", ToJson(info.param, *value)}},
@@ -247,8 +248,8 @@ public:
         const auto value = ParseWords(info->param, words, error);
         if (!value)
             throw Failure{kExitUsage, std::string(info->name) + ": " + error};
-        auto session = openSession(o);
-        const RestoreStep step = WriteAndVerify(*session, info->param, *value);
+        auto connection = openConnection(o);
+        const RestoreStep step = WriteAndVerify(*connection, info->param, *value);
         const bool ok =
             step.state == RestoreStep::State::Verified || step.state == RestoreStep::State::Written;
         json doc = {{"ok", ok},
@@ -270,9 +271,9 @@ public:
     }
 
     int backup(const OnePlace& o, const std::string& file) {
-        auto session = openSession(o);
+        auto connection = openConnection(o);
         std::string error;
-        const auto doc = MakeBackup(*session, QV_CLI_VERSION, IsoUtcNow(false), error);
+        const auto doc = MakeBackup(*connection, QV_CLI_VERSION, IsoUtcNow(false), error);
         if (!doc)
             throw Failure{kExitReader, error};
         if (file == "-") {
@@ -309,8 +310,8 @@ public:
         const auto items = PlanRestore(text, withIdentity, withBaud, error);
         if (!items)
             throw Failure{kExitUsage, file + ": " + error}; // before the port is even opened
-        auto session = openSession(o);
-        const auto steps = Restore(*session, *items);
+        auto connection = openConnection(o);
+        const auto steps = Restore(*connection, *items);
         bool ok = true;
         json report = json::array();
         std::vector<std::vector<std::string>> table = {{"PARAMETER", "VALUE", "RESULT"}};
@@ -342,9 +343,9 @@ public:
     }
 
     int watch(const OnePlace& o, const WatchOptions& options) {
-        auto session = openSession(o);
+        auto connection = openConnection(o);
         const auto result = Watch(
-            *session, options, stop_,
+            *connection, options, stop_,
             [&](const TagEvent& tag) {
                 const std::string time = IsoUtcNow(true);
                 if (common.json)
@@ -362,7 +363,7 @@ public:
                 err_ << kProgram << ": " << IsoUtcNow(true) << " "
                      << (silent ? "reader not answering" : "reader answering again") << std::endl;
             });
-        session->close();
+        connection->close();
         if (result.pollsAnswered == 0)
             throw Failure{kExitReader, "the reader answered no poll"};
         if (!result.lastPollAnswered)
@@ -371,8 +372,8 @@ public:
     }
 
     int simple(const OnePlace& o, bool factory) {
-        auto session = openSession(o);
-        const bool ok = factory ? session->factoryDefault() : session->reset();
+        auto connection = openConnection(o);
+        const bool ok = factory ? connection->factoryDefault() : connection->reset();
         const char* what = factory ? "factory-default" : "reset";
         emit({{"ok", ok}, {"operation", what}}, {{what, ok ? "done" : "failed"}});
         if (!ok)

@@ -46,14 +46,14 @@ bool CheckReader(const json& reader, bool withIdentity, std::vector<RestoreItem>
 
 } // namespace
 
-std::optional<json> MakeBackup(Session& session, const std::string& programVersion,
+std::optional<json> MakeBackup(Connection& connection, const std::string& programVersion,
                                const std::string& time, std::string& error) {
-    const auto identity = session.readIdentity(kIdentityTries);
+    const auto identity = connection.readIdentity(kIdentityTries);
     if (!identity) {
         error = "the reader did not answer the identity request";
         return std::nullopt;
     }
-    const auto version = session.readVersion(kVersionTries);
+    const auto version = connection.readVersion(kVersionTries);
     if (!version) {
         error = "the reader did not answer the version request";
         return std::nullopt;
@@ -62,14 +62,14 @@ std::optional<json> MakeBackup(Session& session, const std::string& programVersi
     for (const auto& info : Params()) {
         if (!info.inBackup)
             continue;
-        const auto value = session.get(info.param);
+        const auto value = connection.get(info.param);
         if (!value) {
             error = std::string("the reader did not report ") + info.name;
             return std::nullopt;
         }
         parameters[info.name] = ToJson(info.param, *value);
     }
-    const Place& place = session.place();
+    const Place& place = connection.place();
     std::string why;
     if (const auto baud = ParseWords(Param::Baud, {place.settings}, why))
         parameters["baud"] = ToJson(Param::Baud, *baud);
@@ -152,16 +152,16 @@ std::optional<std::vector<RestoreItem>> PlanRestore(const std::string& text, boo
     return params;
 }
 
-RestoreStep WriteAndVerify(Session& session, Param param, const Value& value) {
+RestoreStep WriteAndVerify(Connection& connection, Param param, const Value& value) {
     RestoreStep step{param, value, RestoreStep::State::WriteFailed, std::nullopt};
-    if (!session.set(param, value))
+    if (!connection.set(param, value))
         return step;
     if (param == Param::Baud) {
         // The reader answers at the new settings from now on: reach it there.
-        session.close();
+        connection.close();
         const std::string settings(
             link::SettingsList[static_cast<std::size_t>(std::get<int>(value))]);
-        const bool reached = session.open(settings) && session.readIdentity(kIdentityTries);
+        const bool reached = connection.open(settings) && connection.readIdentity(kIdentityTries);
         step.state = reached ? RestoreStep::State::Verified : RestoreStep::State::ReadFailed;
         if (reached)
             step.readBack = value;
@@ -171,7 +171,7 @@ RestoreStep WriteAndVerify(Session& session, Param param, const Value& value) {
         step.state = RestoreStep::State::Written;
         return step;
     }
-    step.readBack = session.get(param);
+    step.readBack = connection.get(param);
     if (!step.readBack)
         step.state = RestoreStep::State::ReadFailed;
     else if (ToJson(param, *step.readBack) != ToJson(param, value))
@@ -181,7 +181,7 @@ RestoreStep WriteAndVerify(Session& session, Param param, const Value& value) {
     return step;
 }
 
-std::vector<RestoreStep> Restore(Session& session, const std::vector<RestoreItem>& items) {
+std::vector<RestoreStep> Restore(Connection& connection, const std::vector<RestoreItem>& items) {
     std::vector<RestoreStep> steps;
     bool stopped = false;
     for (const auto& item : items) {
@@ -190,7 +190,7 @@ std::vector<RestoreStep> Restore(Session& session, const std::vector<RestoreItem
                 {item.param, item.value, RestoreStep::State::NotAttempted, std::nullopt});
             continue;
         }
-        steps.push_back(WriteAndVerify(session, item.param, item.value));
+        steps.push_back(WriteAndVerify(connection, item.param, item.value));
         stopped = steps.back().state == RestoreStep::State::WriteFailed;
     }
     return steps;

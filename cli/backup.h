@@ -9,7 +9,7 @@
 //   "parameters": {"same-card": 10, "di5": "NO", ..., "baud": "19200,e,8,1"}
 // }
 
-#include "cli/session.h"
+#include "cli/connection.h"
 
 #include <nlohmann/json.hpp>
 
@@ -22,7 +22,7 @@ namespace qv::cli {
 
 // Reads the identity, version and every backed-up parameter. nullopt with `error` naming the
 // first thing the reader did not answer.
-std::optional<nlohmann::ordered_json> MakeBackup(Session& session,
+std::optional<nlohmann::ordered_json> MakeBackup(Connection& connection,
                                                  const std::string& programVersion,
                                                  const std::string& time, std::string& error);
 
@@ -54,10 +54,10 @@ struct RestoreStep {
 
 // Writes each item and reads it back where the reader can report it. The first write the
 // reader does not confirm ends the restore; the items after it stay NotAttempted.
-std::vector<RestoreStep> Restore(Session& session, const std::vector<RestoreItem>& items);
+std::vector<RestoreStep> Restore(Connection& connection, const std::vector<RestoreItem>& items);
 const char* StateText(RestoreStep::State state);
 
 // Writes `value` and reads it back (a new line speed by reaching the reader at it).
-RestoreStep WriteAndVerify(Session& session, Param param, const Value& value);
+RestoreStep WriteAndVerify(Connection& connection, Param param, const Value& value);
 
 } // namespace qv::cli

@@ -13,20 +13,20 @@ constexpr int kVersionTries = 3; // as the window's version read
 // at once, as the window's sweep gives it up.
 void ScanPort(PortScan& result, const std::vector<std::string>& settings, TraceLog* trace,
               const std::atomic<bool>& stop) {
-    Session session(result.place, trace);
+    Connection connection(result.place, trace);
     for (const auto& setting : settings) {
         if (stop)
             return;
-        if (!session.open(setting)) {
-            result.openError = session.openError();
+        if (!connection.open(setting)) {
+            result.openError = connection.openError();
             return;
         }
-        if (auto identity = session.readIdentity(kIdentityRequestsPerPlace)) {
-            result.find = ScanFind{setting, *identity, session.readVersion(kVersionTries)};
-            session.close();
+        if (auto identity = connection.readIdentity(kIdentityRequestsPerPlace)) {
+            result.find = ScanFind{setting, *identity, connection.readVersion(kVersionTries)};
+            connection.close();
             return;
         }
-        session.close();
+        connection.close();
     }
 }
 

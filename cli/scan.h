@@ -1,8 +1,8 @@
 #pragma once
 // The discovery sweep for scripts: every port given, each with every line setting given, one
-// identity request per place; the ports are swept in parallel, one thread and one session each.
+// identity request per place; the ports are swept in parallel, one thread and one connection each.
 
-#include "cli/session.h"
+#include "cli/connection.h"
 
 #include <atomic>
 #include <optional>

@@ -33,8 +33,8 @@ TagEvent MakeTagEvent(const std::string& decodedId, char input) {
     return event;
 }
 
-WatchResult Watch(Session& session, const WatchOptions& options, const std::atomic<bool>& stop,
-                  const std::function<void(const TagEvent&)>& onTag,
+WatchResult Watch(Connection& connection, const WatchOptions& options,
+                  const std::atomic<bool>& stop, const std::function<void(const TagEvent&)>& onTag,
                   const std::function<void(bool silent)>& onSilence) {
     using Clock = std::chrono::steady_clock;
     const auto start = Clock::now();
@@ -42,7 +42,7 @@ WatchResult Watch(Session& session, const WatchOptions& options, const std::atom
         return options.seconds &&
                std::chrono::duration<double>(Clock::now() - start).count() >= *options.seconds;
     };
-    link::Link& link = session.link();
+    link::Link& link = connection.link();
     link::ThreadSleeper sleeper;
     // Outputs the caller did not name are sent as off; nothing is sent when it named neither.
     std::optional<int> wanted;

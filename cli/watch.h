@@ -1,7 +1,7 @@
 #pragma once
-// Tag reading for scripts: the window's poll cycle on an open session, one event per tag.
+// Tag reading for scripts: the window's poll cycle on an open connection, one event per tag.
 
-#include "cli/session.h"
+#include "cli/connection.h"
 
 #include <atomic>
 #include <cstdint>
@@ -34,11 +34,11 @@ struct WatchResult {
 // window's tag run judges it.
 inline constexpr double kSilenceSeconds = 1.0;
 
-// Runs poll cycles on the open session until `stop`, the count or the time is reached.
+// Runs poll cycles on the open connection until `stop`, the count or the time is reached.
 // `onSilence(true)` when polls have gone unanswered for kSilenceSeconds, `onSilence(false)` when
 // one is answered again.
-WatchResult Watch(Session& session, const WatchOptions& options, const std::atomic<bool>& stop,
-                  const std::function<void(const TagEvent&)>& onTag,
+WatchResult Watch(Connection& connection, const WatchOptions& options,
+                  const std::atomic<bool>& stop, const std::function<void(const TagEvent&)>& onTag,
                   const std::function<void(bool silent)>& onSilence = {});
 
 // The window's tag display for one decoded identifier.

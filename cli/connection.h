@@ -1,6 +1,6 @@
 #pragma once
 // One reader place (a port and line settings) and the link that talks to it: its own serial
-// device, clock, sleeper and Link, so that every thread of a sweep has a session of its own.
+// device, clock, sleeper and Link, so that every thread of a sweep has a connection of its own.
 // The reads and writes run the window's exchanges (link/exchange.h): the same frames, pauses and
 // identity step as the buttons.
 
@@ -53,13 +53,13 @@ struct ReaderIdentity {
     std::string id, serial;
 };
 
-class Session {
+class Connection {
 public:
     // `tries`: the number of tries for gets and sets instead of the window's count.
-    Session(Place place, TraceLog* trace, std::optional<int> tries = std::nullopt);
-    ~Session();
-    Session(const Session&) = delete;
-    Session& operator=(const Session&) = delete;
+    Connection(Place place, TraceLog* trace, std::optional<int> tries = std::nullopt);
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
 
     const Place& place() const { return place_; }
     // Opens the place's port with its settings (or `settings` instead, which then become the

@@ -1,4 +1,4 @@
-#include "cli/session.h"
+#include "cli/connection.h"
 
 #include "link/commands.h"
 #include "link/replies.h"
@@ -120,7 +120,7 @@ void TraceLog::write(const std::string& port, const link::TraceEvent& event) {
     out_ << stamp << ' ' << port << ' ' << what << '\n' << std::flush;
 }
 
-Session::Session(Place place, TraceLog* trace, std::optional<int> tries)
+Connection::Connection(Place place, TraceLog* trace, std::optional<int> tries)
     : place_(std::move(place)), tries_(tries), device_(link::MakePlatformSerialDevice()),
       link_(*device_, clock_, sleeper_) {
     link_.setPortMap(place_.map);
@@ -130,27 +130,27 @@ Session::Session(Place place, TraceLog* trace, std::optional<int> tries)
         });
 }
 
-Session::~Session() {
+Connection::~Connection() {
     close();
 }
 
-bool Session::open(const std::string& settings) {
+bool Connection::open(const std::string& settings) {
     if (!settings.empty())
         place_.settings = settings;
     return link_.CommOpen(place_.linkPort, place_.settings);
 }
 
-void Session::close() {
+void Connection::close() {
     link_.CommClose();
 }
 
-link::Exchange Session::withTries(link::Exchange exchange) const {
+link::Exchange Connection::withTries(link::Exchange exchange) const {
     if (tries_)
         exchange.tries = *tries_;
     return exchange;
 }
 
-std::optional<ReaderIdentity> Session::readIdentity(int tries) {
+std::optional<ReaderIdentity> Connection::readIdentity(int tries) {
     std::optional<ReaderIdentity> found;
     link::RunExchange(
         link_, DiscoveryExchange(tries),
@@ -164,7 +164,7 @@ std::optional<ReaderIdentity> Session::readIdentity(int tries) {
     return found;
 }
 
-std::optional<std::string> Session::readVersion(int tries) {
+std::optional<std::string> Connection::readVersion(int tries) {
     std::optional<std::string> version;
     link::RunExchange(
         link_, DiscoveryExchange(tries),
@@ -176,7 +176,7 @@ std::optional<std::string> Session::readVersion(int tries) {
     return version;
 }
 
-std::optional<Value> Session::get(Param param) {
+std::optional<Value> Connection::get(Param param) {
     if (param == Param::Id) {
         const auto identity = readIdentity(tries_.value_or(3));
         return identity ? std::optional<Value>(identity->id) : std::nullopt;
@@ -192,21 +192,21 @@ std::optional<Value> Session::get(Param param) {
     return value;
 }
 
-bool Session::set(Param param, const Value& value) {
+bool Connection::set(Param param, const Value& value) {
     return link::RunExchange(
         link_, withTries(SetExchange(param)),
         [&](const link::Reply& identity) { return SetCommand(param, value, identity); },
         [](const link::Reply&) { return true; });
 }
 
-bool Session::reset() {
+bool Connection::reset() {
     return link::RunExchange(
         link_, withTries(link::kResetExchange),
         [](const link::Reply&) -> std::optional<std::string> { return link::cmd::Reset(); },
         [](const link::Reply&) { return true; });
 }
 
-bool Session::factoryDefault() {
+bool Connection::factoryDefault() {
     return link::RunExchange(
         link_, withTries(link::kFactoryDefaultExchange),
         [](const link::Reply&) -> std::optional<std::string> {
