@@ -6,9 +6,14 @@
 
 #include "link/link.h"
 
+#include <string>
 #include <string_view>
 
 namespace qv::link {
+
+// The user's settings file where the store is a file (empty where it is not, or where no home is
+// known): $XDG_CONFIG_HOME/Velmora/Quorvane_Tools.conf, by default under ~/.config.
+std::string UserSettingsFile();
 
 // The overrides as the window would see them now. Missing or unreadable store: an empty map.
 PortMap ReadPortOverrides();

@@ -34,10 +34,15 @@ std::string UserConfigDir() {
 
 } // namespace
 
+std::string UserSettingsFile() {
+    const std::string dir = UserConfigDir();
+    return dir.empty() ? dir : dir + kStoreFile;
+}
+
 PortMap ReadPortOverrides() {
     PortMap ports;
-    if (const std::string dir = UserConfigDir(); !dir.empty())
-        ports = ParsePortOverrides(ReadFile(dir + kStoreFile));
+    if (const std::string file = UserSettingsFile(); !file.empty())
+        ports = ParsePortOverrides(ReadFile(file));
     // Keys the user's file lacks come from the machine-wide file; the user's win.
     ports.merge(ParsePortOverrides(ReadFile(std::string(kMachineDir) + kStoreFile)));
     return ports;

@@ -4,6 +4,10 @@
 
 namespace qv::link {
 
+std::string UserSettingsFile() {
+    return {}; // the registry, not a file
+}
+
 PortMap ReadPortOverrides() {
     return {};
 }

@@ -1,10 +1,10 @@
 // quorvane-sim: a Quorvane reader on a pseudo-terminal. Prints the terminal's path first, then
-// answers until SIGINT, SIGTERM or SIGHUP. Qt is used only for the settings store (--com).
+// answers until SIGINT, SIGTERM or SIGHUP.
 
+#include "link/port_overrides.h"
+#include "sim/com_mapping.h"
 #include "sim/options.h"
 #include "sim/pty_host.h"
-
-#include <QSettings>
 
 #include <atomic>
 #include <chrono>
@@ -23,36 +23,6 @@ void OnSignal(int) {
     const char byte = 1;
     [[maybe_unused]] const ssize_t n = ::write(g_wakeWrite, &byte, 1);
 }
-
-QString PortKey(int port) {
-    return QStringLiteral("Ports/COM%1").arg(port);
-}
-
-// Maps COMn to the terminal while the simulator runs and puts the earlier mapping back after.
-class ComMapping {
-public:
-    ComMapping(int port, const std::string& path) : port_(port) {
-        QSettings store(QSettings::NativeFormat, QSettings::UserScope, "Velmora", "Quorvane_Tools");
-        if (store.contains(PortKey(port_)))
-            previous_ = store.value(PortKey(port_));
-        store.setValue(PortKey(port_), QString::fromStdString(path));
-        store.sync();
-    }
-    ~ComMapping() {
-        QSettings store(QSettings::NativeFormat, QSettings::UserScope, "Velmora", "Quorvane_Tools");
-        if (previous_)
-            store.setValue(PortKey(port_), *previous_);
-        else
-            store.remove(PortKey(port_));
-        store.sync();
-    }
-    ComMapping(const ComMapping&) = delete;
-    ComMapping& operator=(const ComMapping&) = delete;
-
-private:
-    int port_;
-    std::optional<QVariant> previous_;
-};
 
 } // namespace
 
@@ -103,9 +73,20 @@ int main(int argc, char** argv) {
     if (options->verbose)
         host.onLog = [](const std::string& text) { std::cerr << "quorvane-sim: " << text << '\n'; };
 
-    std::optional<ComMapping> mapping;
-    if (options->comPort > 0)
-        mapping.emplace(options->comPort, host.slavePath());
+    std::unique_ptr<qv::sim::ComMapping> mapping;
+    if (options->comPort > 0) {
+        const std::string store = qv::link::UserSettingsFile();
+        if (store.empty()) {
+            std::cerr << "quorvane-sim: no settings store (neither XDG_CONFIG_HOME nor HOME is "
+                         "set) for --com\n";
+            return 1;
+        }
+        mapping = qv::sim::ComMapping::Create(store, options->comPort, host.slavePath(), &error);
+        if (!mapping) {
+            std::cerr << "quorvane-sim: " << error << '\n';
+            return 1;
+        }
+    }
 
     std::cout << host.slavePath() << std::endl; // flushed: scripts wait for this line
     std::atomic<bool> stop{false};

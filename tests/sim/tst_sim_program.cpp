@@ -2,16 +2,20 @@
 // user's settings store for as long as the program runs, and the options shape the reader.
 
 #include "link/link.h"
+#include "link/port_overrides.h"
 #include "link/posix_serial.h"
 #include "link/replies.h"
 #include "link/system_time.h"
 
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
+#include <unistd.h>
 
 namespace {
 
@@ -28,6 +32,14 @@ QString StartSimulator(QProcess& process, const QStringList& args, const QString
         if (!process.waitForReadyRead(5000))
             return {};
     return QString::fromUtf8(process.readLine()).trimmed();
+}
+
+// The store's COM mappings as they are in the file now (QSettings would cache what it read).
+qv::link::PortMap PortsInFile(const QString& store) {
+    QFile file(store);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return qv::link::ParsePortOverrides(file.readAll().toStdString());
 }
 
 } // namespace
@@ -59,18 +71,96 @@ private slots:
         QProcess sim;
         const QString path = StartSimulator(sim, {"--com", "7"}, home.path());
         QVERIFY2(path.startsWith("/dev/pts/"), qPrintable(path));
-        QCOMPARE(QSettings(store, QSettings::IniFormat).value("Ports/COM7").toString(), path);
+        QCOMPARE(QString::fromStdString(PortsInFile(store)[7]), path);
 
         QCOMPARE(::kill(static_cast<pid_t>(sim.processId()), signal), 0);
         QVERIFY(sim.waitForFinished(5000));
         QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
         QCOMPARE(sim.exitCode(), 0);
 
-        QSettings after(store, QSettings::IniFormat);
-        QCOMPARE(after.contains("Ports/COM7"), !previous.isEmpty());
+        const auto after = PortsInFile(store);
+        QCOMPARE(after.count(7), std::size_t(previous.isEmpty() ? 0 : 1));
         if (!previous.isEmpty())
-            QCOMPARE(after.value("Ports/COM7").toString(), previous);
-        QCOMPARE(after.value("LanguageFlag").toString(), QString("ChineseGB"));
+            QCOMPARE(QString::fromStdString(after.at(7)), previous);
+        QCOMPARE(QSettings(store, QSettings::IniFormat).value("LanguageFlag").toString(),
+                 QString("ChineseGB"));
+    }
+
+    // A store the simulator cannot write, or cannot parse as it was, is left exactly as it is:
+    // the simulator says why and exits with an error instead of running without its mapping.
+    void storeThatCannotTakeTheMappingIsLeftAlone_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<bool>("readOnly");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("read-only") << QByteArray("[Ports]\nCOM2=/dev/ttyS1\n") << true
+                                   << "cannot write the settings store";
+        QTest::newRow("not settings") << QByteArray("[Ports]\nCOM2=/dev/ttyS1\nstray words\n")
+                                      << false << "lines that are not settings";
+    }
+
+    // Where the store's folder cannot even be made (its place is a file), not even root writes.
+    void storeThatCannotBeMadeEndsTheSimulator() {
+        QTemporaryDir home;
+        QFile blocker(home.path() + "/Velmora");
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        QProcess sim;
+        auto env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", home.path());
+        sim.setProcessEnvironment(env);
+        sim.start(QV_SIM_PROGRAM, {"--com", "7"});
+        QVERIFY(sim.waitForFinished(5000));
+        QCOMPARE(sim.exitCode(), 1);
+        QVERIFY(sim.readAllStandardError().contains("cannot write the settings store"));
+        QVERIFY(sim.readAllStandardOutput().isEmpty()); // no terminal line for scripts to take
+    }
+    void storeThatCannotTakeTheMappingIsLeftAlone() {
+        QFETCH(QByteArray, text);
+        QFETCH(bool, readOnly);
+        QFETCH(QString, reason);
+        if (readOnly && ::geteuid() == 0)
+            QSKIP("root writes to read-only files");
+        QTemporaryDir home;
+        QVERIFY(QDir(home.path()).mkpath("Velmora"));
+        const QString store = home.path() + "/Velmora/Quorvane_Tools.conf";
+        QFile file(store);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(text);
+        file.close();
+        if (readOnly)
+            QVERIFY(file.setPermissions(QFile::ReadOwner));
+
+        QProcess sim;
+        auto env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", home.path());
+        sim.setProcessEnvironment(env);
+        sim.start(QV_SIM_PROGRAM, {"--com", "7"});
+        QVERIFY(sim.waitForFinished(5000));
+        QCOMPARE(sim.exitCode(), 1);
+        QVERIFY(sim.readAllStandardError().contains(reason.toUtf8()));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), text);
+    }
+
+    // A mapping to a terminal that is gone (a simulator that was killed) is removed at start-up;
+    // one to a device that is merely unplugged is not the simulator's to remove.
+    void mappingLeftBehindIsRemovedAtStart() {
+        QTemporaryDir home;
+        const QString store = home.path() + "/Velmora/Quorvane_Tools.conf";
+        {
+            QSettings settings(store, QSettings::IniFormat);
+            settings.setValue("Ports/COM2", "/dev/pts/4242");
+            settings.setValue("Ports/COM3", "/dev/serial/by-id/unplugged");
+        }
+        QProcess sim;
+        const QString path = StartSimulator(sim, {"--com", "7"}, home.path());
+        QVERIFY(path.startsWith("/dev/pts/"));
+        const auto ports = PortsInFile(store);
+        sim.terminate();
+        QVERIFY(sim.waitForFinished(5000));
+        QCOMPARE(ports.count(2), std::size_t(0));
+        QCOMPARE(ports.count(3), std::size_t(1));
+        QCOMPARE(QString::fromStdString(ports.at(7)), path);
     }
 
     void optionsShapeTheReader() {
