@@ -26,10 +26,13 @@ bool RunTry(Link& link, const Exchange& exchange, const CommandBuilder& command,
 }
 
 bool RunExchange(Link& link, const Exchange& exchange, const CommandBuilder& command,
-                 const ReplyHandler& onReply) {
-    for (int t = 0; t < exchange.tries; ++t)
+                 const ReplyHandler& onReply, const TryHook& beforeTry) {
+    for (int t = 0; t < exchange.tries; ++t) {
+        if (beforeTry)
+            beforeTry(t + 1);
         if (RunTry(link, exchange, command, onReply))
             return true;
+    }
     return false;
 }
 

@@ -42,8 +42,11 @@ using ReplyHandler = std::function<bool(const Reply& reply)>;
 // One try. True when the operation succeeded.
 bool RunTry(Link& link, const Exchange& exchange, const CommandBuilder& command,
             const ReplyHandler& onReply);
+// Called before each try with its number, 1 for the first (a traffic log labels the frames).
+using TryHook = std::function<void(int number)>;
+
 // Up to exchange.tries tries; true at the first that succeeds. The port must be open.
 bool RunExchange(Link& link, const Exchange& exchange, const CommandBuilder& command,
-                 const ReplyHandler& onReply = {});
+                 const ReplyHandler& onReply = {}, const TryHook& beforeTry = {});
 
 } // namespace qv::link
