@@ -1,12 +1,14 @@
 #pragma once
-// The three-language message table: 101 rows, columns English, ChineseGB, ChineseBIG5 (UTF-8).
+// The three-language message table: 175 rows, columns English, ChineseGB, ChineseBIG5 (UTF-8).
 
 #include <QString>
 
 namespace qv {
 
-// Rows 0 to 100 are the designed table; the rows after them are the program's own additions.
-inline constexpr int kMessageCount = 102;
+inline constexpr int kMessageCount = 175;
+// Rows 0 to 100 are the designed table: the window's captions and the status line's messages;
+// the rows after them are the program's own additions.
+inline constexpr int kDesignedMessageCount = 101;
 inline constexpr int kLanguageCount = 3;
 
 // Row k, column `languageIndex`, as UTF-8 bytes.
@@ -107,7 +109,80 @@ enum : int {
     GetRssi = 98,
     GetRssiOk = 99,
     GetRssiError = 100,
-    ReaderNotAnswering = 101,
+    TrafficTitle = 101,
+    TagHistoryTitle = 102,
+    Pause = 103,
+    Resume = 104,
+    Clear = 105,
+    Copy = 106,
+    SaveAs = 107,
+    ExportCsv = 108,
+    ColumnTagId = 109,
+    ColumnDecimal = 110,
+    ColumnHex = 111,
+    ColumnFirstSeen = 112,
+    ColumnLastSeen = 113,
+    ColumnCount = 114,
+    ColumnInput = 115,
+    Try = 116,
+    PortOpened = 117,
+    PortClosed = 118,
+    PortNotOpened = 119,
+    OutcomeVerified = 120,
+    OutcomeBadChecksum = 121,
+    OutcomeNoReply = 122,
+    OutcomeCeiling = 123,
+    ReasonNoDevice = 124,
+    ReasonNotSerial = 125,
+    ReasonInUse = 126,
+    ReasonNoPermission = 127,
+    ReasonAlreadyOpen = 128,
+    ReasonBadSettings = 129,
+    ReasonOther = 130,
+    PortsNotOpened = 131,
+    SaveFailed = 132,
+    TipStatus = 133,
+    TipLinkLamp = 134,
+    TipSerial = 135,
+    TipVersion = 136,
+    TipScan = 137,
+    TipReaderId = 138,
+    TipSetReaderId = 139,
+    TipBaudRate = 140,
+    TipLock = 141,
+    TipSetBaudRate = 142,
+    TipSameCard = 143,
+    TipNoNc = 144,
+    TipSetValue = 145,
+    TipGetValue = 146,
+    TipWiegand = 147,
+    TipRS485 = 148,
+    TipTagLamp = 149,
+    TipInput = 150,
+    TipTagId = 151,
+    TipOutput = 152,
+    TipReadTag = 153,
+    TipParameters = 154,
+    TipRssi = 155,
+    TipBeepOn = 156,
+    TipBeepOff = 157,
+    TipGain = 158,
+    TipExciter = 159,
+    TipReset = 160,
+    TipFactory = 161,
+    TipEnglish = 162,
+    TipGB = 163,
+    TipBIG5 = 164,
+    TipExit = 165,
+    TipWide = 166,
+    TipEntryExit = 167,
+    TipId2 = 168,
+    TipRelays = 169,
+    TipRelayEnabled = 170,
+    TipRelayKey = 171,
+    TipRelayMo = 172,
+    TipRelayTime = 173,
+    ReaderNotAnswering = 174,
 };
 } // namespace msg
 
