@@ -11,6 +11,8 @@ class Link;
 }
 struct ProgramValues;
 class Beeper;
+class TrafficLog;
+class TagHistory;
 
 struct Context {
     link::Link& link;
@@ -18,6 +20,10 @@ struct Context {
     ProgramValues& values;
     Beeper& beeper;
     int SentOutputs = 0; // output state last sent to the reader: bit 0 DO1, bit 1 DO2
+    // Where the operations say which operation and try the link's traffic belongs to, and where
+    // tag reading records every tag it shows. Either may be absent.
+    TrafficLog* traffic = nullptr;
+    TagHistory* tags = nullptr;
 };
 
 } // namespace qv

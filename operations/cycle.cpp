@@ -8,6 +8,7 @@
 #include "program/lamp.h"
 #include "program/messages.h"
 #include "program/program_values.h"
+#include "program/traffic_log.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -29,7 +30,9 @@ bool RunTries(Context& ctx, const Operation& op) {
     link::ReplyHandler onReply;
     if (op.onReply)
         onReply = [&](const link::Reply&) { return op.onReply(ctx); };
-    return link::RunExchange(ctx.link, op.exchange, command, onReply);
+    const QString label = Text(ctx, op.startMsg);
+    return link::RunExchange(ctx.link, op.exchange, command, onReply,
+                             [&](int number) { LabelTry(ctx, label, number); });
 }
 
 } // namespace
@@ -70,6 +73,7 @@ void RunOperation(Context& ctx, const Operation& op) {
         const QString settings = op.atReaderSettings && !ctx.values.ReaderSettings.isEmpty()
                                      ? ctx.values.ReaderSettings
                                      : ctx.values.ScanSettings;
+        LabelTraffic(ctx, Text(ctx, op.startMsg));
         if (canForm && ctx.link.CommOpen(ctx.values.ScanPort, settings.toStdString())) {
             ok = RunTries(ctx, op);
             ctx.link.CommClose();
@@ -85,6 +89,16 @@ void RunOperation(Context& ctx, const Operation& op) {
 
     ctx.ui.window->setEnabled(true);
     QApplication::restoreOverrideCursor();
+}
+
+void LabelTraffic(Context& ctx, const QString& label) {
+    if (ctx.traffic)
+        ctx.traffic->setLabel(label.toStdString());
+}
+
+void LabelTry(Context& ctx, const QString& label, int number) {
+    if (ctx.traffic)
+        LabelTraffic(ctx, label + ", " + Text(ctx, msg::Try).arg(number));
 }
 
 void ShowNumber(QLabel* panel, const char* format, int value) {

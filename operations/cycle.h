@@ -60,6 +60,11 @@ void Report(Context& ctx, const QColor& lamp, const QString& text, int beepHz);
 // A value panel beside a scroll bar: `value` in the printf `format` ("%03d", "%04X" ...).
 void ShowNumber(QLabel* panel, const char* format, int value);
 
+// What the following link traffic belongs to ("Scan COM3 19200,e,8,1"), for the traffic log.
+void LabelTraffic(Context& ctx, const QString& label);
+// The same with the try's number: "Set Reader ID, try 2".
+void LabelTry(Context& ctx, const QString& label, int number);
+
 // An 8-bit text from the window (a panel caption) for a command.
 std::string Latin1(const QString& text);
 

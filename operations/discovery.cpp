@@ -39,8 +39,9 @@ void SelectSetting(Context& ctx, int index) {
 
 // Up to `tries` identity requests on the open port, each after the scan pause. Only a verified
 // 16-byte reply whose ID is two decimal digits counts.
-std::optional<link::Identity> AskIdentity(Context& ctx, int tries) {
+std::optional<link::Identity> AskIdentity(Context& ctx, int tries, const QString& label) {
     for (int t = 0; t < tries; ++t) {
+        LabelTry(ctx, label, t + 1);
         ctx.link.sleepMs(kScanPauseMs);
         if (!ctx.link.ReaderTransact(link::cmd::Identity()))
             continue;
@@ -54,14 +55,21 @@ void ShowScanning(Context& ctx, int port) {
     ctx.ui.pnMsg->setText(Text(ctx, msg::ScanCom) + " : #" + PortText(port));
 }
 
+// "Scan COM3 19200,e,8,1" in the active language.
+QString ScanLabel(Context& ctx, int port, const std::string& settings) {
+    return Text(ctx, msg::ScanCom) + PortText(port) + " " + QString::fromStdString(settings);
+}
+
 // The quick attempt at the remembered place.
 std::optional<link::Identity> TryRememberedPlace(Context& ctx) {
     ProgramValues& v = ctx.values;
     SelectSetting(ctx, v.ScanSettingsIndex);
+    const QString label = ScanLabel(ctx, v.ScanPort, v.ScanSettings.toStdString());
+    LabelTraffic(ctx, label);
     if (!ctx.link.CommOpen(v.ScanPort, v.ScanSettings.toStdString()))
         return std::nullopt;
     ShowScanning(ctx, v.ScanPort);
-    auto identity = AskIdentity(ctx, kQuickTries);
+    auto identity = AskIdentity(ctx, kQuickTries, label);
     ctx.link.CommClose();
     return identity;
 }
@@ -80,10 +88,12 @@ std::optional<link::Identity> Sweep(Context& ctx) {
         for (int i = first; i <= last; ++i) {
             SelectSetting(ctx, i);
             const std::string settings(link::SettingsList[static_cast<std::size_t>(i)]);
+            const QString label = ScanLabel(ctx, port, settings);
+            LabelTraffic(ctx, label);
             if (!ctx.link.CommOpen(port, settings))
                 break; // a port that does not open is given up at once
             ShowScanning(ctx, port);
-            auto identity = AskIdentity(ctx, kSweepTries);
+            auto identity = AskIdentity(ctx, kSweepTries, label);
             if (identity) {
                 v.ScanPort = port;
                 v.ScanSettings = QString::fromStdString(settings);
@@ -113,10 +123,13 @@ void ShowIdentity(Context& ctx, const link::Identity& identity) {
 // The version read: true when the reader answered "A00V" (pnVersion and the busy state done).
 bool ReadVersion(Context& ctx) {
     ProgramValues& v = ctx.values;
+    const QString label = Text(ctx, msg::Version);
+    LabelTraffic(ctx, label);
     if (!ctx.link.CommOpen(v.ScanPort, v.ScanSettings.toStdString()))
         return false;
     bool found = false;
     for (int t = 0; t < kVersionTries && !found; ++t) {
+        LabelTry(ctx, label, t + 1);
         ctx.link.sleepMs(kScanPauseMs);
         if (!ctx.link.ReaderTransact(link::cmd::Version()))
             continue;

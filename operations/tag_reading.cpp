@@ -10,6 +10,8 @@
 #include "program/lamp.h"
 #include "program/messages.h"
 #include "program/program_values.h"
+#include "program/tag_history.h"
+#include "program/traffic_log.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -56,7 +58,8 @@ std::uint32_t LowWord(std::string_view digits) {
     return value;
 }
 
-void ShowTag(Context& ctx, const std::string& tag) {
+// Shows the tag; returns its identifier as shown.
+std::string ShowTag(Context& ctx, const std::string& tag) {
     const std::string id = link::DecodeTagId(tag);
     ctx.ui.pnMsg->setText(QString::fromLatin1(id.data(), static_cast<int>(id.size())));
     const std::string_view low = std::string_view(id).substr(8, 8);
@@ -67,6 +70,7 @@ void ShowTag(Context& ctx, const std::string& tag) {
     // A tag inside the lamp's second repaints it without extending the second.
     if (!ctx.ui.tmrCard->isActive())
         ctx.ui.tmrCard->start();
+    return id;
 }
 
 // One poll cycle: let clicks and timers in, pass changed outputs on, poll, show. False when the
@@ -91,7 +95,9 @@ bool PollCycle(Context& ctx) {
     ctx.ui.pnDI->setText(QString(QChar::fromLatin1(poll->input)));
     if (!poll->tag)
         return true;
-    ShowTag(ctx, *poll->tag);
+    const std::string id = ShowTag(ctx, *poll->tag);
+    if (ctx.tags)
+        ctx.tags->record(id, poll->input, QDateTime::currentDateTime());
     ctx.link.sleepMs(kAckPauseMs);
     ctx.link.ReaderTransact(link::cmd::TagAck());
     return true;
@@ -158,6 +164,7 @@ static void btnReadCardClick(Context& ctx) {
     ctx.ui.btnReadCard->setText(Text(ctx, msg::CancelReadTag));
     SetLocked(ctx.ui, true);
 
+    LabelTraffic(ctx, Text(ctx, msg::ReadTag));
     if (!ctx.link.CommOpen(v.ScanPort, v.ScanSettings.toStdString())) {
         Report(ctx, kRed,
                Text(ctx, msg::OpenCom) + " : " + QString::number(v.ScanPort) + " " +
