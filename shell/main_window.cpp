@@ -1,6 +1,9 @@
 #include "shell/main_window.h"
 
 #include "shell/designed_controls.h"
+#include "shell/tag_history_window.h"
+#include "shell/tooltips.h"
+#include "shell/traffic_window.h"
 
 #include "operations/handlers.h"
 
@@ -17,13 +20,16 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QStyle>
 #include <QTimer>
 #include <algorithm>
+#include <tuple>
 #include <vector>
 
 namespace qv {
@@ -62,7 +68,7 @@ QStringList LongestStatusLines() {
     QStringList lines;
     for (int language = 0; language < kLanguageCount; ++language) {
         const auto m = [language](int k) { return Msg(k, language); };
-        for (int k = 0; k < kMessageCount; ++k)
+        for (int k = 0; k < kDesignedMessageCount; ++k)
             lines << m(k);
         lines << m(msg::GetReaderInfoOk) + " : #16)" << m(msg::GetReaderInfoError) + " : #16)"
               << m(msg::ScanCom) + " : #16" << m(msg::OpenCom) + " : 16 " + m(msg::Error)
@@ -136,6 +142,104 @@ Tu::Tu(link::Link& link, Beeper& beeper, ProgramValues& values, QWidget* parent)
 
     FormCreate();
     ConnectEvents();
+    ConnectTraffic();
+}
+
+Tu::~Tu() {
+    context_.link.setTrace({}); // the link may outlive the window
+}
+
+// The traffic log takes the link's trace; the operations label it and feed the tag history.
+// The sink only appends and notes failed opens: no widget is touched inside a transaction.
+void Tu::ConnectTraffic() {
+    context_.traffic = &traffic_;
+    context_.tags = &tags_;
+    context_.link.setTrace([this](const link::TraceEvent& event) {
+        traffic_.append(event);
+        using Kind = link::TraceEvent::Kind;
+        if (event.kind == Kind::Opened || event.kind == Kind::OpenFailed ||
+            (event.kind == Kind::Finished && event.outcome == link::Outcome::Verified &&
+             !openFailures_.empty()))
+            NoteOpen(event);
+    });
+    ui_.pnMsg->installEventFilter(this);
+
+    const std::pair<Qt::Key, void (Tu::*)()> keys[] = {{Qt::Key_F2, &Tu::showTraffic},
+                                                       {Qt::Key_F3, &Tu::showTagHistory}};
+    for (const auto& [key, slot] : keys) {
+        auto* shortcut = new QShortcut(QKeySequence(key), this);
+        shortcut->setContext(Qt::ApplicationShortcut);
+        connect(shortcut, &QShortcut::activated, this, slot);
+    }
+}
+
+void Tu::NoteOpen(const link::TraceEvent& event) {
+    using Kind = link::TraceEvent::Kind;
+    if (event.kind == Kind::Finished) { // the reader answered: what went before is over
+        openFailures_.clear();
+        return;
+    }
+    const auto same = std::find_if(openFailures_.begin(), openFailures_.end(),
+                                   [&](const OpenFailure& f) { return f.port == event.port; });
+    if (event.kind == Kind::Opened) {
+        if (same != openFailures_.end())
+            openFailures_.erase(same);
+    } else if (same != openFailures_.end()) {
+        same->error = event.error;
+    } else {
+        openFailures_.push_back({std::string(event.port), event.error});
+    }
+}
+
+QString Tu::statusToolTip() const {
+    const int l = values_.LanguageIndex;
+    QString tip = Msg(msg::TipStatus, l);
+    if (!openFailures_.empty()) {
+        tip += "\n\n" + Msg(msg::PortsNotOpened, l);
+        for (const OpenFailure& f : openFailures_)
+            tip += "\n" + QString::fromStdString(f.port) + ": " + DescribeReason(f.error, l);
+    }
+    return tip;
+}
+
+bool Tu::eventFilter(QObject* watched, QEvent* event) {
+    // The status line's tooltip is put together when it is asked for, in the language of then.
+    if (watched == ui_.pnMsg && event->type() == QEvent::ToolTip)
+        ui_.pnMsg->setToolTip(statusToolTip());
+    return QWidget::eventFilter(watched, event);
+}
+
+void Tu::contextMenuEvent(QContextMenuEvent* event) {
+    // No parent: the menu is none of the window's controls. It pops up without a loop of its
+    // own, so a tag run goes on while it is open.
+    auto* menu = new QMenu;
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    const int l = values_.LanguageIndex;
+    const std::tuple<int, Qt::Key, void (Tu::*)()> entries[] = {
+        {msg::TrafficTitle, Qt::Key_F2, &Tu::showTraffic},
+        {msg::TagHistoryTitle, Qt::Key_F3, &Tu::showTagHistory}};
+    for (const auto& [k, key, slot] : entries) {
+        QAction* action = menu->addAction(Msg(k, l));
+        action->setShortcut(QKeySequence(key));
+        connect(action, &QAction::triggered, this, slot);
+    }
+    menu->popup(event->globalPos());
+}
+
+void Tu::showTraffic() {
+    if (!trafficWindow_)
+        trafficWindow_ = std::make_unique<TrafficWindow>(traffic_, values_);
+    trafficWindow_->show();
+    trafficWindow_->raise();
+    trafficWindow_->activateWindow();
+}
+
+void Tu::showTagHistory() {
+    if (!tagHistoryWindow_)
+        tagHistoryWindow_ = std::make_unique<TagHistoryWindow>(tags_, values_);
+    tagHistoryWindow_->show();
+    tagHistoryWindow_->raise();
+    tagHistoryWindow_->activateWindow();
 }
 
 void Tu::BuildAreaA() {
@@ -421,6 +525,13 @@ void Tu::FormShow() {
         else if (auto* group = qobject_cast<QGroupBox*>(control))
             group->setTitle(Msg(k, l));
     }
+
+    // Beside the designed texts: the tooltips and the two other windows follow the language.
+    ApplyToolTips(this, l);
+    if (trafficWindow_)
+        trafficWindow_->applyLanguage();
+    if (tagHistoryWindow_)
+        tagHistoryWindow_->applyLanguage();
 }
 
 void Tu::SetLanguage(int index) {

@@ -2,11 +2,18 @@
 // The main window Tu: every control at its designed place with its designed name, the two window
 // widths, the language switch, and the slots that hand each event to the reader operations.
 
+#include "link/link.h"
 #include "operations/context.h"
 #include "operations/controls.h"
+#include "program/tag_history.h"
+#include "program/traffic_log.h"
 
 #include <QComboBox>
 #include <QWidget>
+
+#include <memory>
+#include <string>
+#include <vector>
 
 class QPushButton;
 class QGroupBox;
@@ -18,6 +25,8 @@ class Link;
 }
 struct ProgramValues;
 class Beeper;
+class TrafficWindow;
+class TagHistoryWindow;
 
 // A drop-down list that tells when its open list closes, whether or not the choice changed.
 class CloseUpComboBox : public QComboBox {
@@ -34,6 +43,7 @@ class Tu : public QWidget {
     Q_OBJECT
 public:
     Tu(link::Link& link, Beeper& beeper, ProgramValues& values, QWidget* parent = nullptr);
+    ~Tu() override;
 
     Controls& controls() { return ui_; }
     Context& context() { return context_; }
@@ -46,6 +56,16 @@ public:
     int narrowWidth() const;
     int wideWidth() const;
 
+    // The traffic log and the tag history the operations feed, and their windows (created at
+    // the first showing, from the context menu, F2 and F3).
+    TrafficLog& trafficLog() { return traffic_; }
+    TagHistory& tagHistory() { return tags_; }
+    TrafficWindow* trafficWindow() const { return trafficWindow_.get(); }
+    TagHistoryWindow* tagHistoryWindow() const { return tagHistoryWindow_.get(); }
+    // The status line's tooltip now: what it is, and after ports could not be opened, which
+    // and why.
+    QString statusToolTip() const;
+
 public slots:
     // The shell's own handlers.
     void btnEngClick();
@@ -53,11 +73,16 @@ public slots:
     void btnBIG5Click();
     void btnEntryExitClick();
     void btnExitClick();
+    // The two windows beside this one.
+    void showTraffic();
+    void showTagHistory();
 
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void FormCreate();
@@ -73,12 +98,25 @@ private:
     void BuildTimers();
     void ConnectEvents();
     void SetLanguage(int index);
+    void ConnectTraffic();
+    void NoteOpen(const link::TraceEvent& event);
 
     ProgramValues& values_;
     Controls ui_;
     Context context_;
     bool shown_ = false;
     bool closing_ = false;
+
+    TrafficLog traffic_;
+    TagHistory tags_;
+    std::unique_ptr<TrafficWindow> trafficWindow_;
+    std::unique_ptr<TagHistoryWindow> tagHistoryWindow_;
+    // Ports that could not be opened since the reader last answered: "COM3 /dev/ttyS2" and why.
+    struct OpenFailure {
+        std::string port;
+        link::SerialError error;
+    };
+    std::vector<OpenFailure> openFailures_;
 
     // Controls that no operation touches, held for the texts and events of the window itself.
     QLabel* lblID_ = nullptr;

@@ -1,0 +1,109 @@
+#include "shell/tooltips.h"
+
+#include "program/messages.h"
+
+#include <QWidget>
+
+#include <utility>
+
+namespace qv {
+
+namespace {
+
+// Control name -> message row. A value panel, its scroll bar and its label share one text; so do
+// the buttons that write or read back a value. GroupBox1 is left out: it is hidden and its
+// buttons can never be pressed.
+const std::pair<const char*, int> kToolTips[] = {
+    {"pnMsg", msg::TipStatus},
+    {"shComm", msg::TipLinkLamp},
+    {"pnSerial", msg::TipSerial},
+    {"pnVersion", msg::TipVersion},
+    {"btnScan", msg::TipScan},
+    {"lblID", msg::TipReaderId},
+    {"pnID", msg::TipReaderId},
+    {"sbID", msg::TipReaderId},
+    {"btnID", msg::TipSetReaderId},
+    {"lblBaudRate", msg::TipBaudRate},
+    {"cmbBaudRate", msg::TipBaudRate},
+    {"chkLock", msg::TipLock},
+    {"btnBaudRate", msg::TipSetBaudRate},
+    {"pnSameCard", msg::TipSameCard},
+    {"sbSameCard", msg::TipSameCard},
+    {"lblSameCard", msg::TipSameCard},
+    {"gbNoNc", msg::TipNoNc},
+    {"rbNO", msg::TipNoNc},
+    {"rbNC", msg::TipNoNc},
+    {"btnSameCard", msg::TipSetValue},
+    {"btnGetSameCard", msg::TipGetValue},
+    {"btnNoNc", msg::TipSetValue},
+    {"btnGetNoNc", msg::TipGetValue},
+    {"cmbWiegand", msg::TipWiegand},
+    {"cmbRS485", msg::TipRS485},
+    {"btnMode", msg::TipSetValue},
+    {"btnGetMode", msg::TipGetValue},
+    {"shCard", msg::TipTagLamp},
+    {"pnDI", msg::TipInput},
+    {"pnCardID", msg::TipTagId},
+    {"chkDO1", msg::TipOutput},
+    {"chkDO2", msg::TipOutput},
+    {"btnReadCard", msg::TipReadTag},
+    {"gbDefault", msg::TipParameters},
+    {"pnRSSI", msg::TipRssi},
+    {"sbRSSI", msg::TipRssi},
+    {"btnSetRSSI", msg::TipSetValue},
+    {"btnGetRSSI", msg::TipGetValue},
+    {"btnBeepOn", msg::TipBeepOn},
+    {"btnBeepOff", msg::TipBeepOff},
+    {"pnGain", msg::TipGain},
+    {"sbGainLevel", msg::TipGain},
+    {"btnGain", msg::TipSetValue},
+    {"pnExciterID1", msg::TipExciter},
+    {"sbExciterID1", msg::TipExciter},
+    {"pnExciterID2", msg::TipExciter},
+    {"sbExciterID2", msg::TipExciter},
+    {"btnSetExciterID", msg::TipSetValue},
+    {"btnGetExciterID", msg::TipGetValue},
+    {"btnReset", msg::TipReset},
+    {"btnFactory", msg::TipFactory},
+    {"btnEng", msg::TipEnglish},
+    {"btnGB", msg::TipGB},
+    {"btnBIG5", msg::TipBIG5},
+    {"btnExit", msg::TipExit},
+    {"btnEntryExit", msg::TipWide},
+    {"gbEntryExit", msg::TipEntryExit},
+    {"pnID2", msg::TipId2},
+    {"sbID2", msg::TipId2},
+    {"btnSerID2", msg::TipSetValue},
+    {"btnGetID2", msg::TipGetValue},
+    {"pnSameCard2", msg::TipSameCard},
+    {"sbSameCard2", msg::TipSameCard},
+    {"btnSameCard2", msg::TipSetValue},
+    {"btnGetSameCard2", msg::TipGetValue},
+    {"gbRelayMode", msg::TipRelays},
+    {"chkRL1En", msg::TipRelayEnabled},
+    {"chkRL2En", msg::TipRelayEnabled},
+    {"chkRL1Key", msg::TipRelayKey},
+    {"chkRL2Key", msg::TipRelayKey},
+    {"chkRL1Mo", msg::TipRelayMo},
+    {"chkRL2Mo", msg::TipRelayMo},
+    {"Label1", msg::TipRelayTime},
+    {"Label2", msg::TipRelayTime},
+    {"Label3", msg::TipRelayTime},
+    {"Label4", msg::TipRelayTime},
+    {"pnRL1", msg::TipRelayTime},
+    {"sbRL1", msg::TipRelayTime},
+    {"pnRL2", msg::TipRelayTime},
+    {"sbRL2", msg::TipRelayTime},
+    {"btnSetRL", msg::TipSetValue},
+    {"btnGetRL", msg::TipGetValue},
+};
+
+} // namespace
+
+void ApplyToolTips(QWidget* window, int language) {
+    for (const auto& [name, k] : kToolTips)
+        if (auto* control = window->findChild<QWidget*>(QLatin1String(name)))
+            control->setToolTip(Msg(k, language));
+}
+
+} // namespace qv

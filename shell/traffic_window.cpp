@@ -1,0 +1,271 @@
+#include "shell/traffic_window.h"
+
+#include "program/messages.h"
+#include "program/program_values.h"
+#include "program/traffic_log.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDateTime>
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QIODevice>
+#include <QKeySequence>
+#include <QListView>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace qv {
+
+namespace {
+
+QString FromStd(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+} // namespace
+
+QString DescribeReason(link::SerialError error, int language) {
+    using E = link::SerialError;
+    int k = msg::ReasonOther;
+    switch (error) {
+    case E::None:
+        k = msg::PortOpened;
+        break;
+    case E::NoDevice:
+        k = msg::ReasonNoDevice;
+        break;
+    case E::NotCharacterDevice:
+        k = msg::ReasonNotSerial;
+        break;
+    case E::InUse:
+        k = msg::ReasonInUse;
+        break;
+    case E::AccessDenied:
+        k = msg::ReasonNoPermission;
+        break;
+    case E::AlreadyOpen:
+        k = msg::ReasonAlreadyOpen;
+        break;
+    case E::BadSettings:
+        k = msg::ReasonBadSettings;
+        break;
+    case E::Other:
+        break;
+    }
+    return Msg(k, language);
+}
+
+QString DescribeOutcomeText(link::Outcome outcome, int language) {
+    int k = msg::OutcomeNoReply;
+    switch (outcome) {
+    case link::Outcome::Verified:
+        k = msg::OutcomeVerified;
+        break;
+    case link::Outcome::BadChecksum:
+        k = msg::OutcomeBadChecksum;
+        break;
+    case link::Outcome::NoReply:
+        break;
+    case link::Outcome::Ceiling:
+        k = msg::OutcomeCeiling;
+        break;
+    }
+    return Msg(k, language);
+}
+
+QString FormatTrafficLine(const TrafficLine& line, int language) {
+    using Kind = link::TraceEvent::Kind;
+    QString text = QDateTime::fromMSecsSinceEpoch(line.wallMs).toString(QStringLiteral("HH:mm:ss.zzz"));
+    const QString where = FromStd(line.port);
+    switch (line.kind) {
+    case Kind::Sent:
+    case Kind::Received: {
+        text += line.kind == Kind::Sent ? QStringLiteral("  TX  ") : QStringLiteral("  RX  ");
+        text += QString::fromLatin1(HexBytes(line.bytes)) + "  " +
+                QString::fromLatin1(TextBytes(line.bytes));
+        if (line.byteCount > line.bytes.size())
+            text += QStringLiteral(" ... (%1 bytes)").arg(line.byteCount);
+        break;
+    }
+    case Kind::Opened:
+        text += "  --  " + where + " " + FromStd(line.bytes) + " " + Msg(msg::PortOpened, language);
+        break;
+    case Kind::OpenFailed:
+        text += "  !!  " + where + " " + FromStd(line.bytes) + " " +
+                Msg(msg::PortNotOpened, language) + ": " + DescribeReason(line.error, language);
+        break;
+    case Kind::Closed:
+        text += "  --  " + where + " " + Msg(msg::PortClosed, language);
+        break;
+    case Kind::Finished:
+        text += "  ==  " + DescribeOutcomeText(line.outcome, language);
+        break;
+    }
+    if (!line.label.empty())
+        text += "  | " + FromStd(line.label);
+    return text;
+}
+
+bool WriteTrafficLog(QIODevice& out, const TrafficLog& log, int language) {
+    for (std::uint64_t n = log.first(); n < log.end(); ++n) {
+        const QByteArray bytes = (FormatTrafficLine(log.at(n), language) + '\n').toUtf8();
+        if (out.write(bytes) != bytes.size())
+            return false;
+    }
+    return true;
+}
+
+TrafficModel::TrafficModel(const TrafficLog& log, const ProgramValues& values, QObject* parent)
+    : QAbstractListModel(parent), log_(log), values_(values), shownFirst_(log.first()),
+      shownEnd_(log.first()) {}
+
+int TrafficModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(shownEnd_ - shownFirst_);
+}
+
+QVariant TrafficModel::data(const QModelIndex& index, int role) const {
+    if (role != Qt::DisplayRole || !index.isValid())
+        return {};
+    const std::uint64_t n = lineNumber(index.row());
+    // A line that left the ring since the last refresh: its slot holds a newer one now.
+    if (n < log_.first() || n >= log_.end())
+        return {};
+    return FormatTrafficLine(log_.at(n), values_.LanguageIndex);
+}
+
+void TrafficModel::refresh() {
+    const std::uint64_t first = log_.first();
+    const std::uint64_t end = log_.end();
+    if (first > shownFirst_) {
+        const std::uint64_t gone = std::min(first, shownEnd_) - shownFirst_;
+        if (gone > 0) {
+            beginRemoveRows({}, 0, static_cast<int>(gone) - 1);
+            shownFirst_ += gone;
+            endRemoveRows();
+        }
+        if (shownFirst_ < first) // every shown line went, and more: start again at the first
+            shownFirst_ = shownEnd_ = first;
+    }
+    if (end > shownEnd_) {
+        const int row = rowCount();
+        beginInsertRows({}, row, row + static_cast<int>(end - shownEnd_) - 1);
+        shownEnd_ = end;
+        endInsertRows();
+    }
+}
+
+TrafficWindow::TrafficWindow(TrafficLog& log, const ProgramValues& values)
+    : QWidget(nullptr, Qt::Window), log_(log), values_(values),
+      model_(new TrafficModel(log, values, this)), view_(new QListView(this)),
+      timer_(new QTimer(this)), pause_(new QPushButton(this)), clear_(new QPushButton(this)),
+      copy_(new QPushButton(this)), save_(new QPushButton(this)) {
+    setObjectName(QStringLiteral("TrafficWindow"));
+    view_->setObjectName(QStringLiteral("lvTraffic"));
+    view_->setModel(model_);
+    view_->setUniformItemSizes(true);
+    view_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    pause_->setCheckable(true);
+
+    auto* buttons = new QHBoxLayout;
+    for (QPushButton* b : {pause_, clear_, copy_, save_})
+        buttons->addWidget(b);
+    buttons->addStretch();
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(buttons);
+    layout->addWidget(view_);
+    resize(900, 420);
+
+    connect(pause_, &QPushButton::clicked, this, &TrafficWindow::togglePause);
+    connect(clear_, &QPushButton::clicked, this, &TrafficWindow::clearLines);
+    connect(copy_, &QPushButton::clicked, this, &TrafficWindow::copySelected);
+    connect(save_, &QPushButton::clicked, this, &TrafficWindow::saveToFile);
+    auto* copyKey = new QShortcut(QKeySequence::Copy, view_);
+    copyKey->setContext(Qt::WidgetShortcut);
+    connect(copyKey, &QShortcut::activated, this, &TrafficWindow::copySelected);
+
+    timer_->setInterval(kRepaintMs);
+    connect(timer_, &QTimer::timeout, this, &TrafficWindow::repaintLines);
+    applyLanguage();
+}
+
+void TrafficWindow::applyLanguage() {
+    const int l = values_.LanguageIndex;
+    setWindowTitle(Msg(msg::TrafficTitle, l));
+    pause_->setText(Msg(log_.paused() ? msg::Resume : msg::Pause, l));
+    clear_->setText(Msg(msg::Clear, l));
+    copy_->setText(Msg(msg::Copy, l));
+    save_->setText(Msg(msg::SaveAs, l));
+    // Lines already shown carry words of the old language until they are drawn again.
+    view_->viewport()->update();
+}
+
+void TrafficWindow::repaintLines() {
+    QScrollBar* bar = view_->verticalScrollBar();
+    const bool atBottom = bar->value() == bar->maximum();
+    model_->refresh();
+    if (atBottom)
+        view_->scrollToBottom();
+}
+
+void TrafficWindow::togglePause() {
+    log_.setPaused(!log_.paused());
+    pause_->setChecked(log_.paused());
+    applyLanguage();
+}
+
+void TrafficWindow::clearLines() {
+    log_.clear();
+    model_->refresh();
+}
+
+QString TrafficWindow::selectedText() const {
+    QModelIndexList rows = view_->selectionModel()->selectedRows();
+    std::sort(rows.begin(), rows.end(),
+              [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+    QStringList lines;
+    for (const QModelIndex& row : rows)
+        lines << row.data().toString();
+    return lines.join('\n');
+}
+
+void TrafficWindow::copySelected() {
+    const QString text = selectedText();
+    if (!text.isEmpty())
+        QApplication::clipboard()->setText(text + '\n');
+}
+
+void TrafficWindow::saveToFile() {
+    const int l = values_.LanguageIndex;
+    const QString path = QFileDialog::getSaveFileName(
+        this, Msg(msg::SaveAs, l), QStringLiteral("traffic.txt"), QStringLiteral("Text (*.txt)"));
+    if (path.isEmpty())
+        return;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || !WriteTrafficLog(file, log_, l) || !file.commit())
+        QMessageBox::warning(this, Msg(msg::TrafficTitle, l),
+                             Msg(msg::SaveFailed, l) + ": " + path + "\n" + file.errorString());
+}
+
+void TrafficWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    repaintLines();
+    timer_->start();
+}
+
+void TrafficWindow::hideEvent(QHideEvent* event) {
+    timer_->stop();
+    QWidget::hideEvent(event);
+}
+
+} // namespace qv
