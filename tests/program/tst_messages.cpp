@@ -1,4 +1,4 @@
-// The message table: its size, that the Chinese columns are really GB2312 and Big5 text, sample
+// The message table: its size (the designed rows and the ones added after them), that the Chinese columns are really GB2312 and Big5 text, sample
 // rows against texts written out by hand, and that the named rows point at the right messages.
 #include "program/messages.h"
 
@@ -21,12 +21,13 @@ private slots:
 };
 
 void tst_Messages::hasEveryRowAndNothingBeyond() {
-    QVERIFY(qv::kMessageCount > 100); // the designed rows, and the program's own after them
+    QCOMPARE(qv::kMessageCount, 175); // the designed rows, and the program's own after them
+    QCOMPARE(qv::kDesignedMessageCount, 101);
     for (int k = 0; k < qv::kMessageCount; ++k)
         for (int lang = 0; lang < 3; ++lang)
             QVERIFY2(std::strlen(qv::MessageText(k, lang)) > 0, qPrintable(QString::number(k)));
     // Outside the table: the empty text, never a read past its end.
-    QCOMPARE(qv::MessageText(qv::kMessageCount, 0), "");
+    QCOMPARE(qv::MessageText(175, 0), "");
     QCOMPARE(qv::MessageText(-1, 0), "");
     QCOMPARE(qv::MessageText(0, 3), "");
     QCOMPARE(qv::MessageText(0, -1), "");
@@ -88,9 +89,26 @@ void tst_Messages::sampleRows_data() {
     QTest::newRow("92 beep off") << 92 << "Set Beep OFF"
                                  << "设定声音关闭"
                                  << "設定聲音關閉";
-    QTest::newRow("100 last row") << 100 << "Get RSSI Error"
-                                  << "读回RSSI错误"
-                                  << "讀回RSSI錯誤";
+    QTest::newRow("100 last designed row") << 100 << "Get RSSI Error"
+                                           << "读回RSSI错误"
+                                           << "讀回RSSI錯誤";
+    QTest::newRow("101 first added row") << 101 << "Traffic"
+                                         << "通讯记录"
+                                         << "通訊記錄";
+    QTest::newRow("127 full-width brackets and a shell command")
+        << 127 << "no permission: join the dialout group (sudo adduser $USER dialout, then log in again)"
+        << "没有权限：请加入 dialout 组（sudo adduser $USER dialout，然后重新登录）"
+        << "沒有權限：請加入 dialout 群組（sudo adduser $USER dialout，然後重新登入）";
+    QTest::newRow("141 lock box") << 141
+        << "Lock the line setting. Ticked: the scan tries only the selected line setting on each port. Clear: it tries all twelve."
+        << "锁定通讯设定。勾选：扫描时每个串口只尝试所选的通讯设定。不勾选：尝试全部十二种。"
+        << "鎖定通訊設定。勾選：掃描時每個串口只嘗試所選的通訊設定。不勾選：嘗試全部十二種。";
+    QTest::newRow("173 last tooltip") << 173 << "Relay time in tenths of a second, 0 to 250 (0 to 25.0 seconds)."
+                                  << "继电器动作时间，单位 0.1 秒，0 到 250（0 到 25.0 秒）。"
+                                  << "繼電器動作時間，單位 0.1 秒，0 到 250（0 到 25.0 秒）。";
+    QTest::newRow("174 last row, after the added ones") << 174 << "Reader not answering"
+                                                        << "读卡机没有回应"
+                                                        << "讀卡機沒有回應";
 }
 
 void tst_Messages::sampleRows() {
@@ -127,6 +145,20 @@ void tst_Messages::namedRowsHoldTheirEnglishText_data() {
     QTest::newRow("SetChannelError") << int(qv::msg::SetChannelError) << "Set Channel Error";
     QTest::newRow("SetBeepOffOk") << int(qv::msg::SetBeepOffOk) << "Set Beep OFF Ok";
     QTest::newRow("GetRssiOk") << int(qv::msg::GetRssiOk) << "Get RSSI Ok";
+    QTest::newRow("ReaderNotAnswering")
+        << int(qv::msg::ReaderNotAnswering) << "Reader not answering";
+    QTest::newRow("TagHistoryTitle") << int(qv::msg::TagHistoryTitle) << "TAG History";
+    QTest::newRow("Try") << int(qv::msg::Try) << "try %1";
+    QTest::newRow("ReasonNoDevice") << int(qv::msg::ReasonNoDevice) << "does not exist";
+    QTest::newRow("ReasonInUse") << int(qv::msg::ReasonInUse) << "in use by another program";
+    QTest::newRow("OutcomeCeiling")
+        << int(qv::msg::OutcomeCeiling) << "stopped at the ceiling: the line kept talking";
+    QTest::newRow("TipLock") << int(qv::msg::TipLock)
+                             << "Lock the line setting. Ticked: the scan tries only the selected "
+                                "line setting on each port. Clear: it tries all twelve.";
+    QTest::newRow("TipRelayTime")
+        << int(qv::msg::TipRelayTime)
+        << "Relay time in tenths of a second, 0 to 250 (0 to 25.0 seconds).";
 }
 
 void tst_Messages::namedRowsHoldTheirEnglishText() {
