@@ -6,6 +6,8 @@
 #include "shell/designed_controls.h"
 #include "program/lamp.h"
 #include "shell/main_window.h"
+#include "shell/tag_history_window.h"
+#include "shell/traffic_window.h"
 #include "program/messages.h"
 #include "program/program_values.h"
 #include "tests/support/fake_device.h"
@@ -103,6 +105,9 @@ private slots:
     void scrollBarsRewriteTheirPanelsOnlyWhenMoved_data();
     void scrollBarsRewriteTheirPanelsOnlyWhenMoved();
     void baudRateListReportsEveryCloseUp();
+    void everyControlHasAToolTipInTheActiveLanguage_data();
+    void everyControlHasAToolTipInTheActiveLanguage();
+    void functionKeysOpenTheWindowsBesideIt();
 
 private:
     QString storeFile() const { return userDir_->path() + "/Velmora/Quorvane_Tools.conf"; }
@@ -842,6 +847,60 @@ void tst_MainWindow::statusLinesClearTheLamp() {
         for (int x = lamp->x(); x < image.width() - 2; ++x)
             QVERIFY2(image.pixelColor(x, y) != QColor(Qt::white),
                      qPrintable(QStringLiteral("white at %1,%2").arg(x).arg(y)));
+}
+
+void tst_MainWindow::everyControlHasAToolTipInTheActiveLanguage_data() {
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QString>("button");
+    // English last: the tooltips must follow back from Chinese.
+    QTest::newRow("ChineseGB") << 1 << "btnGB";
+    QTest::newRow("ChineseBIG5") << 2 << "btnBIG5";
+    QTest::newRow("English") << 0 << "btnEng";
+}
+
+void tst_MainWindow::everyControlHasAToolTipInTheActiveLanguage() {
+    QFETCH(int, language);
+    QFETCH(QString, button);
+    Window& w = *w_;
+    w.tu.show();
+    w.find<QPushButton>(button.toLatin1().constData())->click();
+    QStringList missing;
+    for (QWidget* control : w.tu.findChildren<QWidget*>()) {
+        const QString name = control->objectName();
+        // Qt's own inner widgets, and GroupBox1, which nobody ever sees.
+        if (name.isEmpty() || name.startsWith("qt_") || name == "GroupBox1" ||
+            control->parentWidget()->objectName() == "GroupBox1")
+            continue;
+        if (control->toolTip().isEmpty())
+            missing << name;
+    }
+    QVERIFY2(missing.isEmpty(), qPrintable(missing.join(' ')));
+    QCOMPARE(w.find("chkLock")->toolTip(), qv::Msg(qv::msg::TipLock, language));
+    QCOMPARE(w.find("sbRL2")->toolTip(), qv::Msg(qv::msg::TipRelayTime, language));
+    QCOMPARE(w.find("btnGetRL")->toolTip(), qv::Msg(qv::msg::TipGetValue, language));
+    QCOMPARE(w.tu.statusToolTip(), qv::Msg(qv::msg::TipStatus, language));
+}
+
+void tst_MainWindow::functionKeysOpenTheWindowsBesideIt() {
+    Window& w = *w_;
+    w.tu.show();
+    w.tu.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w.tu));
+    const QRect before = w.tu.geometry();
+    QVERIFY(!w.tu.trafficWindow() && !w.tu.tagHistoryWindow());
+    QTest::keyClick(&w.tu, Qt::Key_F2);
+    QVERIFY(w.tu.trafficWindow() && w.tu.trafficWindow()->isVisible());
+    QTest::keyClick(QApplication::activeWindow(), Qt::Key_F3);
+    QVERIFY(w.tu.tagHistoryWindow() && w.tu.tagHistoryWindow()->isVisible());
+    // Windows of their own: none of the main window's controls, which keeps its place and size.
+    QVERIFY(w.tu.trafficWindow()->isWindow() && w.tu.trafficWindow()->parent() == nullptr);
+    QVERIFY(w.tu.tagHistoryWindow()->parent() == nullptr);
+    QCOMPARE(w.tu.geometry(), before);
+    w.find<QPushButton>("btnBIG5")->click();
+    QCOMPARE(w.tu.trafficWindow()->windowTitle(), QString::fromUtf8("通訊記錄"));
+    QCOMPARE(w.tu.tagHistoryWindow()->windowTitle(), QString::fromUtf8("TAG 記錄"));
+    w.tu.trafficWindow()->hide();
+    w.tu.tagHistoryWindow()->hide();
 }
 
 QTEST_MAIN(tst_MainWindow)
