@@ -1,8 +1,11 @@
 #!/bin/sh
-# Pictures of the main window for a look by eye: each language, narrow and wide.
+# Pictures of the windows for a look by eye: the main window in each language, narrow and wide,
+# and the traffic and TAG history windows in each language after a scan and a moment of tag
+# reading against the simulator.
 # Usage: scripts/screenshots.sh            (uses and builds ./build)
 #        BUILD_DIR=build-x scripts/screenshots.sh
-# Writes $BUILD_DIR/screens/<english|gb|big5>-<narrow|wide>.png. Needs xvfb, xdotool, imagemagick.
+# Writes $BUILD_DIR/screens/<english|gb|big5>-<narrow|wide|traffic|tags>.png. Needs xvfb, xdotool,
+# imagemagick.
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -11,21 +14,29 @@ build="$root/${BUILD_DIR:-build}"
 if [ ! -f "$build/build.ninja" ] && [ ! -f "$build/Makefile" ]; then
     cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug
 fi
-cmake --build "$build" --target quorvane-tools -j2
+cmake --build "$build" --target quorvane-tools quorvane-sim -j2
 
 if [ -z "${QV_IN_XVFB:-}" ]; then
-    QV_IN_XVFB=1 exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
+    QV_IN_XVFB=1 exec xvfb-run -a -s "-screen 0 1900x1000x24" "$0" "$@"
 fi
 
 screens="$build/screens"
 mkdir -p "$screens"
 config=$(mktemp -d)
-trap 'rm -rf "$config"' EXIT
+sim=
+# The simulator puts the store's COM1 mapping back when it ends: let it, then remove the folder.
+trap '[ -z "$sim" ] || { kill "$sim" 2>/dev/null; wait "$sim"; }; rm -rf "$config"' EXIT
+
+# The simulated reader as COM1 of this run's own settings store, with two tags.
+XDG_CONFIG_HOME="$config" "$build/quorvane-sim" --com 1 \
+    --tags 0000000000BC614E,00000000075BCD15 --tag-interval 300 >"$config/sim.out" &
+sim=$!
 
 XDG_CONFIG_HOME="$config" "$build/quorvane-tools" &
 program=$!
 
 window=$(xdotool search --sync --onlyvisible --name "Quorvane" | head -n 1)
+xdotool windowmove --sync "$window" 0 0
 
 # Clicks at the centre of a control, given by its designed left, top, width and height in the
 # window's client area (there is no window manager here, so the window is its client area).
@@ -46,6 +57,33 @@ for language in english:359:448:90:24 gb:460:448:89:24 big5:560:448:89:24; do
     shoot "$name-narrow"
     click 592 478 57 43            # ">>"
     shoot "$name-wide"
+done
+
+# A scan finds the simulator on COM1; a moment of tag reading fills the tag history.
+click 359 448 90 24                # English, so that the two windows open with English titles
+click 8 78 345 43                  # Scan Reader
+sleep 3
+click 72 480 281 41                # Read TAG
+sleep 2
+click 72 480 281 41                # Cancel Read TAG
+sleep 1
+
+# F2 and F3 open the two windows; they are placed right of the main window and below.
+xdotool windowfocus --sync "$window" key F2
+traffic=$(xdotool search --sync --onlyvisible --name "^Traffic$" | head -n 1)
+xdotool windowmove --sync "$traffic" 960 0
+xdotool windowfocus --sync "$window" key F3
+tags=$(xdotool search --sync --onlyvisible --name "^TAG History$" | head -n 1)
+xdotool windowmove --sync "$tags" 960 470
+sleep 0.5
+
+for language in english:359:448:90:24 gb:460:448:89:24 big5:560:448:89:24; do
+    name=${language%%:*}
+    set -- $(echo "${language#*:}" | tr ':' ' ')
+    click "$1" "$2" "$3" "$4"      # the language button retitles the two windows too
+    sleep 0.3
+    import -window "$traffic" "$screens/$name-traffic.png" && echo "$screens/$name-traffic.png"
+    import -window "$tags" "$screens/$name-tags.png" && echo "$screens/$name-tags.png"
 done
 
 click 360 480 225 41               # Exit

@@ -570,10 +570,16 @@ void Tu::showEvent(QShowEvent* event) {
 
 void Tu::closeEvent(QCloseEvent* event) {
     // Only Exit ends the program; a close request from the window manager is refused.
-    if (closing_)
-        event->accept();
-    else
+    if (!closing_) {
         event->ignore();
+        return;
+    }
+    event->accept();
+    // The program ends with its last window: the two beside this one go with it.
+    if (trafficWindow_)
+        trafficWindow_->close();
+    if (tagHistoryWindow_)
+        tagHistoryWindow_->close();
 }
 
 void Tu::keyPressEvent(QKeyEvent* event) {

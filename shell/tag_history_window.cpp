@@ -9,11 +9,11 @@
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSaveFile>
-#include <QShortcut>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -54,6 +54,7 @@ TagHistoryWindow::TagHistoryWindow(TagHistory& history, const ProgramValues& val
     table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->verticalHeader()->hide();
+    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     table_->horizontalHeader()->setStretchLastSection(true);
 
     auto* buttons = new QHBoxLayout;
@@ -68,9 +69,7 @@ TagHistoryWindow::TagHistoryWindow(TagHistory& history, const ProgramValues& val
     connect(copy_, &QPushButton::clicked, this, &TagHistoryWindow::copySelected);
     connect(export_, &QPushButton::clicked, this, &TagHistoryWindow::exportCsv);
     connect(clear_, &QPushButton::clicked, this, &TagHistoryWindow::clearHistory);
-    auto* copyKey = new QShortcut(QKeySequence::Copy, table_);
-    copyKey->setContext(Qt::WidgetShortcut);
-    connect(copyKey, &QShortcut::activated, this, &TagHistoryWindow::copySelected);
+    table_->installEventFilter(this); // Ctrl+C copies the selection, not just the current cell
 
     timer_->setInterval(kRepaintMs);
     connect(timer_, &QTimer::timeout, this, &TagHistoryWindow::redraw);
@@ -111,7 +110,6 @@ void TagHistoryWindow::redraw() {
             item->setText(cells[c]);
         }
     }
-    table_->resizeColumnsToContents();
 }
 
 QString TagHistoryWindow::selectedText() const {
@@ -151,6 +149,18 @@ void TagHistoryWindow::exportCsv() {
 void TagHistoryWindow::clearHistory() {
     history_.clear();
     redraw();
+}
+
+bool TagHistoryWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == table_ &&
+        (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+        if (event->type() == QEvent::KeyPress)
+            copySelected();
+        event->accept();
+        return event->type() == QEvent::KeyPress;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TagHistoryWindow::showEvent(QShowEvent* event) {

@@ -11,13 +11,13 @@
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QIODevice>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QScrollBar>
-#include <QShortcut>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -133,7 +133,10 @@ int TrafficModel::rowCount(const QModelIndex& parent) const {
 }
 
 QVariant TrafficModel::data(const QModelIndex& index, int role) const {
-    if (role != Qt::DisplayRole || !index.isValid())
+    if (role == Qt::SizeHintRole && rowSize_.isValid())
+        return rowSize_;
+    // A line longer than a row shows whole in its tooltip (and in a copy or the saved file).
+    if ((role != Qt::DisplayRole && role != Qt::ToolTipRole) || !index.isValid())
         return {};
     const std::uint64_t n = lineNumber(index.row());
     // A line that left the ring since the last refresh: its slot holds a newer one now.
@@ -175,6 +178,13 @@ TrafficWindow::TrafficWindow(TrafficLog& log, const ProgramValues& values)
     view_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    // Rows of one size, wide enough for a tag poll's reply with its label; the view scrolls
+    // sideways rather than cutting a line short.
+    const QFontMetrics metrics(view_->font());
+    model_->setRowSize({metrics.horizontalAdvance(QLatin1Char('0')) * kRowCharacters,
+                        metrics.height() + 2});
+    view_->setTextElideMode(Qt::ElideNone);
+    view_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     pause_->setCheckable(true);
 
     auto* buttons = new QHBoxLayout;
@@ -190,9 +200,7 @@ TrafficWindow::TrafficWindow(TrafficLog& log, const ProgramValues& values)
     connect(clear_, &QPushButton::clicked, this, &TrafficWindow::clearLines);
     connect(copy_, &QPushButton::clicked, this, &TrafficWindow::copySelected);
     connect(save_, &QPushButton::clicked, this, &TrafficWindow::saveToFile);
-    auto* copyKey = new QShortcut(QKeySequence::Copy, view_);
-    copyKey->setContext(Qt::WidgetShortcut);
-    connect(copyKey, &QShortcut::activated, this, &TrafficWindow::copySelected);
+    view_->installEventFilter(this); // Ctrl+C copies the selection, not just the current cell
 
     timer_->setInterval(kRepaintMs);
     connect(timer_, &QTimer::timeout, this, &TrafficWindow::repaintLines);
@@ -255,6 +263,18 @@ void TrafficWindow::saveToFile() {
     if (!file.open(QIODevice::WriteOnly) || !WriteTrafficLog(file, log_, l) || !file.commit())
         QMessageBox::warning(this, Msg(msg::TrafficTitle, l),
                              Msg(msg::SaveFailed, l) + ": " + path + "\n" + file.errorString());
+}
+
+bool TrafficWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == view_ &&
+        (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+        if (event->type() == QEvent::KeyPress)
+            copySelected();
+        event->accept();
+        return event->type() == QEvent::KeyPress;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TrafficWindow::showEvent(QShowEvent* event) {

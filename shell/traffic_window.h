@@ -6,6 +6,7 @@
 #include "link/link.h"
 
 #include <QAbstractListModel>
+#include <QSize>
 #include <QWidget>
 
 #include <cstdint>
@@ -41,6 +42,8 @@ public:
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     void refresh();
+    // The size of every row: the view asks the first row only, so the rows must agree.
+    void setRowSize(QSize size) { rowSize_ = size; }
     // The log line a row shows.
     std::uint64_t lineNumber(int row) const { return shownFirst_ + static_cast<std::uint64_t>(row); }
 
@@ -49,12 +52,14 @@ private:
     const ProgramValues& values_;
     std::uint64_t shownFirst_ = 0;
     std::uint64_t shownEnd_ = 0;
+    QSize rowSize_;
 };
 
 class TrafficWindow : public QWidget {
     Q_OBJECT
 public:
     static constexpr int kRepaintMs = 100;
+    static constexpr int kRowCharacters = 240;
 
     TrafficWindow(TrafficLog& log, const ProgramValues& values);
 
@@ -74,6 +79,7 @@ public slots:
     void saveToFile();
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 

@@ -9,6 +9,8 @@
 #include "program/traffic_log.h"
 #include "shell/traffic_window.h"
 
+#include <QBuffer>
+#include <QClipboard>
 #include <QDir>
 #include <QHelpEvent>
 #include <QFile>
@@ -116,6 +118,19 @@ private slots:
         TrafficWindow* w = rig.window.trafficWindow();
         QVERIFY(w && w->isVisible() && w->repaintTimer()->isActive());
         QCOMPARE(w->model()->rowCount(), 10);
+        // Ctrl+C copies the selected lines, oldest first, and Save writes every line.
+        w->view()->selectionModel()->select(w->model()->index(4), QItemSelectionModel::Select);
+        w->view()->selectionModel()->select(w->model()->index(1), QItemSelectionModel::Select);
+        QTest::keyClick(w->view(), Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text(),
+                 w->model()->index(1).data().toString() + '\n' +
+                     w->model()->index(4).data().toString() + '\n');
+        QBuffer saved;
+        saved.open(QIODevice::WriteOnly);
+        QVERIFY(WriteTrafficLog(saved, log, 0));
+        QCOMPARE(saved.data().count('\n'), 10);
+        QVERIFY(saved.data().endsWith("  --  COM3 /dev/ttyS2 closed  | Set Beep ON, try 3\n"));
+
         rig.values.LanguageIndex = 1;
         QVERIFY(w->model()->index(2).data().toString().endsWith("时限内没有回应  | Set Beep ON, try 1"));
         w->hide();

@@ -899,8 +899,10 @@ void tst_MainWindow::functionKeysOpenTheWindowsBesideIt() {
     w.find<QPushButton>("btnBIG5")->click();
     QCOMPARE(w.tu.trafficWindow()->windowTitle(), QString::fromUtf8("通訊記錄"));
     QCOMPARE(w.tu.tagHistoryWindow()->windowTitle(), QString::fromUtf8("TAG 記錄"));
-    w.tu.trafficWindow()->hide();
-    w.tu.tagHistoryWindow()->hide();
+    // Exit ends the program, the two windows with it.
+    w.find<QPushButton>("btnExit")->click();
+    QVERIFY(!w.tu.isVisible());
+    QVERIFY(!w.tu.trafficWindow()->isVisible() && !w.tu.tagHistoryWindow()->isVisible());
 }
 
 QTEST_MAIN(tst_MainWindow)
