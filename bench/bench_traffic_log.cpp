@@ -58,7 +58,8 @@ public:
     void write(const std::uint8_t* data, std::size_t count) override {
         if (count > 0 && data[count - 1] == '\r')
             for (std::size_t i = 0; i < reply.size(); ++i)
-                pending_.push_back({static_cast<std::uint8_t>(reply[i]), clock_.us + 2000 + i * 500});
+                pending_.push_back(
+                    {static_cast<std::uint8_t>(reply[i]), clock_.us + 2000 + i * 500});
     }
     std::optional<std::uint8_t> readByte() override {
         if (!pending_.empty() && pending_.front().atUs <= clock_.us + 1000) {
@@ -185,15 +186,17 @@ int main(int argc, char** argv) {
     const int count = Argument(argc, argv, "--count", 20000);
     const int rounds = Argument(argc, argv, "--rounds", 7);
     const int ptyCount = Argument(argc, argv, "--pty-count", 150);
-    std::printf("(1) CPU microseconds per \"A00B\" transaction on a reader in memory, virtual time;\n"
-                "    median of %d rounds of %d\n", rounds, count);
+    std::printf(
+        "(1) CPU microseconds per \"A00B\" transaction on a reader in memory, virtual time;\n"
+        "    median of %d rounds of %d\n",
+        rounds, count);
     std::printf("  %-30s %10s %10s %10s\n", "", "log off", "log on", "log's cost");
     const double verifiedCost =
         MemoryCase("verified 16-byte reply", "\nB01BQV0000010D\r", count, rounds);
     const double silentCost = MemoryCase("no reply (120 empty reads)", "", count, rounds);
     std::printf("\n(2) CPU microseconds per transaction on the simulated reader behind a\n"
-                "    pseudo-terminal, this thread only; median of %d rounds of %d\n", rounds,
-                ptyCount);
+                "    pseudo-terminal, this thread only; median of %d rounds of %d\n",
+                rounds, ptyCount);
     std::printf("  %-30s %10s %10s %10s\n", "", "log off", "log on", "measured");
     if (!PtyCase("verified 16-byte reply", false, verifiedCost, ptyCount, rounds) ||
         !PtyCase("silent reader", true, silentCost, ptyCount / 3 + 1, rounds))

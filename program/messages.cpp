@@ -112,219 +112,133 @@ constexpr std::array<Row, kMessageCount> kMessageTable = {{
     {"Set RSSI Error", "设定RSSI错误", "設定RSSI錯誤"},                                        // 97
     {"Get RSSI", "读回RSSI", "讀回RSSI"},                                                      // 98
     {"Get RSSI Ok", "读回RSSI完成", "讀回RSSI完成"},                                           // 99
-    {"Get RSSI Error", "读回RSSI错误", "讀回RSSI錯誤"},                                        // 100
+    {"Get RSSI Error", "读回RSSI错误", "讀回RSSI錯誤"}, // 100
     // The program's own rows, after the designed ones: the traffic and TAG history windows, the
     // traffic log's words, the tooltips, the tag run's silent reader.
-    {"Traffic",
-     "通讯记录",
-     "通訊記錄"}, // 101
-    {"TAG History",
-     "TAG 记录",
-     "TAG 記錄"}, // 102
-    {"Pause",
-     "暂停",
-     "暫停"}, // 103
-    {"Resume",
-     "继续",
-     "繼續"}, // 104
-    {"Clear",
-     "清除",
-     "清除"}, // 105
-    {"Copy",
-     "复制",
-     "複製"}, // 106
-    {"Save...",
-     "保存...",
-     "儲存..."}, // 107
-    {"Export CSV...",
-     "导出 CSV...",
-     "匯出 CSV..."}, // 108
-    {"TAG ID",
-     "TAG 编号",
-     "TAG 編號"}, // 109
-    {"Decimal",
-     "十进制",
-     "十進位"}, // 110
-    {"Hex",
-     "十六进制",
-     "十六進位"}, // 111
-    {"First seen",
-     "首次读取",
-     "首次讀取"}, // 112
-    {"Last seen",
-     "最后读取",
-     "最後讀取"}, // 113
-    {"Count",
-     "次数",
-     "次數"}, // 114
-    {"DI",
-     "DI",
-     "DI"}, // 115
-    {"try %1",
-     "第 %1 次",
-     "第 %1 次"}, // 116
-    {"opened",
-     "已开启",
-     "已開啟"}, // 117
-    {"closed",
-     "已关闭",
-     "已關閉"}, // 118
-    {"could not be opened",
-     "无法开启",
-     "無法開啟"}, // 119
-    {"answered, checksum verified",
-     "已回应，校验和正确",
-     "已回應，檢查碼正確"}, // 120
-    {"answered with a bad checksum",
-     "已回应，但校验和错误",
-     "已回應，但檢查碼錯誤"}, // 121
-    {"no reply within the limit",
-     "时限内没有回应",
-     "時限內沒有回應"}, // 122
-    {"stopped at the ceiling: the line kept talking",
-     "达到上限而停止：线路不停传来数据",
-     "達到上限而停止：線路不停傳來資料"}, // 123
-    {"does not exist",
-     "不存在",
-     "不存在"}, // 124
-    {"not a serial device",
-     "不是串口设备",
-     "不是串口裝置"}, // 125
-    {"in use by another program",
-     "正被其他程序使用",
-     "正被其他程式使用"}, // 126
+    {"Traffic", "通讯记录", "通訊記錄"},                                              // 101
+    {"TAG History", "TAG 记录", "TAG 記錄"},                                          // 102
+    {"Pause", "暂停", "暫停"},                                                        // 103
+    {"Resume", "继续", "繼續"},                                                       // 104
+    {"Clear", "清除", "清除"},                                                        // 105
+    {"Copy", "复制", "複製"},                                                         // 106
+    {"Save...", "保存...", "儲存..."},                                                // 107
+    {"Export CSV...", "导出 CSV...", "匯出 CSV..."},                                  // 108
+    {"TAG ID", "TAG 编号", "TAG 編號"},                                               // 109
+    {"Decimal", "十进制", "十進位"},                                                  // 110
+    {"Hex", "十六进制", "十六進位"},                                                  // 111
+    {"First seen", "首次读取", "首次讀取"},                                           // 112
+    {"Last seen", "最后读取", "最後讀取"},                                            // 113
+    {"Count", "次数", "次數"},                                                        // 114
+    {"DI", "DI", "DI"},                                                               // 115
+    {"try %1", "第 %1 次", "第 %1 次"},                                               // 116
+    {"opened", "已开启", "已開啟"},                                                   // 117
+    {"closed", "已关闭", "已關閉"},                                                   // 118
+    {"could not be opened", "无法开启", "無法開啟"},                                  // 119
+    {"answered, checksum verified", "已回应，校验和正确", "已回應，檢查碼正確"},      // 120
+    {"answered with a bad checksum", "已回应，但校验和错误", "已回應，但檢查碼錯誤"}, // 121
+    {"no reply within the limit", "时限内没有回应", "時限內沒有回應"},                // 122
+    {"stopped at the ceiling: the line kept talking", "达到上限而停止：线路不停传来数据",
+     "達到上限而停止：線路不停傳來資料"},                                  // 123
+    {"does not exist", "不存在", "不存在"},                                // 124
+    {"not a serial device", "不是串口设备", "不是串口裝置"},               // 125
+    {"in use by another program", "正被其他程序使用", "正被其他程式使用"}, // 126
     {"no permission: join the dialout group (sudo adduser $USER dialout, then log in again)",
      "没有权限：请加入 dialout 组（sudo adduser $USER dialout，然后重新登录）",
-     "沒有權限：請加入 dialout 群組（sudo adduser $USER dialout，然後重新登入）"}, // 127
-    {"already open in this program",
-     "已在本程序中开启",
-     "已在本程式中開啟"}, // 128
-    {"line settings not understood",
-     "无法识别通讯设定",
-     "無法識別通訊設定"}, // 129
-    {"cannot be opened for another reason",
-     "因其他原因无法开启",
-     "因其他原因無法開啟"}, // 130
-    {"Ports that could not be opened:",
-     "无法开启的串口：",
-     "無法開啟的串口："}, // 131
-    {"Could not write the file",
-     "无法写入文件",
-     "無法寫入檔案"}, // 132
-    {"Status line: what the program is doing and how the last operation ended. Right-click the window for the traffic (F2) and TAG history (F3) windows.",
-     "状态栏：显示程序正在做什么，以及上一个操作的结果。在窗口上按右键可打开通讯记录（F2）和 TAG 记录（F3）窗口。",
-     "狀態列：顯示程式正在做什麼，以及上一個操作的結果。在視窗上按右鍵可開啟通訊記錄（F2）和 TAG 記錄（F3）視窗。"}, // 133
-    {"Link lamp: yellow, the reader answered; red, it did not; blinking, a scan or TAG reading is running.",
+     "沒有權限：請加入 dialout 群組（sudo adduser $USER dialout，然後重新登入）"},       // 127
+    {"already open in this program", "已在本程序中开启", "已在本程式中開啟"},            // 128
+    {"line settings not understood", "无法识别通讯设定", "無法識別通訊設定"},            // 129
+    {"cannot be opened for another reason", "因其他原因无法开启", "因其他原因無法開啟"}, // 130
+    {"Ports that could not be opened:", "无法开启的串口：", "無法開啟的串口："},         // 131
+    {"Could not write the file", "无法写入文件", "無法寫入檔案"},                        // 132
+    {"Status line: what the program is doing and how the last operation ended. Right-click the "
+     "window for the traffic (F2) and TAG history (F3) windows.",
+     "状态栏：显示程序正在做什么，以及上一个操作的结果。在窗口上按右键可打开通讯记录（F2）和 TAG "
+     "记录（F3）窗口。",
+     "狀態列：顯示程式正在做什麼，以及上一個操作的結果。在視窗上按右鍵可開啟通訊記錄（F2）和 TAG "
+     "記錄（F3）視窗。"}, // 133
+    {"Link lamp: yellow, the reader answered; red, it did not; blinking, a scan or TAG reading is "
+     "running.",
      "连线指示灯：黄色表示读卡机有回应；红色表示没有回应；闪烁表示正在扫描或读取 TAG。",
      "連線指示燈：黃色表示讀卡機有回應；紅色表示沒有回應；閃爍表示正在掃描或讀取 TAG。"}, // 134
-    {"Serial number of the reader found by the scan.",
-     "扫描找到的读卡机的序号。",
+    {"Serial number of the reader found by the scan.", "扫描找到的读卡机的序号。",
      "掃描找到的讀卡機的序號。"}, // 135
-    {"Firmware version of the reader found by the scan.",
-     "扫描找到的读卡机的韧体版本。",
+    {"Firmware version of the reader found by the scan.", "扫描找到的读卡机的韧体版本。",
      "掃描找到的讀卡機的韌體版本。"}, // 136
-    {"Looks for the reader on COM1 to COM16, first where it was found last, and shows its ID, serial number and version.",
+    {"Looks for the reader on COM1 to COM16, first where it was found last, and shows its ID, "
+     "serial number and version.",
      "在 COM1 到 COM16 上寻找读卡机（先找上次找到的位置），并显示其编号、序号和版本。",
      "在 COM1 到 COM16 上尋找讀卡機（先找上次找到的位置），並顯示其編號、序號和版本。"}, // 137
     {"Reader ID, 01 to 99: the number the reader answers to. Move the bar to choose a new one.",
      "读卡机编号，01 到 99：读卡机回应的号码。拖动滚动条选择新编号。",
      "讀卡機編號，01 到 99：讀卡機回應的號碼。拖動捲軸選擇新編號。"}, // 138
-    {"Writes the ID chosen on the bar into the reader.",
-     "把滚动条选择的编号写入读卡机。",
+    {"Writes the ID chosen on the bar into the reader.", "把滚动条选择的编号写入读卡机。",
      "把捲軸選擇的編號寫入讀卡機。"}, // 139
-    {"Line setting: baud rate, parity, data bits, stop bits. Picking an entry makes the program talk to the reader with it.",
+    {"Line setting: baud rate, parity, data bits, stop bits. Picking an entry makes the program "
+     "talk to the reader with it.",
      "通讯设定：速度、同位检查、数据位、停止位。选择一项后，程序就用它与读卡机通讯。",
      "通訊設定：速度、同位檢查、資料位元、停止位元。選擇一項後，程式就用它與讀卡機通訊。"}, // 140
-    {"Lock the line setting. Ticked: the scan tries only the selected line setting on each port. Clear: it tries all twelve.",
+    {"Lock the line setting. Ticked: the scan tries only the selected line setting on each port. "
+     "Clear: it tries all twelve.",
      "锁定通讯设定。勾选：扫描时每个串口只尝试所选的通讯设定。不勾选：尝试全部十二种。",
      "鎖定通訊設定。勾選：掃描時每個串口只嘗試所選的通訊設定。不勾選：嘗試全部十二種。"}, // 141
-    {"Writes the selected line setting into the reader; the program then talks to it with that setting.",
+    {"Writes the selected line setting into the reader; the program then talks to it with that "
+     "setting.",
      "把所选的通讯设定写入读卡机；之后程序用这个设定与它通讯。",
      "把所選的通訊設定寫入讀卡機；之後程式用這個設定與它通訊。"}, // 142
     {"Same-card time in seconds, 0 to 9999: how long the reader ignores a TAG it has just read.",
      "相同卡时间（秒），0 到 9999：读卡机在读到一张 TAG 后忽略同一张 TAG 的时间。",
      "相同卡時間（秒），0 到 9999：讀卡機在讀到一張 TAG 後忽略同一張 TAG 的時間。"}, // 143
     {"Contact sense of input DI5: NO normally open, NC normally closed.",
-     "DI5 输入的接点类型：NO 常开，NC 常闭。",
-     "DI5 輸入的接點類型：NO 常開，NC 常閉。"}, // 144
-    {"Writes the value set beside it into the reader.",
-     "把旁边设定的数值写入读卡机。",
+     "DI5 输入的接点类型：NO 常开，NC 常闭。", "DI5 輸入的接點類型：NO 常開，NC 常閉。"}, // 144
+    {"Writes the value set beside it into the reader.", "把旁边设定的数值写入读卡机。",
      "把旁邊設定的數值寫入讀卡機。"}, // 145
-    {"Reads this value back from the reader and shows it.",
-     "从读卡机读回这个数值并显示。",
+    {"Reads this value back from the reader and shows it.", "从读卡机读回这个数值并显示。",
      "從讀卡機讀回這個數值並顯示。"}, // 146
-    {"Wiegand output format, or Off.",
-     "Wiegand 输出格式，或关闭。",
+    {"Wiegand output format, or Off.", "Wiegand 输出格式，或关闭。",
      "Wiegand 輸出格式，或關閉。"}, // 147
-    {"RS485 output format: the number of ID bits sent.",
-     "RS485 输出格式：送出的编号位数。",
+    {"RS485 output format: the number of ID bits sent.", "RS485 输出格式：送出的编号位数。",
      "RS485 輸出格式：送出的編號位元數。"}, // 148
     {"TAG lamp: yellow for a second after each TAG read.",
-     "TAG 指示灯：每读到一张 TAG 亮黄色一秒。",
-     "TAG 指示燈：每讀到一張 TAG 亮黃色一秒。"}, // 149
+     "TAG 指示灯：每读到一张 TAG 亮黄色一秒。", "TAG 指示燈：每讀到一張 TAG 亮黃色一秒。"}, // 149
     {"State of the digital input as the reader reports it while TAGs are read.",
-     "读取 TAG 时读卡机报告的数字输入状态。",
-     "讀取 TAG 時讀卡機報告的數位輸入狀態。"}, // 150
+     "读取 TAG 时读卡机报告的数字输入状态。", "讀取 TAG 時讀卡機報告的數位輸入狀態。"}, // 150
     {"Last TAG read: its ID in decimal (D) and hexadecimal (H).",
      "最后读到的 TAG：编号的十进制（D）和十六进制（H）。",
      "最後讀到的 TAG：編號的十進位（D）和十六進位（H）。"}, // 151
     {"Digital output. Ticked: switched on; the change is sent while TAGs are read.",
      "数字输出。勾选：开启；读取 TAG 时送出变更。",
      "數位輸出。勾選：開啟；讀取 TAG 時送出變更。"}, // 152
-    {"Reads TAGs without pause until clicked again.",
-     "连续读取 TAG，直到再按一次。",
-     "連續讀取 TAG，直到再按一次。"}, // 153
-    {"Parameters kept in the reader.",
-     "保存在读卡机中的参数。",
-     "保存在讀卡機中的參數。"}, // 154
+    {"Reads TAGs without pause until clicked again.", "连续读取 TAG，直到再按一次。",
+     "連續讀取 TAG，直到再按一次。"},                                                       // 153
+    {"Parameters kept in the reader.", "保存在读卡机中的参数。", "保存在讀卡機中的參數。"}, // 154
     {"RSSI threshold, 0 to 250: TAGs received weaker than this are ignored.",
      "RSSI 门槛，0 到 250：信号比它弱的 TAG 会被忽略。",
-     "RSSI 門檻，0 到 250：訊號比它弱的 TAG 會被忽略。"}, // 155
-    {"Switches the reader's beeper on.",
-     "开启读卡机的蜂鸣器。",
-     "開啟讀卡機的蜂鳴器。"}, // 156
-    {"Switches the reader's beeper off.",
-     "关闭读卡机的蜂鸣器。",
-     "關閉讀卡機的蜂鳴器。"}, // 157
+     "RSSI 門檻，0 到 250：訊號比它弱的 TAG 會被忽略。"},                                  // 155
+    {"Switches the reader's beeper on.", "开启读卡机的蜂鸣器。", "開啟讀卡機的蜂鳴器。"},  // 156
+    {"Switches the reader's beeper off.", "关闭读卡机的蜂鸣器。", "關閉讀卡機的蜂鳴器。"}, // 157
     {"Receiver gain, 1 to 7: higher reads TAGs from farther away.",
-     "接收增益，1 到 7：越高可读取越远的 TAG。",
-     "接收增益，1 到 7：越高可讀取越遠的 TAG。"}, // 158
-    {"Exciter identifier, 0000 to FFFF in hexadecimal.",
-     "激发器代号，十六进制 0000 到 FFFF。",
+     "接收增益，1 到 7：越高可读取越远的 TAG。", "接收增益，1 到 7：越高可讀取越遠的 TAG。"}, // 158
+    {"Exciter identifier, 0000 to FFFF in hexadecimal.", "激发器代号，十六进制 0000 到 FFFF。",
      "激發器代號，十六進位 0000 到 FFFF。"}, // 159
-    {"Restarts the reader; its settings stay.",
-     "重新启动读卡机；设定保持不变。",
+    {"Restarts the reader; its settings stay.", "重新启动读卡机；设定保持不变。",
      "重新啟動讀卡機；設定保持不變。"}, // 160
     {"Sets every parameter of the reader back to its factory value.",
-     "把读卡机的所有参数恢复为出厂值。",
-     "把讀卡機的所有參數恢復為出廠值。"}, // 161
-    {"Shows the program in English.",
-     "以英文显示程序。",
-     "以英文顯示程式。"}, // 162
-    {"Shows the program in Simplified Chinese.",
-     "以简体中文显示程序。",
+     "把读卡机的所有参数恢复为出厂值。", "把讀卡機的所有參數恢復為出廠值。"},  // 161
+    {"Shows the program in English.", "以英文显示程序。", "以英文顯示程式。"}, // 162
+    {"Shows the program in Simplified Chinese.", "以简体中文显示程序。",
      "以簡體中文顯示程式。"}, // 163
-    {"Shows the program in Traditional Chinese.",
-     "以繁体中文显示程序。",
-     "以繁體中文顯示程式。"}, // 164
-    {"Closes the program.",
-     "关闭程序。",
-     "關閉程式。"}, // 165
-    {"Shows the Entry Exit Mode and Relay Mode settings.",
-     "显示进入外出模式和继电器模式的设定。",
+    {"Shows the program in Traditional Chinese.", "以繁体中文显示程序。",
+     "以繁體中文顯示程式。"},                            // 164
+    {"Closes the program.", "关闭程序。", "關閉程式。"}, // 165
+    {"Shows the Entry Exit Mode and Relay Mode settings.", "显示进入外出模式和继电器模式的设定。",
      "顯示進入外出模式和繼電器模式的設定。"}, // 166
-    {"Second reading channel for entry and exit.",
-     "进入与外出用的第二读取通道。",
+    {"Second reading channel for entry and exit.", "进入与外出用的第二读取通道。",
      "進入與外出用的第二讀取通道。"}, // 167
     {"ID of the second channel, 0 to 99; 0 switches the second channel off.",
      "第二通道的编号，0 到 99；0 表示关闭第二通道。",
-     "第二通道的編號，0 到 99；0 表示關閉第二通道。"}, // 168
-    {"The two relays RL1 and RL2.",
-     "两个继电器 RL1 和 RL2。",
-     "兩個繼電器 RL1 和 RL2。"}, // 169
-    {"Ticked: the relay is in use.",
-     "勾选：使用这个继电器。",
-     "勾選：使用這個繼電器。"}, // 170
+     "第二通道的編號，0 到 99；0 表示關閉第二通道。"},                                     // 168
+    {"The two relays RL1 and RL2.", "两个继电器 RL1 和 RL2。", "兩個繼電器 RL1 和 RL2。"}, // 169
+    {"Ticked: the relay is in use.", "勾选：使用这个继电器。", "勾選：使用這個繼電器。"},  // 170
     {"The relay's KEY switch, written with Set Relay Mode: ticked on, clear off.",
      "继电器的 KEY 开关，由设定继电器模式写入：勾选为开，不勾选为关。",
      "繼電器的 KEY 開關，由設定繼電器模式寫入：勾選為開，不勾選為關。"}, // 171
@@ -333,7 +247,7 @@ constexpr std::array<Row, kMessageCount> kMessageTable = {{
      "繼電器的 MO 開關，由設定繼電器模式寫入：勾選為開，不勾選為關。"}, // 172
     {"Relay time in tenths of a second, 0 to 250 (0 to 25.0 seconds).",
      "继电器动作时间，单位 0.1 秒，0 到 250（0 到 25.0 秒）。",
-     "繼電器動作時間，單位 0.1 秒，0 到 250（0 到 25.0 秒）。"}, // 173
+     "繼電器動作時間，單位 0.1 秒，0 到 250（0 到 25.0 秒）。"},  // 173
     {"Reader not answering", "读卡机没有回应", "讀卡機沒有回應"}, // 174
 }};
 

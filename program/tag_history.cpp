@@ -20,8 +20,7 @@ std::uint32_t LowWord(const std::string& id) {
 }
 
 QString CsvField(const QString& text) {
-    if (!text.contains(',') && !text.contains('"') && !text.contains('\n') &&
-        !text.contains('\r'))
+    if (!text.contains(',') && !text.contains('"') && !text.contains('\n') && !text.contains('\r'))
         return text;
     QString quoted = text;
     quoted.replace('"', QStringLiteral("\"\""));
@@ -78,13 +77,14 @@ bool WriteTagCsv(QIODevice& out, const QStringList& headers, const std::vector<T
         fields << CsvField(header);
     lines << fields.join(',');
     for (const TagSighting& row : rows) {
-        fields = {CsvField(QString::fromLatin1(row.id.data(), static_cast<qsizetype>(row.id.size()))),
-                  row.decimal(),
-                  row.hex(),
-                  IsoTime(row.first),
-                  IsoTime(row.last),
-                  QString::number(row.count),
-                  CsvField(QString(QChar::fromLatin1(row.input)))};
+        fields = {
+            CsvField(QString::fromLatin1(row.id.data(), static_cast<qsizetype>(row.id.size()))),
+            row.decimal(),
+            row.hex(),
+            IsoTime(row.first),
+            IsoTime(row.last),
+            QString::number(row.count),
+            CsvField(QString(QChar::fromLatin1(row.input)))};
         lines << fields.join(',');
     }
     const QByteArray bytes = (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();

@@ -14,11 +14,11 @@ class QIODevice;
 namespace qv {
 
 struct TagSighting {
-    std::string id;        // the 16 hexadecimal digits as the status line shows them
+    std::string id; // the 16 hexadecimal digits as the status line shows them
     QDateTime first;
     QDateTime last;
     int count = 0;
-    char input = '_';      // the digital input reported with the last sighting
+    char input = '_'; // the digital input reported with the last sighting
     // As the tag panel shows them: the last 8 digits as a 10-digit decimal and as hex.
     QString decimal() const;
     QString hex() const;

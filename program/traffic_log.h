@@ -18,14 +18,14 @@ namespace qv {
 
 struct TrafficLine {
     link::TraceEvent::Kind kind = link::TraceEvent::Kind::Sent;
-    std::int64_t wallMs = 0;    // milliseconds since 1970 UTC, when the line was logged
-    link::Outcome outcome = link::Outcome::NoReply; // Finished
+    std::int64_t wallMs = 0; // milliseconds since 1970 UTC, when the line was logged
+    link::Outcome outcome = link::Outcome::NoReply;    // Finished
     link::SerialError error = link::SerialError::None; // OpenFailed
-    std::string bytes;          // Sent, Received: the bytes (at most kMaxBytes); Opened, OpenFailed:
-                                // the line settings
-    std::size_t byteCount = 0;  // Sent, Received: how many bytes there were in all
-    std::string port;           // Opened, OpenFailed, Closed: "COM3 /dev/ttyS2"
-    std::string label;          // the operation and try, e.g. "Set Reader ID, try 2"
+    std::string bytes;         // Sent, Received: the bytes (at most kMaxBytes); Opened, OpenFailed:
+                               // the line settings
+    std::size_t byteCount = 0; // Sent, Received: how many bytes there were in all
+    std::string port;          // Opened, OpenFailed, Closed: "COM3 /dev/ttyS2"
+    std::string label;         // the operation and try, e.g. "Set Reader ID, try 2"
 };
 
 class TrafficLog {

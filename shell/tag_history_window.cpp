@@ -26,7 +26,7 @@ namespace qv {
 
 namespace {
 
-constexpr int kColumns[] = {msg::ColumnTagId,    msg::ColumnDecimal, msg::ColumnHex,
+constexpr int kColumns[] = {msg::ColumnTagId,     msg::ColumnDecimal,  msg::ColumnHex,
                             msg::ColumnFirstSeen, msg::ColumnLastSeen, msg::ColumnCount,
                             msg::ColumnInput};
 

@@ -84,7 +84,8 @@ QString DescribeOutcomeText(link::Outcome outcome, int language) {
 
 QString FormatTrafficLine(const TrafficLine& line, int language) {
     using Kind = link::TraceEvent::Kind;
-    QString text = QDateTime::fromMSecsSinceEpoch(line.wallMs).toString(QStringLiteral("HH:mm:ss.zzz"));
+    QString text =
+        QDateTime::fromMSecsSinceEpoch(line.wallMs).toString(QStringLiteral("HH:mm:ss.zzz"));
     const QString where = FromStd(line.port);
     switch (line.kind) {
     case Kind::Sent:
@@ -181,8 +182,8 @@ TrafficWindow::TrafficWindow(TrafficLog& log, const ProgramValues& values)
     // Rows of one size, wide enough for a tag poll's reply with its label; the view scrolls
     // sideways rather than cutting a line short.
     const QFontMetrics metrics(view_->font());
-    model_->setRowSize({metrics.horizontalAdvance(QLatin1Char('0')) * kRowCharacters,
-                        metrics.height() + 2});
+    model_->setRowSize(
+        {metrics.horizontalAdvance(QLatin1Char('0')) * kRowCharacters, metrics.height() + 2});
     view_->setTextElideMode(Qt::ElideNone);
     view_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     pause_->setCheckable(true);

@@ -45,7 +45,9 @@ public:
     // The size of every row: the view asks the first row only, so the rows must agree.
     void setRowSize(QSize size) { rowSize_ = size; }
     // The log line a row shows.
-    std::uint64_t lineNumber(int row) const { return shownFirst_ + static_cast<std::uint64_t>(row); }
+    std::uint64_t lineNumber(int row) const {
+        return shownFirst_ + static_cast<std::uint64_t>(row);
+    }
 
 private:
     const TrafficLog& log_;

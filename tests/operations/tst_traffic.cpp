@@ -12,8 +12,8 @@
 #include <QBuffer>
 #include <QClipboard>
 #include <QDir>
-#include <QHelpEvent>
 #include <QFile>
+#include <QHelpEvent>
 #include <QListView>
 #include <QRegularExpression>
 
@@ -94,7 +94,8 @@ private slots:
         };
         Named("btnBeepOnClick")(rig.ctx);
         QCOMPARE(rig.ui.pnMsg->text(), QString("Set Beep ON Ok"));
-        const QString tx = "  TX  09 41 30 30 48 53 31 36 32 0D  <TAB>A00HS162<CR>  | Set Beep ON, try ";
+        const QString tx =
+            "  TX  09 41 30 30 48 53 31 36 32 0D  <TAB>A00HS162<CR>  | Set Beep ON, try ";
         const QStringList expected = {
             "  --  COM3 /dev/ttyS2 19200,e,8,1 opened  | Set Beep ON",
             tx + "1",
@@ -122,9 +123,9 @@ private slots:
         w->view()->selectionModel()->select(w->model()->index(4), QItemSelectionModel::Select);
         w->view()->selectionModel()->select(w->model()->index(1), QItemSelectionModel::Select);
         QTest::keyClick(w->view(), Qt::Key_C, Qt::ControlModifier);
-        QCOMPARE(QApplication::clipboard()->text(),
-                 w->model()->index(1).data().toString() + '\n' +
-                     w->model()->index(4).data().toString() + '\n');
+        QCOMPARE(QApplication::clipboard()->text(), w->model()->index(1).data().toString() + '\n' +
+                                                        w->model()->index(4).data().toString() +
+                                                        '\n');
         QBuffer saved;
         saved.open(QIODevice::WriteOnly);
         QVERIFY(WriteTrafficLog(saved, log, 0));
@@ -132,7 +133,8 @@ private slots:
         QVERIFY(saved.data().endsWith("  --  COM3 /dev/ttyS2 closed  | Set Beep ON, try 3\n"));
 
         rig.values.LanguageIndex = 1;
-        QVERIFY(w->model()->index(2).data().toString().endsWith("时限内没有回应  | Set Beep ON, try 1"));
+        QVERIFY(w->model()->index(2).data().toString().endsWith(
+            "时限内没有回应  | Set Beep ON, try 1"));
         w->hide();
         QVERIFY(!w->repaintTimer()->isActive());
     }
@@ -174,15 +176,20 @@ private slots:
     void openFailureReasons_data() {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("missing path") << "missing" << "does not exist";
-        QTest::newRow("directory") << "directory" << "not a serial device";
-        QTest::newRow("FIFO") << "fifo" << "not a serial device";
-        QTest::newRow("/dev/null") << "null" << "not a serial device";
+        QTest::newRow("missing path") << "missing"
+                                      << "does not exist";
+        QTest::newRow("directory") << "directory"
+                                   << "not a serial device";
+        QTest::newRow("FIFO") << "fifo"
+                              << "not a serial device";
+        QTest::newRow("/dev/null") << "null"
+                                   << "not a serial device";
         QTest::newRow("terminal without permission")
             << "forbidden"
             << "no permission: join the dialout group (sudo adduser $USER dialout, then log in "
                "again)";
-        QTest::newRow("terminal held by another opener") << "held" << "in use by another program";
+        QTest::newRow("terminal held by another opener") << "held"
+                                                         << "in use by another program";
     }
 
     // Real files through the link's open with a COM override: the reason in the log and on the
@@ -223,7 +230,7 @@ private slots:
                  qPrintable(rig.window.statusToolTip()));
         const QStringList lines = LinesWithoutTime(rig.window.trafficLog());
         QCOMPARE(lines, QStringList{"  !!  " + where + " 19200,e,8,1 could not be opened: " +
-                                   reason + "  | Set Beep ON"});
+                                    reason + "  | Set Beep ON"});
         holder.close();
 
         // In the active language, when the operator asks for it.
@@ -242,8 +249,7 @@ private slots:
             if (polls == 4) // the operator's click while the reader answers the fourth poll
                 Named("btnReadCardClick")(rig.ctx);
             const std::string tags[] = {kTagA, kTagA, "", kTagB};
-            return ReplyFrame("A00I" + std::string(polls == 4 ? "1" : "0") + "0" +
-                              tags[polls - 1]);
+            return ReplyFrame("A00I" + std::string(polls == 4 ? "1" : "0") + "0" + tags[polls - 1]);
         };
         Named("btnReadCardClick")(rig.ctx);
         const auto& rows = rig.window.tagHistory().rows();

@@ -1,5 +1,6 @@
-// The message table: its size (the designed rows and the ones added after them), that the Chinese columns are really GB2312 and Big5 text, sample
-// rows against texts written out by hand, and that the named rows point at the right messages.
+// The message table: its size (the designed rows and the ones added after them), that the Chinese
+// columns are really GB2312 and Big5 text, sample rows against texts written out by hand, and that
+// the named rows point at the right messages.
 #include "program/messages.h"
 
 #include <QStringEncoder>
@@ -96,16 +97,20 @@ void tst_Messages::sampleRows_data() {
                                          << "通讯记录"
                                          << "通訊記錄";
     QTest::newRow("127 full-width brackets and a shell command")
-        << 127 << "no permission: join the dialout group (sudo adduser $USER dialout, then log in again)"
+        << 127
+        << "no permission: join the dialout group (sudo adduser $USER dialout, then log in again)"
         << "没有权限：请加入 dialout 组（sudo adduser $USER dialout，然后重新登录）"
         << "沒有權限：請加入 dialout 群組（sudo adduser $USER dialout，然後重新登入）";
-    QTest::newRow("141 lock box") << 141
-        << "Lock the line setting. Ticked: the scan tries only the selected line setting on each port. Clear: it tries all twelve."
+    QTest::newRow("141 lock box")
+        << 141
+        << "Lock the line setting. Ticked: the scan tries only the selected line setting on each "
+           "port. Clear: it tries all twelve."
         << "锁定通讯设定。勾选：扫描时每个串口只尝试所选的通讯设定。不勾选：尝试全部十二种。"
         << "鎖定通訊設定。勾選：掃描時每個串口只嘗試所選的通訊設定。不勾選：嘗試全部十二種。";
-    QTest::newRow("173 last tooltip") << 173 << "Relay time in tenths of a second, 0 to 250 (0 to 25.0 seconds)."
-                                  << "继电器动作时间，单位 0.1 秒，0 到 250（0 到 25.0 秒）。"
-                                  << "繼電器動作時間，單位 0.1 秒，0 到 250（0 到 25.0 秒）。";
+    QTest::newRow("173 last tooltip")
+        << 173 << "Relay time in tenths of a second, 0 to 250 (0 to 25.0 seconds)."
+        << "继电器动作时间，单位 0.1 秒，0 到 250（0 到 25.0 秒）。"
+        << "繼電器動作時間，單位 0.1 秒，0 到 250（0 到 25.0 秒）。";
     QTest::newRow("174 last row, after the added ones") << 174 << "Reader not answering"
                                                         << "读卡机没有回应"
                                                         << "讀卡機沒有回應";

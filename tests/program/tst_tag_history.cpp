@@ -21,8 +21,7 @@ private slots:
 
 namespace {
 QDateTime At(int second, int offsetSeconds = 3600) {
-    return QDateTime(QDate(2026, 12, 8), QTime(17, 3, second, 250),
-                     QTimeZone(offsetSeconds));
+    return QDateTime(QDate(2026, 12, 8), QTime(17, 3, second, 250), QTimeZone(offsetSeconds));
 }
 } // namespace
 
@@ -79,8 +78,7 @@ void tst_TagHistory::csvMatchesTheHandWrittenFile() {
     h.record("0000000000BC614E", '1', At(5));
     QBuffer out;
     out.open(QIODevice::WriteOnly);
-    QVERIFY(WriteTagCsv(out,
-                        {"TAG ID", "Decimal", "Hex", "First seen", "Last seen", "Count", "DI"},
+    QVERIFY(WriteTagCsv(out, {"TAG ID", "Decimal", "Hex", "First seen", "Last seen", "Count", "DI"},
                         h.rows()));
     QFile expected(QFINDTESTDATA("data/tags_expected.csv"));
     QVERIFY(expected.open(QIODevice::ReadOnly));

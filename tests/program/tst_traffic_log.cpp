@@ -86,16 +86,17 @@ void tst_TrafficLog::bytesAsHexAndText_data() {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("hex");
     QTest::addColumn<QString>("text");
-    QTest::newRow("command frame") << QByteArray("\x09\x41\x30\x30\x42\x30\x41\x0D")
-                                   << "09 41 30 30 42 30 41 0D"
-                                   << "<TAB>A00B0A<CR>";
+    QTest::newRow("command frame")
+        << QByteArray("\x09\x41\x30\x30\x42\x30\x41\x0D") << "09 41 30 30 42 30 41 0D"
+        << "<TAB>A00B0A<CR>";
     QTest::newRow("reply frame") << QByteArray("\nA00K00\r") << "0A 41 30 30 4B 30 30 0D"
                                  << "<LF>A00K00<CR>";
     QTest::newRow("zero byte, escape, delete") << QByteArray("\x00\x1B\x7F", 3) << "00 1B 7F"
                                                << "<NUL><ESC><DEL>";
     QTest::newRow("high bytes and a backslash") << QByteArray("\xB5\xFF\\x") << "B5 FF 5C 78"
                                                 << "\\xB5\\xFF\\\\x";
-    QTest::newRow("nothing") << QByteArray() << "" << "";
+    QTest::newRow("nothing") << QByteArray() << ""
+                             << "";
 }
 
 void tst_TrafficLog::bytesAsHexAndText() {

@@ -3,13 +3,13 @@
 // of the scroll bars and the line-settings list. The reader is a fake on a virtual clock whose
 // ports never open, so a click that starts discovery ends at once with "not found".
 #include "link/link.h"
-#include "shell/designed_controls.h"
 #include "program/lamp.h"
+#include "program/messages.h"
+#include "program/program_values.h"
+#include "shell/designed_controls.h"
 #include "shell/main_window.h"
 #include "shell/tag_history_window.h"
 #include "shell/traffic_window.h"
-#include "program/messages.h"
-#include "program/program_values.h"
 #include "tests/support/fake_device.h"
 #include "tests/support/recording_beeper.h"
 
