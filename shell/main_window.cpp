@@ -61,15 +61,18 @@ constexpr int kDesignHeight = 527;
 constexpr int kOuterMargin = 12;
 constexpr int kFramePixels = 8;
 
-// The longest lines the status panel shows in any language: every message, and the messages
+// The longest lines the status panel shows in any language: every status message, and those
 // with the longest additions the operations put behind them (port 16, the widest settings text,
 // a tag identifier of the widest digits).
 QStringList LongestStatusLines() {
     QStringList lines;
     for (int language = 0; language < kLanguageCount; ++language) {
         const auto m = [language](int k) { return Msg(k, language); };
+        // The designed rows and the program's own status message; the added rows that only
+        // tooltips and the other windows show are no status lines.
         for (int k = 0; k < kDesignedMessageCount; ++k)
             lines << m(k);
+        lines << m(msg::ReaderNotAnswering);
         lines << m(msg::GetReaderInfoOk) + " : #16)" << m(msg::GetReaderInfoError) + " : #16)"
               << m(msg::ScanCom) + " : #16" << m(msg::OpenCom) + " : 16 " + m(msg::Error)
               << m(msg::SetReaderBaudRate) + " = 115200,e,8,1" << m(msg::SetReaderId) + " = 99"
