@@ -1,5 +1,7 @@
 #include "program/tag_history.h"
 
+#include "program/traffic_log.h"
+
 #include <QIODevice>
 #include <QStringList>
 
@@ -36,6 +38,10 @@ QString TagSighting::decimal() const {
 QString TagSighting::hex() const {
     const std::string low = id.size() >= 8 ? id.substr(id.size() - 8) : id;
     return QString::fromLatin1(low.data(), static_cast<qsizetype>(low.size()));
+}
+
+QString TagSighting::inputText() const {
+    return QString::fromStdString(TextBytes(std::string_view(&input, 1)));
 }
 
 void TagHistory::record(const std::string& id, char input, const QDateTime& when) {
@@ -84,7 +90,7 @@ bool WriteTagCsv(QIODevice& out, const QStringList& headers, const std::vector<T
             IsoTime(row.first),
             IsoTime(row.last),
             QString::number(row.count),
-            CsvField(QString(QChar::fromLatin1(row.input)))};
+            CsvField(row.inputText())};
         lines << fields.join(',');
     }
     const QByteArray bytes = (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();

@@ -22,6 +22,8 @@ struct TagSighting {
     // As the tag panel shows them: the last 8 digits as a 10-digit decimal and as hex.
     QString decimal() const;
     QString hex() const;
+    // The input character as text; a control byte by its name ("<NUL>"), never as a box.
+    QString inputText() const;
 };
 
 class TagHistory {

@@ -100,7 +100,7 @@ void TagHistoryWindow::redraw() {
             LocalTime(s.first),
             LocalTime(s.last),
             QString::number(s.count),
-            QString(QChar::fromLatin1(s.input))};
+            s.inputText()};
         for (int c = 0; c < static_cast<int>(std::size(cells)); ++c) {
             QTableWidgetItem* item = table_->item(r, c);
             if (!item) {

@@ -31,7 +31,7 @@ void tst_TagHistory::countsAndNewestFirst() {
     h.record("00000000075BCD15", '1', At(2));
     h.record("0000000000BC614E", '1', At(3));
     QCOMPARE(h.rows().size(), std::size_t(2));
-    const TagSighting& a = h.rows()[0];
+    const TagSighting a = h.rows()[0];
     QCOMPARE(a.id, std::string("0000000000BC614E"));
     QCOMPARE(a.count, 2);
     QCOMPARE(a.first, At(1));
@@ -39,7 +39,11 @@ void tst_TagHistory::countsAndNewestFirst() {
     QCOMPARE(a.input, '1');
     QCOMPARE(a.decimal(), QString("0012345678"));
     QCOMPARE(a.hex(), QString("00BC614E"));
-    QCOMPARE(h.rows()[1].count, 1);
+    h.record("0000000000000001", '\0', At(4));
+    QCOMPARE(h.rows()[0].inputText(), QString("<NUL>"));
+    h.record("0000000000000001", '\xB5', At(5));
+    QCOMPARE(h.rows()[0].inputText(), QString("\\xB5"));
+    QCOMPARE(h.rows()[2].count, 1);
     const auto before = h.revision();
     h.clear();
     QVERIFY(h.rows().empty());
