@@ -4,8 +4,8 @@
 # reading against the simulator.
 # Usage: scripts/screenshots.sh            (uses and builds ./build)
 #        BUILD_DIR=build-x scripts/screenshots.sh
-# Writes $BUILD_DIR/screens/<english|gb|big5>-<narrow|wide|traffic|tags>.png. Needs xvfb, xdotool,
-# imagemagick.
+# Writes $BUILD_DIR/screens/<english|gb|big5>-<narrow|wide|traffic|tags|tooltip>.png. Needs xvfb,
+# xdotool, imagemagick.
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -84,6 +84,17 @@ for language in english:359:448:90:24 gb:460:448:89:24 big5:560:448:89:24; do
     sleep 0.3
     import -window "$traffic" "$screens/$name-traffic.png" && echo "$screens/$name-traffic.png"
     import -window "$tags" "$screens/$name-tags.png" && echo "$screens/$name-tags.png"
+done
+
+# The tooltip of the unlabelled lock box beside the line-settings list, in each language.
+for language in english:359:448:90:24 gb:460:448:89:24 big5:560:448:89:24; do
+    name=${language%%:*}
+    set -- $(echo "${language#*:}" | tr ':' ' ')
+    click "$1" "$2" "$3" "$4"
+    xdotool mousemove --window "$window" 344 220
+    sleep 1.5
+    import -window root -crop 1100x140+0+190 "$screens/$name-tooltip.png"
+    echo "$screens/$name-tooltip.png"
 done
 
 click 360 480 225 41               # Exit

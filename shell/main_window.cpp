@@ -196,7 +196,7 @@ void Tu::NoteOpen(const link::TraceEvent& event) {
 
 QString Tu::statusToolTip() const {
     const int l = values_.LanguageIndex;
-    QString tip = Msg(msg::TipStatus, l);
+    QString tip = ToolTipText(msg::TipStatus, l);
     if (!openFailures_.empty()) {
         tip += "\n\n" + Msg(msg::PortsNotOpened, l);
         for (const OpenFailure& f : openFailures_)

@@ -98,12 +98,27 @@ const std::pair<const char*, int> kToolTips[] = {
     {"btnGetRL", msg::TipGetValue},
 };
 
+// One sentence a line: a plain-text tooltip is never wrapped, and a long one would run across
+// the screen.
+QString OneSentenceALine(QString text) {
+    text.replace(QStringLiteral(". "), QStringLiteral(".\n"));
+    const QChar fullStop(0x3002);
+    for (qsizetype i = text.indexOf(fullStop); i >= 0 && i + 1 < text.size();
+         i = text.indexOf(fullStop, i + 2))
+        text.insert(i + 1, QLatin1Char('\n'));
+    return text;
+}
+
 } // namespace
+
+QString ToolTipText(int k, int language) {
+    return OneSentenceALine(Msg(k, language));
+}
 
 void ApplyToolTips(QWidget* window, int language) {
     for (const auto& [name, k] : kToolTips)
         if (auto* control = window->findChild<QWidget*>(QLatin1String(name)))
-            control->setToolTip(Msg(k, language));
+            control->setToolTip(ToolTipText(k, language));
 }
 
 } // namespace qv

@@ -7,6 +7,7 @@
 #include "program/messages.h"
 #include "program/tag_history.h"
 #include "program/traffic_log.h"
+#include "shell/tooltips.h"
 #include "shell/traffic_window.h"
 
 #include <QBuffer>
@@ -160,17 +161,17 @@ private slots:
                               "19200,e,8,1, try 1",
                               "  RX  0A 42 30 37 42 53 4E 30 31 32 33 34 35 31 31 0D  "
                               "<LF>B07BSN01234511<CR>  | Scan COM3 19200,e,8,1, try 1"}));
-        QCOMPARE(rig.window.statusToolTip(), Msg(msg::TipStatus, 0));
+        QCOMPARE(rig.window.statusToolTip(), ToolTipText(msg::TipStatus, 0));
 
         // Nothing opens: the remembered place, then every port once, each with its reason.
         rig.device.canOpen = [](const std::string&, const link::LineSettings&) { return false; };
         Named("btnScanClick")(rig.ctx);
         QCOMPARE(rig.ui.pnMsg->text(), QString("Reader Not Find"));
         const QStringList tip = rig.window.statusToolTip().split('\n');
-        QCOMPARE(tip.size(), 3 + 16);
-        QCOMPARE(tip[2], QString("Ports that could not be opened:"));
-        QCOMPARE(tip[3], QString("COM3 /dev/ttyS2: cannot be opened for another reason"));
-        QCOMPARE(tip[4], QString("COM1 /dev/ttyS0: cannot be opened for another reason"));
+        QCOMPARE(tip.size(), 4 + 16); // two sentences, a blank line, the heading, the ports
+        QCOMPARE(tip[3], QString("Ports that could not be opened:"));
+        QCOMPARE(tip[4], QString("COM3 /dev/ttyS2: cannot be opened for another reason"));
+        QCOMPARE(tip[5], QString("COM1 /dev/ttyS0: cannot be opened for another reason"));
     }
 
     void openFailureReasons_data() {
