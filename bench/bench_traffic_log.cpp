@@ -4,8 +4,8 @@
 // 1. on a device that answers from memory and a virtual clock: no real waiting and no system
 //    calls, so what is measured is the log's own CPU cost per transaction, in microseconds;
 // 2. on the simulated reader behind a pseudo-terminal, through the program's own device, clock
-//    and sleeper: the CPU the transaction really costs the window's thread, off and on, and the
-//    log's cost from (1) as a share of it.
+//    and sleeper: the CPU the transaction really costs the window's thread, off and on (the two
+//    interleaved transaction by transaction), and the log's cost from (1) as a share of it.
 //
 //   bench_traffic_log [--count N] [--rounds R] [--pty-count N]
 //
@@ -125,6 +125,30 @@ Costs Compare(link::Link& link, int count, int rounds) {
     return {Median(off), Median(on)};
 }
 
+// The same, one transaction at a time: each pair runs one transaction without and one with the
+// log (in turns, which first), each timed alone, so that a busy machine slows both alike.
+Costs Interleaved(link::Link& link, int count, int rounds) {
+    TrafficLog log;
+    log.setLabel("Scan COM1 19200,e,8,1, try 1");
+    const link::TraceSink sink = log.sink();
+    std::vector<double> off, on;
+    Round(link, std::max(1, count / 10)); // warm up
+    for (int r = 0; r < rounds; ++r) {
+        double offSeconds = 0, onSeconds = 0;
+        for (int i = 0; i < 2 * count; ++i) {
+            const bool logged = (i % 2 == 0) == (i / 2 % 2 == 0);
+            link.setTrace(logged ? sink : link::TraceSink{});
+            const double start = ThreadCpuSeconds();
+            link.ReaderTransact("A00B");
+            (logged ? onSeconds : offSeconds) += ThreadCpuSeconds() - start;
+        }
+        off.push_back(offSeconds * 1e6 / count);
+        on.push_back(onSeconds * 1e6 / count);
+    }
+    link.setTrace({});
+    return {Median(off), Median(on)};
+}
+
 // (1): the log's own cost per transaction.
 double MemoryCase(const char* label, const std::string& reply, int count, int rounds) {
     VirtualClock clock;
@@ -158,7 +182,7 @@ bool PtyCase(const char* label, bool silent, double logCostUs, int count, int ro
     link.setPortMap({{1, host.slavePath()}});
     bool ok = link.CommOpen(1, "19200,e,8,1");
     if (ok) {
-        const Costs c = Compare(link, count, rounds);
+        const Costs c = Interleaved(link, count, rounds);
         std::printf("  %-30s %10.2f %10.2f %+9.2f %%   log's cost from (1): %.3f %%\n", label,
                     c.off, c.on, 100.0 * (c.on - c.off) / c.off, 100.0 * logCostUs / c.off);
         link.CommClose();
