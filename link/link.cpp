@@ -65,18 +65,6 @@ const char* DescribeOutcome(Outcome outcome) {
     return "";
 }
 
-std::string ResolveComPort(int port, const PortMap& overrides) {
-    if (auto it = overrides.find(port); it != overrides.end())
-        return it->second.starts_with('/') ? it->second : std::string();
-    if (port >= 1 && port <= 4)
-        return "/dev/ttyS" + std::to_string(port - 1);
-    if (port >= 5 && port <= 12)
-        return "/dev/ttyUSB" + std::to_string(port - 5);
-    if (port >= 13 && port <= 16)
-        return "/dev/ttyACM" + std::to_string(port - 13);
-    return {};
-}
-
 std::optional<LineSettings> ParseLineSettings(std::string_view text) {
     std::string_view parts[4];
     int count = 0;

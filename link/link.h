@@ -18,9 +18,12 @@ namespace qv::link {
 // COM number -> device path overrides, read by the shell from the settings store (Ports/COMn).
 using PortMap = std::map<int, std::string>;
 
-// The device path of COM `port`: the override if there is one (it must be an absolute path,
-// else the port has no device), else the fixed table (COM1-4 /dev/ttyS0-3, COM5-12
-// /dev/ttyUSB0-7, COM13-16 /dev/ttyACM0-3). Empty: no device.
+// The device path of COM `port`; empty: no device. Each platform has its own file.
+// Linux (posix_ports.cpp): the override if there is one (it must be an absolute path, else the
+// port has no device), else the fixed table (COM1-4 /dev/ttyS0-3, COM5-12 /dev/ttyUSB0-7,
+// COM13-16 /dev/ttyACM0-3).
+// Windows (win32_ports.cpp): the override if there is one (a COM device, "COM7" or "\\.\COM7";
+// anything else, a Linux path included, has no device), else \\.\COMn for COM1-16.
 std::string ResolveComPort(int port, const PortMap& overrides);
 
 // Strict "baud,parity,data,stop" parsing ("19200,e,8,1"); nullopt for anything else.

@@ -52,8 +52,8 @@ enum class SerialError {
 // The reason in plain words for an operator ("does not exist", "no permission ...").
 const char* DescribeSerialError(SerialError error);
 
-// One serial line at a time. Implementations: the POSIX device (posix_serial.cpp) and the test
-// fake.
+// One serial line at a time. Implementations: the POSIX device (posix_serial.cpp), the Windows
+// device (win32_serial.cpp) and the test fake.
 class SerialDevice {
 public:
     virtual ~SerialDevice() = default;
@@ -72,7 +72,7 @@ public:
     virtual SerialError lastError() const { return SerialError::Other; }
 };
 
-// The platform's serial device: posix_serial.cpp on Linux; a Windows file would define it there.
+// The platform's serial device: posix_serial.cpp on Linux, win32_serial.cpp on Windows.
 std::unique_ptr<SerialDevice> MakePlatformSerialDevice();
 
 } // namespace qv::link

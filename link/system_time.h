@@ -1,12 +1,13 @@
 #pragma once
-// The real clock and sleeper under the link.
+// The real clock and sleeper under the link: system_time.cpp on Linux, win32_time.cpp on Windows.
 
 #include "link/seams.h"
 
 namespace qv::link {
 
-// CLOCK_MONOTONIC in milliseconds, truncated to 32 bits: it wraps like a host tick counter, and
-// the link measures time as unsigned differences, so the wrap costs nothing.
+// A monotonic millisecond count in 32 bits (CLOCK_MONOTONIC truncated on Linux, timeGetTime on
+// Windows): it wraps like a host tick counter, and the link measures time as unsigned
+// differences, so the wrap costs nothing.
 class SteadyClock : public Clock {
 public:
     std::uint32_t nowMs() override;

@@ -11,6 +11,25 @@ using link::Link;
 
 Q_DECLARE_METATYPE(LineSettings)
 
+namespace {
+
+// The device a COM number names on this platform; each platform's table is tested beside its
+// serial device (tst_posix_serial, tst_win32_serial).
+std::string PathOf(int port, const link::PortMap& overrides = {}) {
+    return link::ResolveComPort(port, overrides);
+}
+
+// Two devices an override may name on this platform.
+#ifdef _WIN32
+const std::string kMappedA = "COM21";
+const std::string kMappedB = "COM22";
+#else
+const std::string kMappedA = "/dev/pts/4";
+const std::string kMappedB = "/dev/pts/9";
+#endif
+
+} // namespace
+
 class TstCommOpen : public QObject {
     Q_OBJECT
 private slots:
@@ -18,8 +37,6 @@ private slots:
     void parsesLineSettings();
     void refusesMalformedLineSettings_data();
     void refusesMalformedLineSettings();
-    void resolvesComNumbers_data();
-    void resolvesComNumbers();
     void opensResolvedDeviceWithParsedSettings();
     void unusableSettingsOrPortOpenNothing_data();
     void unusableSettingsOrPortOpenNothing();
@@ -82,30 +99,6 @@ void TstCommOpen::refusesMalformedLineSettings() {
     QVERIFY(!link::ParseLineSettings(text.toStdString()).has_value());
 }
 
-void TstCommOpen::resolvesComNumbers_data() {
-    QTest::addColumn<int>("port");
-    QTest::addColumn<QString>("path");
-    QTest::newRow("COM1") << 1 << "/dev/ttyS0";
-    QTest::newRow("COM4") << 4 << "/dev/ttyS3";
-    QTest::newRow("COM5") << 5 << "/dev/ttyUSB0";
-    QTest::newRow("COM12") << 12 << "/dev/ttyUSB7";
-    QTest::newRow("COM13") << 13 << "/dev/ttyACM0";
-    QTest::newRow("COM16") << 16 << "/dev/ttyACM3";
-    QTest::newRow("COM0") << 0 << "";
-    QTest::newRow("COM17") << 17 << "";
-    QTest::newRow("COM-1") << -1 << "";
-    QTest::newRow("COM3 mapped") << 3 << "/dev/pts/7";
-    QTest::newRow("COM20 mapped") << 20 << "/tmp/sim-tty";
-    QTest::newRow("COM2 mapped to a relative path") << 2 << "";
-}
-
-void TstCommOpen::resolvesComNumbers() {
-    QFETCH(int, port);
-    QFETCH(QString, path);
-    const link::PortMap map = {{3, "/dev/pts/7"}, {20, "/tmp/sim-tty"}, {2, "pts/1"}};
-    QCOMPARE(QString::fromStdString(link::ResolveComPort(port, map)), path);
-}
-
 void TstCommOpen::opensResolvedDeviceWithParsedSettings() {
     test::VirtualTime time;
     test::FakeDevice device(time);
@@ -113,7 +106,8 @@ void TstCommOpen::opensResolvedDeviceWithParsedSettings() {
     QVERIFY(link.CommOpen(12, "115200,e,8,1"));
     QVERIFY(link.isOpen());
     QCOMPARE(device.opens.size(), size_t(1));
-    QCOMPARE(QString::fromStdString(device.opens[0].path), QString("/dev/ttyUSB7"));
+    QVERIFY(!PathOf(12).empty());
+    QCOMPARE(device.opens[0].path, PathOf(12));
     QVERIFY(device.opens[0].settings == (LineSettings{115200, 'e', 8, 1}));
 }
 
@@ -148,7 +142,7 @@ void TstCommOpen::secondOpenLeavesOpenPortAlone() {
     QCOMPARE(device.opens.size(), size_t(1));
     QCOMPARE(device.closeCount, 0);
     QVERIFY(link.isOpen());
-    QCOMPARE(QString::fromStdString(device.openPath()), QString("/dev/ttyS0"));
+    QCOMPARE(device.openPath(), PathOf(1));
     link.CommClose();
     QCOMPARE(device.closeCount, 1);
 }
@@ -169,7 +163,7 @@ void TstCommOpen::closeOnlyWhenOpen() {
 void TstCommOpen::refusedOpenLeavesLinkClosed() {
     test::VirtualTime time;
     test::FakeDevice device(time);
-    device.openable = {"/dev/ttyS1"};
+    device.openable = {PathOf(2)};
     Link link(device, time, time);
     QVERIFY(!link.CommOpen(1, "19200,e,8,1"));
     QVERIFY(!link.isOpen());
@@ -183,7 +177,7 @@ void TstCommOpen::portMapSourceIsAskedAtEveryOpen() {
     test::VirtualTime time;
     test::FakeDevice device(time);
     Link link(device, time, time);
-    std::string mapped = "/dev/pts/4";
+    std::string mapped = kMappedA;
     int asked = 0;
     link.setPortMapSource([&] {
         ++asked;
@@ -191,7 +185,7 @@ void TstCommOpen::portMapSourceIsAskedAtEveryOpen() {
     });
     QVERIFY(link.CommOpen(3, "19200,e,8,1"));
     link.CommClose();
-    mapped = "/dev/pts/9";
+    mapped = kMappedB;
     QVERIFY(link.CommOpen(3, "19200,e,8,1"));
     link.CommClose();
     mapped.clear();
@@ -199,9 +193,11 @@ void TstCommOpen::portMapSourceIsAskedAtEveryOpen() {
     link.CommClose();
     QCOMPARE(asked, 3);
     QCOMPARE(device.opens.size(), std::size_t(3));
-    QCOMPARE(device.opens[0].path, std::string("/dev/pts/4"));
-    QCOMPARE(device.opens[1].path, std::string("/dev/pts/9"));
-    QCOMPARE(device.opens[2].path, std::string("/dev/ttyS2"));
+    QCOMPARE(device.opens[0].path, PathOf(3, {{3, kMappedA}}));
+    QCOMPARE(device.opens[1].path, PathOf(3, {{3, kMappedB}}));
+    QCOMPARE(device.opens[2].path, PathOf(3));
+    QVERIFY(device.opens[0].path != device.opens[1].path &&
+            device.opens[1].path != device.opens[2].path);
 }
 
 QTEST_APPLESS_MAIN(TstCommOpen)

@@ -60,6 +60,8 @@ const LineSettings k19200e{19200, 'e', 8, 1};
 class TstPosixSerial : public QObject {
     Q_OBJECT
 private slots:
+    void resolvesComNumbers_data();
+    void resolvesComNumbers();
     void opensExchangesAndCloses();
     void secondOpenerIsRefused();
     void refusesWhatIsNotATerminal_data();
@@ -73,6 +75,30 @@ private slots:
     void commOpenWithBadSettingsOpensNothing_data();
     void commOpenWithBadSettingsOpensNothing();
 };
+
+void TstPosixSerial::resolvesComNumbers_data() {
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QString>("path");
+    QTest::newRow("COM1") << 1 << "/dev/ttyS0";
+    QTest::newRow("COM4") << 4 << "/dev/ttyS3";
+    QTest::newRow("COM5") << 5 << "/dev/ttyUSB0";
+    QTest::newRow("COM12") << 12 << "/dev/ttyUSB7";
+    QTest::newRow("COM13") << 13 << "/dev/ttyACM0";
+    QTest::newRow("COM16") << 16 << "/dev/ttyACM3";
+    QTest::newRow("COM0") << 0 << "";
+    QTest::newRow("COM17") << 17 << "";
+    QTest::newRow("COM-1") << -1 << "";
+    QTest::newRow("COM3 mapped") << 3 << "/dev/pts/7";
+    QTest::newRow("COM20 mapped") << 20 << "/tmp/sim-tty";
+    QTest::newRow("COM2 mapped to a relative path") << 2 << "";
+}
+
+void TstPosixSerial::resolvesComNumbers() {
+    QFETCH(int, port);
+    QFETCH(QString, path);
+    const PortMap map = {{3, "/dev/pts/7"}, {20, "/tmp/sim-tty"}, {2, "pts/1"}};
+    QCOMPARE(QString::fromStdString(ResolveComPort(port, map)), path);
+}
 
 void TstPosixSerial::opensExchangesAndCloses() {
     Pty pty;

@@ -1,0 +1,31 @@
+# Cross build for 64-bit Windows from Debian with MinGW-w64 (g++-mingw-w64-x86-64-posix: the
+# POSIX thread model, which std::thread needs).
+#
+#   cmake -S . -B build-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
+#
+# The Qt kit for MinGW is looked for in QV_QT_MINGW_KIT (default: ../shared/qt6-mingw beside the
+# repository). Without it only the Qt-free parts are built.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(QV_MINGW_TRIPLE x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${QV_MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${QV_MINGW_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER ${QV_MINGW_TRIPLE}-windres)
+
+set(QV_QT_MINGW_KIT "${CMAKE_CURRENT_LIST_DIR}/../../shared/qt6-mingw" CACHE PATH
+    "Qt 6 built for MinGW-w64 (a folder with lib/cmake)")
+get_filename_component(QV_QT_MINGW_KIT "${QV_QT_MINGW_KIT}" ABSOLUTE)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${QV_MINGW_TRIPLE})
+if(EXISTS "${QV_QT_MINGW_KIT}/lib/cmake")
+    list(APPEND CMAKE_FIND_ROOT_PATH "${QV_QT_MINGW_KIT}")
+    list(APPEND CMAKE_PREFIX_PATH "${QV_QT_MINGW_KIT}")
+    # moc, rcc and uic run on the build machine: Debian's own Qt 6 of the same version.
+    set(QT_HOST_PATH /usr CACHE PATH "")
+    set(QT_HOST_PATH_CMAKE_DIR /usr/lib/x86_64-linux-gnu/cmake CACHE PATH "")
+endif()
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)

@@ -1,0 +1,32 @@
+// The clock and sleeper under the link on Windows, and the system timer's resolution.
+#include "link/win32_time.h"
+#include "link/system_time.h"
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <mmsystem.h> // after windows.h, which it needs
+
+namespace qv::link {
+
+// timeGetTime: the millisecond tick counter, 32 bits, wrapping after 49.7 days; with the fine
+// timer on it moves in single milliseconds.
+std::uint32_t SteadyClock::nowMs() {
+    return static_cast<std::uint32_t>(timeGetTime());
+}
+
+void ThreadSleeper::sleepMs(std::uint32_t ms) {
+    Sleep(ms);
+}
+
+void BeginFineTimer() {
+    timeBeginPeriod(1);
+}
+
+void EndFineTimer() {
+    timeEndPeriod(1);
+}
+
+} // namespace qv::link
