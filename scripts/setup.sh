@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs what building, running and testing need on a fresh Debian 12 machine.
+# `setup.sh windows` adds the cross build for Windows and Wine to run it (scripts/test-windows.sh).
 set -euo pipefail
 
 packages=(
@@ -10,6 +11,9 @@ packages=(
     xvfb xauth xdotool imagemagick
     clang-14 libclang-rt-14-dev
 )
+if [ "${1:-}" = windows ]; then
+    packages+=(g++-mingw-w64-x86-64-posix qt6-base-dev-tools wine wine64)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,144 @@
+#!/usr/bin/env bash
+# Cross-builds the Windows programs from Debian 12 into build-windows/ and runs the Windows tests
+# under Wine against the simulator: COM1 is a simulated reader, COM2 a silent one, COM3 to COM16
+# lead nowhere. Installs what it needs (scripts/setup.sh windows).
+#
+# The Qt kit for MinGW is taken from QV_QT_MINGW_KIT (default ../shared/qt6-mingw beside the
+# repository). Without it only the Qt-free programs are built and tested.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+started=$(date +%s)
+scripts/setup.sh windows
+
+kit=${QV_QT_MINGW_KIT:-$root/../shared/qt6-mingw}
+if [ -d "$kit/lib/cmake" ]; then
+    kit=$(cd "$kit" && pwd)
+    gui=ON
+else
+    echo "No Qt kit for MinGW at $kit: building and testing only the Qt-free Windows programs"
+    kit=
+    gui=OFF
+fi
+
+echo "== simulator (Linux)"
+if [ ! -f build/CMakeCache.txt ]; then
+    cmake -S . -B build -G Ninja >/dev/null
+fi
+ninja -C build -j2 quorvane-sim
+
+echo "== cross build for Windows"
+out=build-windows
+cmake -S . -B "$out" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+    -DCMAKE_BUILD_TYPE=Release -DQV_QT_MINGW_KIT="${kit:-none}" -DQV_GUI="$gui" >/dev/null
+targets=(bench_com)
+link_tests=()
+shell_tests=()
+if [ -n "$kit" ]; then
+    link_tests=(tst_frame tst_transaction tst_comm_open tst_commands tst_replies tst_win32_serial)
+    shell_tests=()
+    targets+=("${link_tests[@]}" "${shell_tests[@]}" quorvane-tools)
+fi
+has_cli=0
+if grep -q '^quorvane-cli' <(ninja -C "$out" -t targets all 2>/dev/null | sed 's/: .*//'); then
+    has_cli=1
+    targets+=(quorvane-cli)
+fi
+ninja -C "$out" -j2 "${targets[@]}"
+
+echo "== Wine"
+export WINEPREFIX=$root/$out/wineprefix WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+windows_path() { echo "Z:${1//\//\\}"; }
+if [ -n "$kit" ]; then
+    # Qt's DLLs; Qt finds its plugins beside them.
+    export WINEPATH
+    WINEPATH=$(windows_path "$kit/bin")
+fi
+ports=$root/$out/com
+mkdir -p "$ports"
+rm -f "$ports"/COM*
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "creating the Wine prefix (once)"
+    wineboot -i >"$out/wineboot.log" 2>&1
+fi
+# Wine rewrites links under dosdevices when it starts, from this registry key: every COM number
+# leads into $ports, where only the numbers the tests use get a link to a simulator.
+{
+    printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\r\n'
+    for n in $(seq 1 16); do printf '"COM%d"="%s/COM%d"\r\n' "$n" "$ports" "$n"; done
+} >"$ports/ports.reg"
+wine regedit /S "$(windows_path "$ports/ports.reg")"
+wineserver -w
+# One server for the whole run: a cold start costs seconds per program.
+wineserver -p </dev/null >"$out/wineserver.log" 2>&1
+
+sims=()
+cleanup() {
+    for pid in "${sims[@]}"; do kill "$pid" 2>/dev/null || true; done
+    wineserver -k 2>/dev/null || true
+}
+trap cleanup EXIT
+
+# Starts a simulator with the given options and links COM<n> to its terminal.
+start_simulator() {
+    local n=$1 log=$out/sim-com$1.log
+    shift
+    build/quorvane-sim "$@" >"$log" 2>&1 &
+    sims+=($!)
+    for _ in $(seq 1 100); do
+        if [ -s "$log" ]; then
+            ln -sfn "$(head -n 1 "$log")" "$ports/COM$n"
+            return
+        fi
+        sleep 0.05
+    done
+    echo "the simulator for COM$n did not start" >&2
+    exit 1
+}
+start_simulator 1 --tags 0000000000BC614E --tag-interval 200
+start_simulator 2 --fault silent
+
+failed=()
+# Runs a QtTest program under Wine with its output in a file (a pipe would lose it).
+run_qtest() {
+    local name=$1 result=$out/$1.txt
+    shift
+    if (cd "$out" && timeout 120 env "$@" wine "$name.exe" -o "$name.txt,txt" >/dev/null 2>&1); then
+        echo "PASS $name: $(grep '^Totals' "$result")"
+    else
+        failed+=("$name")
+        echo "FAIL $name"
+        grep -A3 '^FAIL' "$result" 2>/dev/null || echo "  (no output)"
+        grep '^Totals' "$result" 2>/dev/null || true
+    fi
+}
+
+echo "== link tests"
+for t in "${link_tests[@]}"; do
+    run_qtest "$t" QV_TEST_COM=1 QV_TEST_SILENT_COM=2 QV_TEST_MISSING_COM=3
+done
+
+echo "== window tests (offscreen)"
+for t in "${shell_tests[@]}"; do
+    # Wine keeps QT_* variables from Windows programs; WINEQT_* reach them as QT_*.
+    run_qtest "$t" WINEQT_QPA_PLATFORM=offscreen
+done
+
+if [ "$has_cli" = 1 ]; then
+    echo "== quorvane-cli"
+    tests/windows/cli_under_wine.sh "$out" || failed+=(quorvane-cli)
+fi
+
+echo "== an identity transaction, Windows under Wine and Linux, same simulator"
+(cd "$out" && env -u WINEPATH wine bench_com.exe --port 1 --count 200 >bench_com.txt 2>&1) || true
+sed 's/^/  wine:  /' "$out/bench_com.txt"
+if ninja -C build -j2 bench_com >/dev/null; then
+    build/bench_com --port 1 --device "$(readlink "$ports/COM1")" --count 200 | sed 's/^/  linux: /'
+fi
+
+echo "== $(($(date +%s) - started)) s"
+if [ ${#failed[@]} -ne 0 ]; then
+    echo "failed: ${failed[*]}"
+    exit 1
+fi
+echo "all Windows tests passed"
