@@ -169,6 +169,7 @@ private slots:
     void silentReaderEndsTheWait();
     void wrongBaudRateGetsNoReply();
     void realPortGetsItsTimeoutsBack();
+    void comNumberWithoutDeviceDoesNotOpen();
 };
 
 void TstWin32Serial::resolvesComNumbers_data() {
@@ -459,6 +460,22 @@ void TstWin32Serial::realPortGetsItsTimeoutsBack() {
     QCOMPARE(system.atClose.size(), size_t(1));
     QVERIFY(!SameTimeouts(system.savedAtOpen[0], WorkingTimeouts()));
     QVERIFY(SameTimeouts(system.atClose[0], system.savedAtOpen[0]));
+}
+
+// Wine opens a COM number whose mapped path is missing; the open must still fail.
+void TstWin32Serial::comNumberWithoutDeviceDoesNotOpen() {
+    const int port = EnvPort("QV_TEST_MISSING_COM");
+    if (port == 0)
+        QSKIP("QV_TEST_MISSING_COM names no COM port without a device");
+    Win32SerialDevice device;
+    SteadyClock clock;
+    ThreadSleeper sleeper;
+    Link link(device, clock, sleeper);
+    QVERIFY(!link.CommOpen(port, "19200,e,8,1"));
+    QVERIFY(!device.isOpen());
+    const SerialError error = link.lastOpenError();
+    QVERIFY2(error == SerialError::NoDevice || error == SerialError::NotCharacterDevice,
+             DescribeSerialError(error));
 }
 
 QTEST_GUILESS_MAIN(TstWin32Serial)
