@@ -81,12 +81,13 @@ trap cleanup EXIT
 
 # Starts a simulator with the given options and links COM<n> to its terminal.
 start_simulator() {
-    local n=$1 log=$out/sim-com$1.log
+    local n=$1 log=$out/sim-com$1.txt
     shift
-    build/quorvane-sim "$@" >"$log" 2>&1 &
+    build/quorvane-sim "$@" >"$log" 2>"$out/sim-com$n.log" &
     sims+=($!)
     for _ in $(seq 1 100); do
-        if [ -s "$log" ]; then
+        # The whole first line: a path cut short would name its folder.
+        if [ "$(wc -l <"$log")" -ge 1 ]; then
             ln -sfn "$(head -n 1 "$log")" "$ports/COM$n"
             return
         fi

@@ -406,14 +406,16 @@ void TstTransaction::traceTellsEachFrameAndOutcome() {
             break;
         }
     });
-    device.openable = {"/dev/ttyS0"};
+    const std::string com1 = link::ResolveComPort(1, {});
+    device.openable = {com1};
     QVERIFY(!link.CommOpen(2, "19200,e,8,1"));
     QVERIFY(link.CommOpen(1, "19200,e,8,1"));
     device.responder = [&](const std::string&) { return reply.toStdString(); };
     link.ReaderTransact("A00B");
     link.CommClose();
-    const QStringList expected = QStringList{"failed: cannot be opened", "opened COM1 /dev/ttyS0"} +
-                                 events + QStringList{"closed"};
+    const QStringList expected =
+        QStringList{"failed: cannot be opened", "opened COM1 " + QString::fromStdString(com1)} +
+        events + QStringList{"closed"};
     QCOMPARE(seen, expected);
 }
 

@@ -409,7 +409,8 @@ void TstWin32Serial::identityOnRealPort() {
     Link link(device, clock, sleeper);
     QVERIFY2(link.CommOpen(port, "19200,e,8,1"), DescribeSerialError(link.lastOpenError()));
     QVERIFY(link.ReaderTransact(cmd::Identity()));
-    QVERIFY2(link.ReplyText.find("QV000001") != std::string::npos, link.ReplyText.c_str());
+    QVERIFY2(link.reply().text().find("QV000001") != std::string::npos,
+             link.reply().text().c_str());
     QVERIFY(link.ReaderTransact(cmd::Version())); // the second one on the same open port
     link.CommClose();
     // Closed means released: the port opens again.
