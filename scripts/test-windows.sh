@@ -36,7 +36,7 @@ link_tests=()
 shell_tests=()
 if [ -n "$kit" ]; then
     link_tests=(tst_frame tst_transaction tst_comm_open tst_commands tst_replies tst_win32_serial)
-    shell_tests=()
+    shell_tests=(tst_startup tst_messages tst_main_window)
     targets+=("${link_tests[@]}" "${shell_tests[@]}" quorvane-tools)
 fi
 has_cli=0
@@ -54,6 +54,7 @@ if [ -n "$kit" ]; then
     export WINEPATH
     WINEPATH=$(windows_path "$kit/bin")
 fi
+wineserver -k 2>/dev/null || true # one left running by a run that was cut short
 ports=$root/$out/com
 mkdir -p "$ports"
 rm -f "$ports"/COM*
@@ -99,12 +100,29 @@ start_simulator() {
 start_simulator 1 --tags 0000000000BC614E --tag-interval 200
 start_simulator 2 --fault silent
 
+# Cases that test Linux's ground rather than the program's, left out under Wine:
+# - the settings store as an INI file: on Windows the store is the registry (QSettings' own part);
+# - text widths and drawn pixels: Qt's offscreen platform under Wine measures in a fallback face,
+#   not in the fonts a Windows machine has;
+# - the Chinese columns in their code pages: the MinGW Qt kit has no GB2312 or Big5 codec (the
+#   program keeps its texts in UTF-8 and needs none).
+not_under_wine=(
+    languageButtonStoresAndReappliesTheLanguage storedIndexSelectsTheLineSetting
+    everyTextFitsItsControl statusLinesClearTheLamp controlsDrawWithTheirDesignedFontsAndColours
+    chineseColumnsEncodeInTheirCodePages
+)
+
 failed=()
-# Runs a QtTest program under Wine with its output in a file (a pipe would lose it).
+# Runs a QtTest program under Wine with its output in a file (a pipe would lose it), every test
+# function but those in not_under_wine.
 run_qtest() {
-    local name=$1 result=$out/$1.txt
+    local name=$1 result=$out/$1.txt functions
     shift
-    if (cd "$out" && timeout 120 env "$@" wine "$name.exe" -o "$name.txt,txt" >/dev/null 2>&1); then
+    (cd "$out" && timeout 60 wine "$name.exe" -functions >"$name.functions" 2>/dev/null) || true
+    mapfile -t functions < <(tr -d '\r' <"$out/$name.functions" | sed -n 's/()$//p' |
+        grep -vxF -f <(printf '%s\n' "${not_under_wine[@]}"))
+    if (cd "$out" && timeout 120 env "$@" wine "$name.exe" -o "$name.txt,txt" "${functions[@]}" \
+        >/dev/null 2>&1); then
         echo "PASS $name: $(grep '^Totals' "$result")"
     else
         failed+=("$name")
@@ -120,6 +138,7 @@ for t in "${link_tests[@]}"; do
 done
 
 echo "== window tests (offscreen)"
+wine reg delete 'HKCU\Software\Velmora' /f >/dev/null 2>&1 || true # a store of a run before
 for t in "${shell_tests[@]}"; do
     # Wine keeps QT_* variables from Windows programs; WINEQT_* reach them as QT_*.
     run_qtest "$t" WINEQT_QPA_PLATFORM=offscreen
