@@ -144,6 +144,20 @@ for t in "${shell_tests[@]}"; do
     run_qtest "$t" WINEQT_QPA_PLATFORM=offscreen
 done
 
+if [ -n "$kit" ]; then
+    # The program itself: it must come up and keep running (a missing DLL or plugin ends it).
+    set +e
+    (cd "$out" && WINEQT_QPA_PLATFORM=offscreen timeout 5 wine quorvane-tools.exe >/dev/null 2>&1)
+    code=$?
+    set -e
+    if [ "$code" = 124 ]; then
+        echo "PASS quorvane-tools.exe ran until stopped"
+    else
+        failed+=(quorvane-tools)
+        echo "FAIL quorvane-tools.exe ended by itself with status $code"
+    fi
+fi
+
 if [ "$has_cli" = 1 ]; then
     echo "== quorvane-cli"
     tests/windows/cli_under_wine.sh "$out" || failed+=(quorvane-cli)
