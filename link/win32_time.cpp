@@ -17,6 +17,14 @@ std::uint32_t SteadyClock::nowMs() {
     return static_cast<std::uint32_t>(timeGetTime());
 }
 
+// Windows has no per-thread slack; the wake-up grain is the system timer's period, made 1 ms
+// while a port is open (BeginFineTimer).
+void LowerTimerSlack() {}
+
+ThreadSleeper::ThreadSleeper() {
+    LowerTimerSlack();
+}
+
 void ThreadSleeper::sleepMs(std::uint32_t ms) {
     Sleep(ms);
 }
