@@ -25,6 +25,27 @@ if(EXISTS "${QV_QT_MINGW_KIT}/lib/cmake")
     set(QT_HOST_PATH /usr CACHE PATH "")
     set(QT_HOST_PATH_CMAKE_DIR /usr/lib/x86_64-linux-gnu/cmake CACHE PATH "")
 endif()
+# Header-only libraries come from the build machine (Debian has no MinGW builds of them). Their
+# CMake packages are offered through a folder of links whose include/ holds their headers alone,
+# so that no other header of the build machine comes into sight.
+set(QV_HOST_HEADERS "${CMAKE_BINARY_DIR}/host-headers")
+foreach(package_and_folder IN ITEMS "CLI11:CLI" "nlohmann_json:nlohmann")
+    string(REPLACE ":" ";" package_and_folder "${package_and_folder}")
+    list(GET package_and_folder 0 package)
+    list(GET package_and_folder 1 folder)
+    if(EXISTS "/usr/share/cmake/${package}" AND EXISTS "/usr/include/${folder}"
+       AND NOT EXISTS "${QV_HOST_HEADERS}/include/${folder}")
+        file(MAKE_DIRECTORY "${QV_HOST_HEADERS}/share/cmake" "${QV_HOST_HEADERS}/include")
+        file(CREATE_LINK "/usr/share/cmake/${package}" "${QV_HOST_HEADERS}/share/cmake/${package}"
+             SYMBOLIC)
+        file(CREATE_LINK "/usr/include/${folder}" "${QV_HOST_HEADERS}/include/${folder}" SYMBOLIC)
+    endif()
+endforeach()
+if(EXISTS "${QV_HOST_HEADERS}/include")
+    list(APPEND CMAKE_FIND_ROOT_PATH "${QV_HOST_HEADERS}")
+    list(APPEND CMAKE_PREFIX_PATH "${QV_HOST_HEADERS}")
+endif()
+
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

@@ -35,7 +35,8 @@ targets=(bench_com)
 link_tests=()
 shell_tests=()
 if [ -n "$kit" ]; then
-    link_tests=(tst_frame tst_transaction tst_comm_open tst_commands tst_replies tst_win32_serial)
+    link_tests=(tst_frame tst_transaction tst_comm_open tst_commands tst_replies tst_win32_serial
+        tst_win32_port_overrides)
     shell_tests=(tst_startup tst_messages tst_main_window)
     targets+=("${link_tests[@]}" "${shell_tests[@]}" quorvane-tools)
 fi
@@ -189,6 +190,11 @@ if [ "$has_cli" = 1 ]; then
     fi
     cli 1 "" info --port COM2
     cli 3 "" info --port COM3
+    # An override in the registry, where the window's settings store keeps it, leads COM5 to COM1.
+    ports_key='HKCU\Software\Velmora\Quorvane_Tools\Ports'
+    wine reg add "$ports_key" /v COM5 /t REG_SZ /d COM1 /f >/dev/null 2>&1
+    cli 0 QV000001 info --port COM5
+    wine reg delete "$ports_key" /v COM5 /f >/dev/null 2>&1
 fi
 
 echo "== an identity transaction, Windows under Wine and Linux, same simulator"
