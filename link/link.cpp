@@ -39,8 +39,7 @@ const char* DescribeSerialError(SerialError error) {
     case SerialError::InUse:
         return "in use by another program";
     case SerialError::AccessDenied:
-        return "no permission (join the dialout group: sudo adduser $USER dialout, then log in "
-               "again)";
+        return NoPermissionText();
     case SerialError::AlreadyOpen:
         return "already open in this program";
     case SerialError::BadSettings:

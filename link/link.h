@@ -25,6 +25,8 @@ using PortMap = std::map<int, std::string>;
 // Windows (win32_ports.cpp): the override if there is one (a COM device, "COM7" or "\\.\COM7";
 // anything else, a Linux path included, has no device), else \\.\COMn for COM1-16.
 std::string ResolveComPort(int port, const PortMap& overrides);
+// The words for SerialError::AccessDenied, with the platform's remedy; beside ResolveComPort.
+const char* NoPermissionText();
 
 // Strict "baud,parity,data,stop" parsing ("19200,e,8,1"); nullopt for anything else.
 std::optional<LineSettings> ParseLineSettings(std::string_view text);

@@ -15,4 +15,8 @@ std::string ResolveComPort(int port, const PortMap& overrides) {
     return {};
 }
 
+const char* NoPermissionText() {
+    return "no permission (join the dialout group: sudo adduser $USER dialout, then log in again)";
+}
+
 } // namespace qv::link

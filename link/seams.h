@@ -43,7 +43,7 @@ enum class SerialError {
     NoDevice,           // the path does not exist
     NotCharacterDevice, // a regular file, directory, socket ... or not a terminal at all
     InUse,              // another opener holds it (flock or exclusive mode)
-    AccessDenied,       // no permission (not in the dialout group)
+    AccessDenied,       // no permission (on Linux: not in the dialout group)
     AlreadyOpen,        // this device object already holds a line
     BadSettings,        // the line-settings text does not parse
     Other,

@@ -38,4 +38,8 @@ std::string ResolveComPort(int port, const PortMap& overrides) {
     return {};
 }
 
+const char* NoPermissionText() {
+    return "no permission (the port's driver refused this user)";
+}
+
 } // namespace qv::link
