@@ -2,6 +2,7 @@
 // answers until SIGINT, SIGTERM or SIGHUP.
 
 #include "link/port_overrides.h"
+#include "qv_version.h"
 #include "sim/com_mapping.h"
 #include "sim/options.h"
 #include "sim/pty_host.h"
@@ -35,6 +36,10 @@ int main(int argc, char** argv) {
     }
     if (options->help) {
         std::cout << qv::sim::UsageText();
+        return 0;
+    }
+    if (options->version) {
+        std::cout << "quorvane-sim " << qv::ProgramVersion << '\n';
         return 0;
     }
 

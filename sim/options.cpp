@@ -88,6 +88,10 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
             o.help = true;
             continue;
         }
+        if (a == "--version") {
+            o.version = true;
+            continue;
+        }
         if (a == "--verbose" || a == "-v") {
             o.verbose = true;
             continue;
@@ -103,7 +107,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
             if (v.size() != 8)
                 return fail("--serial takes eight characters");
             o.state.serial = v;
-        } else if (a == "--version") {
+        } else if (a == "--firmware") {
             o.state.version = v;
         } else if (a == "--settings") {
             int index = -1;
@@ -159,7 +163,7 @@ SIGINT (Ctrl-C), SIGTERM or SIGHUP.
 Reader:
   --id NN               reader ID, two decimal digits (default 01)
   --serial XXXXXXXX     serial number, eight characters (default QV000001)
-  --version TEXT        firmware version text (default 02.31-07)
+  --firmware TEXT       firmware version text (default 02.31-07)
   --settings N|TEXT     line setting, index 0 to 11 or its text (default 5, 19200,e,8,1).
                         The reader answers only while the terminal is set to that baud rate.
                         A pseudo-terminal carries no parity, so parity is not compared:
@@ -189,6 +193,7 @@ Program:
                         store (Ports/COMN); the previous mapping is put back at the end
   --verbose, -v         log every command received to standard error
   --help, -h            this text
+  --version             the simulator's version
 )";
 }
 

@@ -17,6 +17,7 @@ struct Options {
     int comPort = 0; // 0: leave the settings store alone
     bool verbose = false;
     bool help = false;
+    bool version = false; // print the program's version
 };
 
 // Parses argv[1..]; nullopt with `error` set for anything it does not understand.

@@ -481,7 +481,7 @@ private slots:
     void findsTheSimulatedReaderInRealTime() {
         SimProgram sim;
         if (!sim.start(
-                {"--id", "45", "--serial", "QV7A0042", "--version", "03.10-02", "--settings", "2"}))
+                {"--id", "45", "--serial", "QV7A0042", "--firmware", "03.10-02", "--settings", "2"}))
             QSKIP("quorvane-sim is not built beside the tests");
         RealRig rig(2, sim.terminal);
         rig.ui.chkLock->setChecked(false);

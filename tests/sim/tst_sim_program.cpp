@@ -6,6 +6,7 @@
 #include "link/posix_serial.h"
 #include "link/replies.h"
 #include "link/system_time.h"
+#include "qv_version.h"
 
 #include <QDir>
 #include <QFile>
@@ -218,7 +219,7 @@ private slots:
         QTest::addColumn<QString>("name");
         for (const char* name : {"--id ",
                                  "--serial ",
-                                 "--version ",
+                                 "--firmware ",
                                  "--settings ",
                                  "--input ",
                                  "--tags ",
@@ -228,6 +229,7 @@ private slots:
                                  "--com ",
                                  "--verbose, -v",
                                  "--help, -h",
+                                 "--version ",
                                  "silent ",
                                  "silent-for=L",
                                  "bad-checksum",
@@ -257,6 +259,15 @@ private slots:
         QVERIFY(sim.waitForFinished(5000));
         QCOMPARE(sim.exitCode(), 0);
         QVERIFY(sim.readAllStandardOutput().startsWith("Usage: quorvane-sim"));
+    }
+
+    // --version prints the program's version, not a firmware text, and starts no reader.
+    void versionIsTheProgramVersion() {
+        QProcess sim;
+        sim.start(QV_SIM_PROGRAM, {"--version"});
+        QVERIFY(sim.waitForFinished(5000));
+        QCOMPARE(sim.exitCode(), 0);
+        QCOMPARE(sim.readAllStandardOutput(), QByteArray("quorvane-sim ") + qv::ProgramVersion + "\n");
     }
 };
 
