@@ -1,0 +1,145 @@
+#!/usr/bin/env bash
+# Installs Quorvane Tools the way a user gets it and checks the result: the tree `cmake --install`
+# makes (programs, desktop entry, AppStream metainfo, icons, documents), then the Debian package,
+# installed with apt-get, its programs run from /usr/bin with no display, and removed again so the
+# machine is left as it was. Reuses build/ when it is configured. Needs root or sudo (apt-get).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then
+    sudo=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+
+missing=()
+for p in desktop-file-utils appstream dpkg-dev file; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    "${sudo[@]}" apt-get update
+    "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+echo "== build"
+if [ ! -f build/CMakeCache.txt ]; then
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+fi
+if ! grep -q '^QV_GUI:BOOL=ON$' build/CMakeCache.txt; then
+    echo "build/ is configured without the window program (QV_GUI=OFF)" >&2
+    exit 1
+fi
+cmake --build build -j"$(nproc)" >/dev/null
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/CMakeCache.txt)
+app=com.velmora.QuorvaneTools
+programs=(quorvane-tools quorvane-sim)
+if [ -x build/quorvane-cli ]; then
+    programs+=(quorvane-cli)
+fi
+echo "version $version, programs ${programs[*]}"
+
+work=$(mktemp -d)
+installed_here=false
+cleanup() {
+    if $installed_here; then
+        "${sudo[@]}" apt-get remove -y quorvane-tools >/dev/null || true
+    fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+failures=0
+# check WHAT COMMAND...: runs the command quietly; on failure shows its output and counts it.
+check() {
+    local what=$1
+    shift
+    if "$@" >"$work/out" 2>&1; then
+        echo "ok   $what"
+    else
+        echo "FAIL $what"
+        sed 's/^/     /' "$work/out"
+        failures=$((failures + 1))
+    fi
+}
+is_program() { file -b "$1" | grep -q '^ELF .* executable'; }
+is_png_of_size() { file -b "$1" | grep -q "^PNG image data, $2 x $2,"; }
+# The program's first line of output, run with no display and no Qt platform set.
+answers() {
+    local out
+    out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$1" --version)
+    [ "$out" = "$(basename "$1") $version" ] || { echo "$1 --version printed: $out"; return 1; }
+}
+# NAME FILE...: all given files are in the package's list of files.
+in_package() {
+    local list
+    list=$(dpkg -L quorvane-tools)
+    for f in "$@"; do
+        grep -qx "$f" <<<"$list" || { echo "not in the package: $f"; return 1; }
+    done
+}
+
+echo "== cmake --install into a temporary DESTDIR"
+root="$work/root"
+DESTDIR="$root" cmake --install build --prefix /usr >/dev/null
+for p in "${programs[@]}"; do
+    check "bin/$p is a program" is_program "$root/usr/bin/$p"
+done
+desktop="$root/usr/share/applications/$app.desktop"
+metainfo="$root/usr/share/metainfo/$app.metainfo.xml"
+check "desktop entry passes desktop-file-validate" desktop-file-validate "$desktop"
+check "desktop entry names its icon $app" grep -qx "Icon=$app" "$desktop"
+check "metainfo passes appstreamcli validate" appstreamcli validate --no-net "$metainfo"
+check "metainfo names release $version" grep -q "<release version=\"$version\"" "$metainfo"
+icons="$root/usr/share/icons/hicolor"
+check "scalable icon" grep -q '<svg' "$icons/scalable/apps/$app.svg"
+for size in 16 22 24 32 48 64 128 256; do
+    check "icon ${size}x$size" is_png_of_size "$icons/${size}x$size/apps/$app.png" "$size"
+done
+for doc in README.md README.Debian; do
+    check "doc/quorvane-tools/$doc" test -s "$root/usr/share/doc/quorvane-tools/$doc"
+done
+
+echo "== Debian package"
+(cd build && cpack -G DEB -B "$work/package" >/dev/null)
+deb="$work/package/quorvane-tools_${version}_$(dpkg --print-architecture).deb"
+check "cpack wrote $(basename "$deb")" test -s "$deb"
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "Depends: $depends"
+for dep in libqt6widgets6 libqt6gui6 libqt6core6 libasound2 qt6-qpa-plugins fonts-wqy-microhei; do
+    check "depends on $dep" grep -q "\b$dep\b" <<<"$depends"
+done
+
+if dpkg-query -W -f='${Status}' quorvane-tools 2>/dev/null | grep -q "install ok installed"; then
+    echo "quorvane-tools is installed already; not replacing it" >&2
+    exit 1
+fi
+installed_packages() { dpkg-query -W -f='${db:Status-Abbrev} ${Package}\n' | awk '$1 == "ii" { print $2 }' | sort; }
+installed_packages >"$work/before"
+echo "== apt-get install $(basename "$deb")"
+installed_here=true
+"${sudo[@]}" apt-get install -y "$deb" >"$work/apt.log" 2>&1 || { cat "$work/apt.log"; exit 1; }
+for p in "${programs[@]}"; do
+    check "/usr/bin/$p --version without a display" answers "/usr/bin/$p"
+done
+check "package holds the desktop entry, metainfo and icon" in_package \
+    "/usr/share/applications/$app.desktop" "/usr/share/metainfo/$app.metainfo.xml" \
+    "/usr/share/icons/hicolor/48x48/apps/$app.png" /usr/share/doc/quorvane-tools/README.Debian
+
+echo "== apt-get remove quorvane-tools"
+"${sudo[@]}" apt-get remove -y quorvane-tools >/dev/null 2>&1
+installed_here=false
+# Whatever apt pulled in for the package goes too.
+installed_packages >"$work/after"
+added=$(comm -13 "$work/before" "$work/after")
+if [ -n "$added" ]; then
+    # shellcheck disable=SC2086 # one package name per word
+    "${sudo[@]}" apt-get purge -y $added >/dev/null 2>&1
+fi
+installed_packages >"$work/after"
+check "packages as before" cmp -s "$work/before" "$work/after"
+
+if [ "$failures" -gt 0 ]; then
+    echo "$failures check(s) failed"
+    exit 1
+fi
+echo "all install checks passed"
