@@ -13,13 +13,13 @@ constexpr std::array QtFlags = {std::string_view("-reverse"), std::string_view("
                                 std::string_view("-dograb"), std::string_view("-sync"),
                                 std::string_view("-widgetcount")};
 constexpr std::array QtValued = {
-    std::string_view("-platform"),       std::string_view("-platformpluginpath"),
-    std::string_view("-platformtheme"),  std::string_view("-plugin"),
+    std::string_view("-platform"),        std::string_view("-platformpluginpath"),
+    std::string_view("-platformtheme"),   std::string_view("-plugin"),
     std::string_view("-qwindowgeometry"), std::string_view("-geometry"),
-    std::string_view("-qwindowicon"),    std::string_view("-icon"),
-    std::string_view("-qwindowtitle"),   std::string_view("-title"),
-    std::string_view("-display"),        std::string_view("-name"),
-    std::string_view("-session"),        std::string_view("-style"),
+    std::string_view("-qwindowicon"),     std::string_view("-icon"),
+    std::string_view("-qwindowtitle"),    std::string_view("-title"),
+    std::string_view("-display"),         std::string_view("-name"),
+    std::string_view("-session"),         std::string_view("-style"),
     std::string_view("-stylesheet")};
 
 template <std::size_t N>

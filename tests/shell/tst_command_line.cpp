@@ -25,20 +25,22 @@ private slots:
         QTest::newRow("help wins over version")
             << QStringList{"--version", "--help"} << Action::Help << QString();
         QTest::newRow("Qt option and its value")
-            << QStringList{"-platform", "offscreen", "-style", "fusion"} << Action::Run << QString();
+            << QStringList{"-platform", "offscreen", "-style", "fusion"} << Action::Run
+            << QString();
         QTest::newRow("Qt option with two dashes and =")
             << QStringList{"--style=fusion", "-reverse"} << Action::Run << QString();
         QTest::newRow("Qt option beside --version")
             << QStringList{"-platform", "offscreen", "--version"} << Action::Version << QString();
-        QTest::newRow("Qt option without its value")
-            << QStringList{"-platform"} << Action::Refuse << QString("missing value after -platform");
+        QTest::newRow("Qt option without its value") << QStringList{"-platform"} << Action::Refuse
+                                                     << QString("missing value after -platform");
         QTest::newRow("unknown option")
             << QStringList{"--verbose"} << Action::Refuse << QString("unknown option: --verbose");
         QTest::newRow("unknown option refuses help too")
             << QStringList{"--help", "-x"} << Action::Refuse << QString("unknown option: -x");
         QTest::newRow("stray argument")
             << QStringList{"COM1"} << Action::Refuse << QString("unexpected argument: COM1");
-        QTest::newRow("lone dash") << QStringList{"-"} << Action::Refuse << QString("unexpected argument: -");
+        QTest::newRow("lone dash")
+            << QStringList{"-"} << Action::Refuse << QString("unexpected argument: -");
         QTest::newRow("value of a Qt option is not read as an option")
             << QStringList{"-title", "--help"} << Action::Run << QString();
     }
@@ -66,7 +68,8 @@ private slots:
         QTest::newRow("--help") << QStringList{"--help"} << 0 << QByteArray("Usage: quorvane-tools")
                                 << QByteArray();
         QTest::newRow("unknown") << QStringList{"--bogus"} << 2 << QByteArray()
-                                 << QByteArray("quorvane-tools: unknown option: --bogus (try --help)\n");
+                                 << QByteArray(
+                                        "quorvane-tools: unknown option: --bogus (try --help)\n");
     }
     void programAnswersWithoutADisplay() {
         QFETCH(QStringList, args);

@@ -267,7 +267,8 @@ private slots:
         sim.start(QV_SIM_PROGRAM, {"--version"});
         QVERIFY(sim.waitForFinished(5000));
         QCOMPARE(sim.exitCode(), 0);
-        QCOMPARE(sim.readAllStandardOutput(), QByteArray("quorvane-sim ") + qv::ProgramVersion + "\n");
+        const QByteArray expected = QByteArray("quorvane-sim ") + qv::ProgramVersion + "\n";
+        QCOMPARE(sim.readAllStandardOutput(), expected);
     }
 };
 
