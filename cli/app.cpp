@@ -8,6 +8,7 @@
 
 #include "link/commands.h"
 #include "link/port_overrides.h"
+#include "qv_version.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
@@ -17,10 +18,6 @@
 #include <fstream>
 #include <iostream>
 #include <sstream>
-
-#ifndef QV_CLI_VERSION
-#error "QV_CLI_VERSION must be defined by the build"
-#endif
 
 namespace qv::cli {
 
@@ -273,7 +270,7 @@ public:
     int backup(const OnePlace& o, const std::string& file) {
         auto connection = openConnection(o);
         std::string error;
-        const auto doc = MakeBackup(*connection, QV_CLI_VERSION, IsoUtcNow(false), error);
+        const auto doc = MakeBackup(*connection, qv::ProgramVersion, IsoUtcNow(false), error);
         if (!doc)
             throw Failure{kExitReader, error};
         if (file == "-") {
@@ -454,7 +451,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     Runner runner(out, err, stop);
     CLI::App app{"quorvane-cli: find, read and configure a Quorvane RFID reader from a script.",
                  kProgram};
-    app.set_version_flag("--version", std::string(kProgram) + " " + QV_CLI_VERSION);
+    app.set_version_flag("--version", std::string(kProgram) + " " + qv::ProgramVersion);
     app.add_flag("--json", runner.common.json,
                  "print one JSON document (JSON lines for watch) instead of text");
     app.add_flag("--trace", runner.common.trace,
