@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Sets up a fresh Debian 12 machine and runs every check: the build with warnings as errors, the
-# tests under address and undefined-behaviour sanitizers, a bounded fuzz run, and the tests.
+# Sets up a fresh Debian 12 machine and runs every check: the tests under address and
+# undefined-behaviour sanitizers, a bounded fuzz run, the build with warnings as errors and its
+# tests (the end-to-end test in a virtual X server included), the build without the window, the
+# Windows cross build under Wine, and the installed tree and Debian package.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
+started=$(date +%s)
+scripts/setup.sh windows
 jobs=$(nproc)
 
 echo "== sanitizer build and tests"
@@ -18,3 +21,16 @@ scripts/fuzz.sh "${QV_FUZZ_SECONDS:-60}"
 echo "== build and tests"
 QV_WERROR=ON scripts/build.sh
 ctest --test-dir build --output-on-failure -j"$jobs"
+
+echo "== build without the window (the Qt-free programs)"
+cmake -S . -B build-nogui -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_GUI=OFF -DQV_WERROR=ON \
+    -DBUILD_TESTING=OFF >/dev/null
+cmake --build build-nogui -j"$jobs"
+
+echo "== Windows cross build, tested under Wine"
+scripts/test-windows.sh
+
+echo "== installed tree and Debian package"
+scripts/test-install.sh
+
+echo "all checks passed in $(( $(date +%s) - started )) s"
