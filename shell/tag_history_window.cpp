@@ -15,7 +15,6 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QTableWidget>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -44,9 +43,8 @@ QStringList TagHistoryWindow::Headers(int language) {
 }
 
 TagHistoryWindow::TagHistoryWindow(TagHistory& history, const ProgramValues& values)
-    : QWidget(nullptr, Qt::Window), history_(history), values_(values),
-      table_(new QTableWidget(this)), timer_(new QTimer(this)), copy_(new QPushButton(this)),
-      export_(new QPushButton(this)), clear_(new QPushButton(this)) {
+    : SideWindow(kRepaintMs), history_(history), values_(values), table_(new QTableWidget(this)),
+      copy_(new QPushButton(this)), export_(new QPushButton(this)), clear_(new QPushButton(this)) {
     setObjectName(QStringLiteral("TagHistoryWindow"));
     table_->setObjectName(QStringLiteral("tblTags"));
     table_->setColumnCount(static_cast<int>(std::size(kColumns)));
@@ -69,10 +67,7 @@ TagHistoryWindow::TagHistoryWindow(TagHistory& history, const ProgramValues& val
     connect(copy_, &QPushButton::clicked, this, &TagHistoryWindow::copySelected);
     connect(export_, &QPushButton::clicked, this, &TagHistoryWindow::exportCsv);
     connect(clear_, &QPushButton::clicked, this, &TagHistoryWindow::clearHistory);
-    table_->installEventFilter(this); // Ctrl+C copies the selection, not just the current cell
-
-    timer_->setInterval(kRepaintMs);
-    connect(timer_, &QTimer::timeout, this, &TagHistoryWindow::redraw);
+    copyOnCopyKey(table_);
     applyLanguage();
 }
 
@@ -149,29 +144,6 @@ void TagHistoryWindow::exportCsv() {
 void TagHistoryWindow::clearHistory() {
     history_.clear();
     redraw();
-}
-
-bool TagHistoryWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == table_ &&
-        (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) &&
-        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
-        if (event->type() == QEvent::KeyPress)
-            copySelected();
-        event->accept();
-        return event->type() == QEvent::KeyPress;
-    }
-    return QWidget::eventFilter(watched, event);
-}
-
-void TagHistoryWindow::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    redraw();
-    timer_->start();
-}
-
-void TagHistoryWindow::hideEvent(QHideEvent* event) {
-    timer_->stop();
-    QWidget::hideEvent(event);
 }
 
 } // namespace qv

@@ -3,7 +3,7 @@
 // and clear. A second top-level window beside Tu; it redraws on a timer, only while visible and
 // only when the history changed.
 
-#include <QWidget>
+#include "shell/side_window.h"
 
 #include <cstdint>
 
@@ -16,7 +16,7 @@ namespace qv {
 class TagHistory;
 struct ProgramValues;
 
-class TagHistoryWindow : public QWidget {
+class TagHistoryWindow : public SideWindow {
     Q_OBJECT
 public:
     static constexpr int kRepaintMs = 250;
@@ -38,15 +38,13 @@ public slots:
     void clearHistory();
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
+    void refreshView() override { redraw(); }
+    void copySelection() override { copySelected(); }
 
 private:
     TagHistory& history_;
     const ProgramValues& values_;
     QTableWidget* table_;
-    QTimer* timer_;
     QPushButton* copy_;
     QPushButton* export_;
     QPushButton* clear_;

@@ -18,7 +18,6 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QScrollBar>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -168,10 +167,10 @@ void TrafficModel::refresh() {
 }
 
 TrafficWindow::TrafficWindow(TrafficLog& log, const ProgramValues& values)
-    : QWidget(nullptr, Qt::Window), log_(log), values_(values),
+    : SideWindow(kRepaintMs), log_(log), values_(values),
       model_(new TrafficModel(log, values, this)), view_(new QListView(this)),
-      timer_(new QTimer(this)), pause_(new QPushButton(this)), clear_(new QPushButton(this)),
-      copy_(new QPushButton(this)), save_(new QPushButton(this)) {
+      pause_(new QPushButton(this)), clear_(new QPushButton(this)), copy_(new QPushButton(this)),
+      save_(new QPushButton(this)) {
     setObjectName(QStringLiteral("TrafficWindow"));
     view_->setObjectName(QStringLiteral("lvTraffic"));
     view_->setModel(model_);
@@ -201,10 +200,7 @@ TrafficWindow::TrafficWindow(TrafficLog& log, const ProgramValues& values)
     connect(clear_, &QPushButton::clicked, this, &TrafficWindow::clearLines);
     connect(copy_, &QPushButton::clicked, this, &TrafficWindow::copySelected);
     connect(save_, &QPushButton::clicked, this, &TrafficWindow::saveToFile);
-    view_->installEventFilter(this); // Ctrl+C copies the selection, not just the current cell
-
-    timer_->setInterval(kRepaintMs);
-    connect(timer_, &QTimer::timeout, this, &TrafficWindow::repaintLines);
+    copyOnCopyKey(view_);
     applyLanguage();
 }
 
@@ -264,29 +260,6 @@ void TrafficWindow::saveToFile() {
     if (!file.open(QIODevice::WriteOnly) || !WriteTrafficLog(file, log_, l) || !file.commit())
         QMessageBox::warning(this, Msg(msg::TrafficTitle, l),
                              Msg(msg::SaveFailed, l) + ": " + path + "\n" + file.errorString());
-}
-
-bool TrafficWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == view_ &&
-        (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) &&
-        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
-        if (event->type() == QEvent::KeyPress)
-            copySelected();
-        event->accept();
-        return event->type() == QEvent::KeyPress;
-    }
-    return QWidget::eventFilter(watched, event);
-}
-
-void TrafficWindow::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    repaintLines();
-    timer_->start();
-}
-
-void TrafficWindow::hideEvent(QHideEvent* event) {
-    timer_->stop();
-    QWidget::hideEvent(event);
 }
 
 } // namespace qv

@@ -4,6 +4,7 @@
 // window beside Tu; it reads the traffic log only on its repaint timer and only while visible.
 
 #include "link/link.h"
+#include "shell/side_window.h"
 
 #include <QAbstractListModel>
 #include <QSize>
@@ -57,7 +58,7 @@ private:
     QSize rowSize_;
 };
 
-class TrafficWindow : public QWidget {
+class TrafficWindow : public SideWindow {
     Q_OBJECT
 public:
     static constexpr int kRepaintMs = 100;
@@ -72,7 +73,6 @@ public:
 
     QListView* view() const { return view_; }
     TrafficModel* model() const { return model_; }
-    QTimer* repaintTimer() const { return timer_; }
 
 public slots:
     void togglePause();
@@ -81,9 +81,8 @@ public slots:
     void saveToFile();
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
+    void refreshView() override { repaintLines(); }
+    void copySelection() override { copySelected(); }
 
 private:
     void repaintLines();
@@ -92,7 +91,6 @@ private:
     const ProgramValues& values_;
     TrafficModel* model_;
     QListView* view_;
-    QTimer* timer_;
     QPushButton* pause_;
     QPushButton* clear_;
     QPushButton* copy_;
