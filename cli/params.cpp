@@ -276,6 +276,26 @@ std::optional<RelayValue> RelaysFromJson(const json& j, std::string& error) {
     return v;
 }
 
+struct Bounds {
+    int low, high;
+};
+
+// The parameters whose value is one number, with its range in the window's controls.
+std::optional<Bounds> NumberRange(Param param) {
+    switch (param) {
+    case Param::SameCard:
+        return Bounds{0, 9999};
+    case Param::Rssi:
+        return Bounds{0, 250};
+    case Param::Id2:
+        return Bounds{0, 99};
+    case Param::Gain:
+        return Bounds{1, 7};
+    default:
+        return std::nullopt;
+    }
+}
+
 } // namespace
 
 const std::vector<ParamInfo>& Params() {
@@ -304,23 +324,17 @@ std::optional<Value> ParseWords(Param param, const std::vector<std::string>& wor
         return std::nullopt;
     }
     const std::string& w = words[0];
+    if (const auto range = NumberRange(param)) {
+        if (auto v = Decimal(w, range->low, range->high, error))
+            return Value(*v);
+        return std::nullopt;
+    }
     switch (param) {
     case Param::SameCard:
-        if (auto v = Decimal(w, 0, 9999, error))
-            return Value(*v);
-        return std::nullopt;
     case Param::Rssi:
-        if (auto v = Decimal(w, 0, 250, error))
-            return Value(*v);
-        return std::nullopt;
     case Param::Id2:
-        if (auto v = Decimal(w, 0, 99, error))
-            return Value(*v);
-        return std::nullopt;
     case Param::Gain:
-        if (auto v = Decimal(w, 1, 7, error))
-            return Value(*v);
-        return std::nullopt;
+        break; // numbers, above
     case Param::Id:
         if (w.size() > 2) {
             error = "\"" + w + "\" is not a reader ID 01..99";
@@ -372,23 +386,17 @@ std::optional<Value> ParseWords(Param param, const std::vector<std::string>& wor
 }
 
 std::optional<Value> FromJson(Param param, const json& j, std::string& error) {
+    if (const auto range = NumberRange(param)) {
+        if (auto v = JsonInt(j, range->low, range->high, error))
+            return Value(*v);
+        return std::nullopt;
+    }
     switch (param) {
     case Param::SameCard:
-        if (auto v = JsonInt(j, 0, 9999, error))
-            return Value(*v);
-        return std::nullopt;
     case Param::Rssi:
-        if (auto v = JsonInt(j, 0, 250, error))
-            return Value(*v);
-        return std::nullopt;
     case Param::Id2:
-        if (auto v = JsonInt(j, 0, 99, error))
-            return Value(*v);
-        return std::nullopt;
     case Param::Gain:
-        if (auto v = JsonInt(j, 1, 7, error))
-            return Value(*v);
-        return std::nullopt;
+        break; // numbers, above
     case Param::Relays:
         if (auto v = RelaysFromJson(j, error))
             return Value(*v);
