@@ -23,6 +23,7 @@
 #include <QGroupBox>
 #include <QImage>
 #include <QLabel>
+#include <QListView>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
