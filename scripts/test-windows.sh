@@ -55,9 +55,9 @@ check_resources() {
     local exe=$out/$1 types manifest
     types=$(wrestool -l "$exe" | sed -n 's/.*--type=\([0-9]*\).*/\1/p' | sort -un | tr '\n' ' ')
     manifest=$(wrestool -x --raw -t 24 "$exe")
-    if [[ " $types" == *" 3 "*" 14 "*" 16 "*" 24 "* ]] &&
+    if [[ " $types" == *" 14 "* && " $types" == *" 16 "* && " $types" == *" 24 "* ]] &&
         wrestool -x --raw -t 16 "$exe" | iconv -f UTF-16LE -t UTF-8 2>/dev/null | tr -d '\0' |
-        grep -q "ProductVersion.$version" &&
+        grep -aq "ProductVersion$version" &&
         grep -q '<activeCodePage[^>]*>UTF-8<' <<<"$manifest" &&
         grep -q 'PerMonitorV2' <<<"$manifest" && grep -q 'Common-Controls' <<<"$manifest"; then
         pass "$1: icon, version $version, manifest (resource types $types)"
@@ -93,11 +93,11 @@ prepare_prefix() {
     fi
     wine regedit /S "$(windows_path "$ports/ports.reg")"
     wineserver -w
-    # One server for the whole run: a cold start costs seconds per program.
-    wineserver -p </dev/null >>"$WINEPREFIX.log" 2>&1
 }
 export WINEPREFIX=$root/$out/wineprefix
 prepare_prefix
+# One server for the tests: a cold start costs seconds per program.
+wineserver -p </dev/null >>"$WINEPREFIX.log" 2>&1
 
 sims=()
 cleanup() {
@@ -152,6 +152,25 @@ run() {
         sed 's/^/  /' "$out/run.txt"
     fi
 }
+# The window program must show its window on the Windows platform, in a virtual X server, with
+# no WINEPATH and no Qt variables: the DLLs and the platform plugin can come from its folder alone.
+window_shows() {
+    local program=$1 title
+    title=$(cd "$out" && timeout 60 xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
+        env -u WINEPATH wine "$1" >/dev/null 2>&1 &
+        pid=$!
+        for _ in $(seq 1 60); do
+            id=$(xdotool search --name "^Quorvane Tools" 2>/dev/null | head -n 1)
+            if [ -n "$id" ]; then
+                xdotool getwindowname "$id"
+                break
+            fi
+            sleep 0.5
+        done
+        kill "$pid"' _ "$program" 2>/dev/null) || true
+    wineserver -w
+    if [ -n "$title" ]; then pass "$program showed its window \"$title\""; else fail "$program showed no window"; fi
+}
 # The window program must come up and keep running (a missing DLL or plugin ends it).
 window_stays() {
     local program=$1 code
@@ -204,7 +223,7 @@ wineserver -k
 if [ -n "$kit" ]; then
     echo "== packages"
     rm -f "$out"/quorvane-tools-*-win64*
-    (cd "$out" && cpack --preset windows >cpack.log 2>&1) || fail cpack
+    cpack --preset windows >"$out/cpack.log" 2>&1 || fail cpack
     setup=$out/quorvane-tools-$version-win64-setup.exe
     zip=$out/quorvane-tools-$version-win64.zip
     for f in "$setup" "$zip"; do
@@ -225,17 +244,16 @@ if [ -n "$kit" ]; then
     uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quorvane Tools'
     settings_key='HKCU\Software\Velmora\Quorvane_Tools'
     installed=$(windows_path "$app_dir")
-    # Under /S the setup exits 0 even when it fails: the results are checked instead.
+    # Under /S the setup exits 0 even when it fails: the results are checked instead. No lasting
+    # server in this prefix: `wineserver -w` waits until every program there has ended.
     install_silently() {
         wine "$(windows_path "$root/$setup")" /S >/dev/null 2>&1 || true
         wineserver -w
-        wineserver -p </dev/null >>"$WINEPREFIX.log" 2>&1
     }
     # The uninstaller copies itself away and returns at once; the server ends when it has.
     uninstall_silently() {
         wine "$installed\\Uninstall.exe" /S "$@" >/dev/null 2>&1 || true
         wineserver -w
-        wineserver -p </dev/null >>"$WINEPREFIX.log" 2>&1
     }
     key_has() { wine reg query "$1" 2>/dev/null | tr -d '\r' | grep -q -- "$2"; }
     install_silently
@@ -246,8 +264,7 @@ if [ -n "$kit" ]; then
     [ -f "$app_dir/quorvane-tools.exe" ] && pass "installed into %LOCALAPPDATA%\\Programs\\Quorvane Tools"
     run 0 "quorvane-tools $version" "$installed\\quorvane-tools.exe" --version
     run 0 QV000001 "$installed\\quorvane-cli.exe" info --port COM1
-    # No WINEPATH and no Qt variables: the platform plugin can come from the package alone.
-    window_stays "$installed\\quorvane-tools.exe" windows
+    window_shows "$installed\\quorvane-tools.exe"
     if [ -f "$shortcut" ]; then pass "Start-menu shortcut"; else fail "no Start-menu shortcut"; fi
     if key_has "$uninstall_key" "DisplayVersion.*$version" && key_has "$uninstall_key" "Publisher.*Velmora" &&
         key_has "$uninstall_key" 'DisplayIcon.*quorvane-tools.exe'; then

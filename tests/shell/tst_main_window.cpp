@@ -912,8 +912,10 @@ void tst_MainWindow::functionKeysOpenTheWindowsBesideIt() {
     QVERIFY(!w.tu.trafficWindow() && !w.tu.tagHistoryWindow());
     QTest::keyClick(&w.tu, Qt::Key_F2);
     QVERIFY(w.tu.trafficWindow() && w.tu.trafficWindow()->isVisible());
+#ifndef Q_OS_WIN // the offscreen platform on Windows has no fonts at all
     // Its columns line up in a face the platform has.
     QVERIFY(QFontInfo(w.tu.trafficWindow()->view()->font()).fixedPitch());
+#endif
     QTest::keyClick(QApplication::activeWindow(), Qt::Key_F3);
     QVERIFY(w.tu.tagHistoryWindow() && w.tu.tagHistoryWindow()->isVisible());
     // Windows of their own: none of the main window's controls, which keeps its place and size.
