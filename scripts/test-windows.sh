@@ -146,9 +146,9 @@ run() {
     set -e
     if [ "$status" = "$expect_status" ] &&
         { [ -z "$expect_text" ] || grep -q -- "$expect_text" "$out/run.txt"; }; then
-        pass "$(basename "$program") $*"
+        pass "$(basename "${program//\\//}") $*"
     else
-        fail "$(basename "$program") $* (status $status, expected $expect_status and \"$expect_text\")"
+        fail "$(basename "${program//\\//}") $* (status $status, expected $expect_status and \"$expect_text\")"
         sed 's/^/  /' "$out/run.txt"
     fi
 }
@@ -156,6 +156,8 @@ run() {
 # no WINEPATH and no Qt variables: the DLLs and the platform plugin can come from its folder alone.
 window_shows() {
     local program=$1 title
+    # Wine's desktop process keeps the display of the program that started it: a fresh one here.
+    wineserver -k 2>/dev/null || true
     title=$(cd "$out" && timeout 60 xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
         env -u WINEPATH wine "$1" >/dev/null 2>&1 &
         pid=$!
@@ -168,24 +170,13 @@ window_shows() {
             sleep 0.5
         done
         kill "$pid"' _ "$program" 2>/dev/null) || true
-    wineserver -w
-    if [ -n "$title" ]; then pass "$program showed its window \"$title\""; else fail "$program showed no window"; fi
-}
-# The window program must come up and keep running (a missing DLL or plugin ends it).
-window_stays() {
-    local program=$1 code
-    set +e
-    (cd "$out" && WINEQT_QPA_PLATFORM=${2:-offscreen} timeout 5 env -u WINEPATH wine "$program" \
-        >/dev/null 2>&1)
-    code=$?
-    set -e
-    if [ "$code" = 124 ]; then
-        pass "$program ran until stopped"
+    wineserver -k 2>/dev/null || true
+    if [ -n "$title" ]; then
+        pass "$(basename "${program//\\//}") showed its window \"$title\""
     else
-        fail "$program ended by itself with status $code"
+        fail "$(basename "${program//\\//}") showed no window"
     fi
 }
-
 echo "== quorvane-cli"
 cli=quorvane-cli.exe
 run 0 QV000001 $cli info --port COM1
@@ -243,7 +234,7 @@ if [ -n "$kit" ]; then
     shortcut=$user_dir/AppData/Roaming/Microsoft/Windows/Start\ Menu/Programs/Quorvane\ Tools.lnk
     uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quorvane Tools'
     settings_key='HKCU\Software\Velmora\Quorvane_Tools'
-    installed=$(windows_path "$app_dir")
+    installed="C:\\users\\$(whoami)\\AppData\\Local\\Programs\\Quorvane Tools"
     # Under /S the setup exits 0 even when it fails: the results are checked instead. No lasting
     # server in this prefix: `wineserver -w` waits until every program there has ended.
     install_silently() {
@@ -299,8 +290,7 @@ if [ -n "$kit" ]; then
     portable=$(windows_path "$unpacked/quorvane-tools-$version-win64")
     run 0 "quorvane-tools $version" "$portable\\quorvane-tools.exe" --version
     run 0 QV000001 "$portable\\quorvane-cli.exe" info --port COM1
-    window_stays "$portable\\quorvane-tools.exe"
-    wineserver -k
+    window_shows "$portable\\quorvane-tools.exe"
 fi
 
 echo "== $(($(date +%s) - started)) s"
