@@ -50,3 +50,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# ctest runs this build's tests on the build machine under Wine (cmake/wine-run.sh puts the Qt
+# kit's DLLs on Wine's path). scripts/test-windows.sh prepares the Wine prefix and the COM ports.
+find_program(QV_WINE wine)
+if(QV_WINE)
+    set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_CURRENT_LIST_DIR}/wine-run.sh;${QV_QT_MINGW_KIT}/bin")
+endif()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building, running and testing need on a fresh Debian 12 machine.
-# `setup.sh windows` adds the cross build for Windows and Wine to run it (scripts/test-windows.sh).
+# `setup.sh windows` adds the cross build for Windows, Wine to run it and NSIS for its setup
+# (scripts/test-windows.sh).
 set -euo pipefail
 
 packages=(
@@ -13,7 +14,7 @@ packages=(
     desktop-file-utils appstream dpkg-dev file
 )
 if [ "${1:-}" = windows ]; then
-    packages+=(g++-mingw-w64-x86-64-posix qt6-base-dev-tools wine wine64)
+    packages+=(g++-mingw-w64-x86-64-posix qt6-base-dev-tools wine wine64 nsis icoutils unzip)
 fi
 
 missing=()

@@ -10,10 +10,9 @@ scripts/setup.sh windows
 jobs=$(nproc)
 
 echo "== sanitizer build and tests"
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQV_SANITIZE=ON -DQV_WERROR=ON >/dev/null
-cmake --build build-asan -j"$jobs"
-ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    ctest --test-dir build-asan --output-on-failure -j"$jobs" -LE e2e
+cmake --preset sanitizers >/dev/null
+cmake --build --preset sanitizers -j"$jobs"
+ctest --preset sanitizers -j"$jobs"
 
 echo "== fuzzing the reply path"
 scripts/fuzz.sh "${QV_FUZZ_SECONDS:-60}"
@@ -23,9 +22,8 @@ QV_WERROR=ON scripts/build.sh
 ctest --test-dir build --output-on-failure -j"$jobs"
 
 echo "== build without the window (the Qt-free programs)"
-cmake -S . -B build-nogui -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_GUI=OFF -DQV_WERROR=ON \
-    -DBUILD_TESTING=OFF >/dev/null
-cmake --build build-nogui -j"$jobs"
+cmake --preset nogui -DQV_WERROR=ON >/dev/null
+cmake --build --preset nogui -j"$jobs"
 
 echo "== Windows cross build, tested under Wine"
 scripts/test-windows.sh

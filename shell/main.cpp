@@ -6,6 +6,7 @@
 #include "program/settings_store.h"
 #include "qv_version.h"
 #include "shell/command_line.h"
+#include "shell/console.h"
 #include "shell/main_window.h"
 #include "shell/startup.h"
 
@@ -17,6 +18,8 @@
 int main(int argc, char* argv[]) {
     // Before Qt: --help and --version answer without a display.
     const qv::CommandLine command = qv::ReadCommandLine({argv + 1, argv + argc});
+    if (command.action != qv::CommandLine::Action::Run)
+        qv::UseParentConsole();
     switch (command.action) {
     case qv::CommandLine::Action::Help:
         std::cout << qv::CommandLineHelp();

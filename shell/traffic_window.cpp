@@ -26,6 +26,25 @@ namespace qv {
 
 namespace {
 
+// A fixed-pitch face, so that the columns line up: the system's own where it is one, else the
+// first installed of the faces the platforms ship (Windows may name a face it does not have, and
+// a missing face falls back to a proportional one).
+QFont FixedPitchFont() {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    if (QFontInfo(font).fixedPitch())
+        return font;
+    for (const char* family : {"Consolas", "Cascadia Mono", "Lucida Console", "Courier New",
+                               "DejaVu Sans Mono", "Liberation Mono", "Noto Sans Mono"}) {
+        const QString name = QString::fromLatin1(family);
+        if (QFontDatabase::isFixedPitch(name)) {
+            font.setFamily(name);
+            return font;
+        }
+    }
+    font.setStyleHint(QFont::TypeWriter);
+    return font;
+}
+
 QString FromStd(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -177,7 +196,7 @@ TrafficWindow::TrafficWindow(TrafficLog& log, const ProgramValues& values)
     view_->setUniformItemSizes(true);
     view_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    view_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    view_->setFont(FixedPitchFont());
     // Rows of one size, wide enough for a tag poll's reply with its label; the view scrolls
     // sideways rather than cutting a line short.
     const QFontMetrics metrics(view_->font());
