@@ -12,6 +12,7 @@ packages=(
     xvfb xauth xdotool imagemagick
     clang libclang-rt-dev
     desktop-file-utils appstream dpkg-dev file
+    debootstrap
 )
 if [ "${1:-}" = windows ]; then
     packages+=(g++-mingw-w64-x86-64-posix qt6-base-dev-tools wine wine64)

@@ -42,11 +42,7 @@ stage() {
     echo "== $*"
 }
 
-for p in debootstrap; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || {
-        DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "$p"
-    }
-done
+command -v debootstrap >/dev/null || scripts/setup.sh
 
 mounts=()
 cleanup() {
