@@ -6,7 +6,9 @@ namespace qv {
 
 Lamp::Lamp(Shape shape, QColor fill, QWidget* parent)
     : QWidget(parent), shape_(shape), fill_(fill) {
-    setAttribute(Qt::WA_TransparentForMouseEvents);
+    // The lamp takes the mouse so that its tooltip shows (Qt asks the widget under the mouse),
+    // but it handles no press, click or wheel: QWidget leaves them unaccepted, and Qt passes
+    // them on to the widget the lamp sits on, as if the lamp were not there.
 }
 
 void Lamp::setColor(const QColor& fill) {

@@ -1,6 +1,6 @@
 #pragma once
 // A painted lamp: a circle or a rounded rectangle with a 1-pixel black outline and a fill colour
-// that can be read back.
+// that can be read back. It shows its tooltip; mouse presses go on to the widget it sits on.
 
 #include <QColor>
 #include <QWidget>

@@ -2,13 +2,13 @@
 # Fuzzes the reply path (transaction, field accessor, every reply decoder) with libFuzzer under
 # address and undefined-behaviour sanitizers, for a bounded time.
 #   scripts/fuzz.sh [seconds]     default 60
-# Builds into build-fuzz/ with clang-14; the corpus grows in build-fuzz/corpus/reply.
+# Builds into build-fuzz/ with the system's clang; the corpus grows in build-fuzz/corpus/reply.
 set -euo pipefail
 seconds="${1:-60}"
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-fuzz"
 
-CC=clang-14 CXX=clang++-14 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DQV_GUI=OFF -DBUILD_TESTING=OFF -DQV_FUZZ=ON >/dev/null
 cmake --build "$build" --target fuzz_reply -j2
 

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what building, running and testing need on a fresh Debian 12 machine.
+# Installs what building, running and testing need on a fresh Debian 12 or 13 machine (package
+# names that both releases have: the unversioned clang is clang 14 on 12 and clang 19 on 13).
 # `setup.sh windows` adds the cross build for Windows, Wine to run it and NSIS for its setup
 # (scripts/test-windows.sh).
 set -euo pipefail
@@ -10,8 +11,9 @@ packages=(
     libcli11-dev nlohmann-json3-dev
     fonts-wqy-microhei fonts-liberation2
     xvfb xauth xdotool imagemagick
-    clang-14 libclang-rt-14-dev
+    clang libclang-rt-dev
     desktop-file-utils appstream dpkg-dev file
+    debootstrap
 )
 if [ "${1:-}" = windows ]; then
     packages+=(g++-mingw-w64-x86-64-posix qt6-base-dev-tools wine wine64 nsis icoutils unzip)

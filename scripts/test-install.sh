@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs Quorvane Tools the way a user gets it and checks the result: the tree `cmake --install`
 # makes (programs, desktop entry, AppStream metainfo, icons, documents), then the Debian package,
-# installed with apt-get, its programs run from /usr/bin with no display, and removed again so the
-# machine is left as it was. Reuses build/ when it is configured. Needs root or sudo (apt-get).
+# built and installed with the install command the README gives, its programs run from /usr/bin
+# with no display, and removed again so the machine is left as it was. Reuses build/ when it is
+# configured. Needs root or sudo (apt-get).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -95,19 +96,21 @@ check "scalable icon" grep -q '<svg' "$icons/scalable/apps/$app.svg"
 for size in 16 22 24 32 48 64 128 256; do
     check "icon ${size}x$size" is_png_of_size "$icons/${size}x$size/apps/$app.png" "$size"
 done
-for doc in README.md README.Debian; do
-    check "doc/quorvane-tools/$doc" test -s "$root/usr/share/doc/quorvane-tools/$doc"
+docs=$root/usr/share/doc/quorvane-tools
+for doc in README.md README.Debian copyright changelog.gz; do
+    check "doc/quorvane-tools/$doc" test -s "$docs/$doc"
 done
-
-echo "== Debian package"
-(cd build && cpack -G DEB -B "$work/package" >/dev/null)
-deb="$work/package/quorvane-tools_${version}_$(dpkg --print-architecture).deb"
-check "cpack wrote $(basename "$deb")" test -s "$deb"
-depends=$(dpkg-deb -f "$deb" Depends)
-echo "Depends: $depends"
-for dep in libqt6widgets6 libqt6gui6 libqt6core6 libasound2 qt6-qpa-plugins fonts-wqy-microhei; do
-    check "depends on $dep" grep -q "\b$dep\b" <<<"$depends"
-done
+# The changelog's top entry is this release, on the metainfo's date.
+changelog_names_release() {
+    gzip -dc "$docs/changelog.gz" >"$work/changelog"
+    local top day
+    top=$(dpkg-parsechangelog -l "$work/changelog" -S Version)
+    day=$(date -u -d "$(dpkg-parsechangelog -l "$work/changelog" -S Date)" +%F)
+    [ "$top" = "$version" ] || { echo "top entry $top, release $version"; return 1; }
+    grep -q "<release version=\"$version\" date=\"$day\"" "$metainfo" ||
+        { echo "changelog dated $day, not the metainfo's release date"; return 1; }
+}
+check "changelog.gz names release $version" changelog_names_release
 
 if dpkg-query -W -f='${Status}' quorvane-tools 2>/dev/null | grep -q "install ok installed"; then
     echo "quorvane-tools is installed already; not replacing it" >&2
@@ -115,15 +118,37 @@ if dpkg-query -W -f='${Status}' quorvane-tools 2>/dev/null | grep -q "install ok
 fi
 installed_packages() { dpkg-query -W -f='${db:Status-Abbrev} ${Package}\n' | awk '$1 == "ii" { print $2 }' | sort; }
 installed_packages >"$work/before"
-echo "== apt-get install $(basename "$deb")"
+
+echo "== Debian package, built and installed with the README's install command"
+command=$(awk '/^## Installing/ { section = 1 } section && /^```sh$/ { inside = 1; next }
+               inside && /^```$/ { exit } inside' README.md)
+[ -n "$command" ] || { echo "README.md: no install command under \"Installing\"" >&2; exit 1; }
+sed 's/^/     /' <<<"$command"
+# As root the command must not need sudo, which a machine may not have.
+mkdir "$work/no-sudo"
+printf '#!/bin/sh\necho "sudo: command not found" >&2\nexit 127\n' >"$work/no-sudo/sudo"
+chmod +x "$work/no-sudo/sudo"
+path=$PATH
+if [ "$(id -u)" -eq 0 ]; then
+    path=$work/no-sudo:$PATH
+fi
 installed_here=true
-"${sudo[@]}" apt-get install -y "$deb" >"$work/apt.log" 2>&1 || { cat "$work/apt.log"; exit 1; }
+PATH=$path bash -c "set -e; $command" >"$work/apt.log" 2>&1 || { cat "$work/apt.log"; exit 1; }
+deb=build/quorvane-tools_${version}_$(dpkg --print-architecture).deb
+check "the command built $deb" test -s "$deb"
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "Depends: $depends"
+# Debian 13 names the libraries with 64-bit time libqt6core6t64 and libasound2t64.
+for dep in libqt6widgets6 libqt6gui6 libqt6core6 libasound2 qt6-qpa-plugins fonts-wqy-microhei; do
+    check "depends on $dep" grep -qE "(^|[ ,|])$dep(t64)?([ ,|]|\$)" <<<"$depends"
+done
 for p in "${programs[@]}"; do
     check "/usr/bin/$p --version without a display" answers "/usr/bin/$p"
 done
 check "package holds the desktop entry, metainfo and icon" in_package \
     "/usr/share/applications/$app.desktop" "/usr/share/metainfo/$app.metainfo.xml" \
-    "/usr/share/icons/hicolor/48x48/apps/$app.png" /usr/share/doc/quorvane-tools/README.Debian
+    "/usr/share/icons/hicolor/48x48/apps/$app.png" /usr/share/doc/quorvane-tools/README.Debian \
+    /usr/share/doc/quorvane-tools/copyright /usr/share/doc/quorvane-tools/changelog.gz
 
 echo "== apt-get remove quorvane-tools"
 "${sudo[@]}" apt-get remove -y quorvane-tools >/dev/null 2>&1

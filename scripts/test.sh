@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Sets up a fresh Debian 12 machine and runs every check: the tests under address and
+# Sets up a fresh Debian 12 or 13 machine and runs every check: the tests under address and
 # undefined-behaviour sanitizers, a bounded fuzz run, the build with warnings as errors and its
 # tests (the end-to-end test in a virtual X server included), the build without the window, the
-# Windows cross build under Wine, and the installed tree and Debian package.
+# Windows cross build under Wine, and the installed tree and Debian package; in CI (CI set) also
+# the build, tests and package on Debian 13 (scripts/test-debian13.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 started=$(date +%s)
@@ -30,5 +31,11 @@ scripts/test-windows.sh
 
 echo "== installed tree and Debian package"
 scripts/test-install.sh
+
+# In CI, as root: the same build, tests and package on Debian 13, in a chroot kept between runs.
+if [ -n "${CI:-}" ]; then
+    echo "== Debian 13"
+    scripts/test-debian13.sh
+fi
 
 echo "all checks passed in $(( $(date +%s) - started )) s"

@@ -36,13 +36,37 @@ namespace qv {
 
 using namespace design;
 
+void CloseUpComboBox::showPopup() {
+    QComboBox::showPopup();
+    // The list's window exists from the first opening on. Qt 6.4 closes it through hidePopup()
+    // on every path; Qt 6.8 closes it on Escape without calling hidePopup() while it is still
+    // visible. Its own hiding is seen on both.
+    QObject* list = view()->window();
+    if (list != this && list != watchedList_) {
+        list->installEventFilter(this);
+        watchedList_ = list;
+    }
+    open_ = view()->isVisible();
+}
+
 void CloseUpComboBox::hidePopup() {
-    // QComboBox also calls this when the list itself is hidden (the window closing, for one);
-    // only a list that was open closes up.
-    const bool wasOpen = view()->isVisible();
     QComboBox::hidePopup();
-    if (wasOpen)
-        emit closedUp();
+    closeUp();
+}
+
+bool CloseUpComboBox::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == watchedList_ && event->type() == QEvent::Hide)
+        closeUp();
+    return QComboBox::eventFilter(watched, event);
+}
+
+void CloseUpComboBox::closeUp() {
+    // QComboBox also calls hidePopup() when the list was not open (the window closing, for one),
+    // and a closing list may pass both ways: only an opened list closes up, and once.
+    if (!open_)
+        return;
+    open_ = false;
+    emit closedUp();
 }
 
 namespace {

@@ -28,15 +28,25 @@ class Beeper;
 class TrafficWindow;
 class TagHistoryWindow;
 
-// A drop-down list that tells when its open list closes, whether or not the choice changed.
+// A drop-down list that tells when its open list closes, whether or not the choice changed:
+// once per opening, however the list closes (a pick, Enter, Escape, a click outside).
 class CloseUpComboBox : public QComboBox {
     Q_OBJECT
 public:
     using QComboBox::QComboBox;
+    void showPopup() override;
     void hidePopup() override;
 
 signals:
     void closedUp();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void closeUp();
+    QObject* watchedList_ = nullptr;
+    bool open_ = false;
 };
 
 class Tu : public QWidget {

@@ -220,8 +220,11 @@ std::optional<std::string> Reader::data(char letter, std::string_view args) {
     case 'I':
         if (args.empty()) {
             std::string out(1, s.input);
-            if (!s.tags.empty())
-                out += "0" + EncodeTagId(s.tags.front());
+            if (!s.tags.empty()) {
+                // Appended in two steps: "0" + std::string trips GCC 12's -Wrestrict at -O3.
+                out += '0';
+                out += EncodeTagId(s.tags.front());
+            }
             return out;
         }
         if (args.size() != 1 || args[0] < '0' || args[0] > '3')

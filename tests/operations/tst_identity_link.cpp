@@ -192,6 +192,7 @@ private slots:
         QTest::newRow("click on the entry already selected") << "click same" << 5 << "19200,e,8,1";
         QTest::newRow("down and Enter") << "enter" << 6 << "38400,n,8,1";
         QTest::newRow("Escape after moving down") << "escape" << 2 << "9600,n,8,1";
+        QTest::newRow("click outside the list") << "outside" << 5 << "19200,e,8,1";
     }
     void closingTheOpenListTakesTheEntryLeftSelected() {
         QFETCH(QString, how);
@@ -200,7 +201,9 @@ private slots:
         Rig rig;
         rig.window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&rig.window));
-        QComboBox* list = rig.ui.cmbBaudRate;
+        auto* list = qobject_cast<CloseUpComboBox*>(rig.ui.cmbBaudRate);
+        QVERIFY(list);
+        QSignalSpy closeUps(list, &CloseUpComboBox::closedUp);
         // The stored place: entry 5 in use. Escape is tried with entry 2 selected beforehand.
         list->setCurrentIndex(how == "escape" ? 2 : 5);
         list->showPopup();
@@ -209,12 +212,17 @@ private slots:
         if (how.startsWith("click")) {
             const QRect entry = view->visualRect(list->model()->index(index, 0));
             QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, entry.center());
+        } else if (how == "outside") {
+            // The open list takes the mouse; a press beside it closes it.
+            QWidget* popup = view->window();
+            QTest::mouseClick(popup, Qt::LeftButton, {}, QPoint(popup->width() + 20, 5));
         } else {
             QTest::keyClick(view, Qt::Key_Down);
             QTest::keyClick(view, how == "enter" ? Qt::Key_Return : Qt::Key_Escape);
         }
         QTRY_VERIFY(!view->isVisible());
         QCoreApplication::processEvents();
+        QCOMPARE(closeUps.count(), 1);
         QCOMPARE(list->currentIndex(), index);
         QCOMPARE(rig.values.ScanSettingsIndex, index);
         QCOMPARE(rig.values.ScanSettings, settings);

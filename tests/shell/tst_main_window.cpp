@@ -35,6 +35,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 #include <memory>
 
 // Cases that test Linux's ground rather than the program's:
@@ -84,6 +85,17 @@ struct Window {
 
 } // namespace
 
+// Counts the mouse presses a widget receives, with where they landed.
+class PressRecorder : public QObject {
+public:
+    QList<QPoint> presses;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonPress)
+            presses << static_cast<QMouseEvent*>(event)->position().toPoint();
+        return false;
+    }
+};
+
 class tst_MainWindow : public QObject {
     Q_OBJECT
 private slots:
@@ -121,6 +133,8 @@ private slots:
     void baudRateListReportsEveryCloseUp();
     void everyControlHasAToolTipInTheActiveLanguage_data();
     void everyControlHasAToolTipInTheActiveLanguage();
+    void lampsShowTheirToolTipsAndPassClicksOn_data();
+    void lampsShowTheirToolTipsAndPassClicksOn();
     void functionKeysOpenTheWindowsBesideIt();
 
 private:
@@ -901,6 +915,43 @@ void tst_MainWindow::everyControlHasAToolTipInTheActiveLanguage() {
     QCOMPARE(w.find("sbRL2")->toolTip(), qv::Msg(qv::msg::TipRelayTime, language));
     QCOMPARE(w.find("btnGetRL")->toolTip(), qv::Msg(qv::msg::TipGetValue, language));
     QCOMPARE(w.tu.statusToolTip(), qv::ToolTipText(qv::msg::TipStatus, language));
+}
+
+void tst_MainWindow::lampsShowTheirToolTipsAndPassClicksOn_data() {
+    QTest::addColumn<QString>("lamp");
+    QTest::newRow("shComm") << "shComm";
+    QTest::newRow("shCard") << "shCard";
+}
+
+// The mouse over a lamp shows the lamp's tooltip; a press there still reaches the widget the lamp
+// sits on, and a right click still opens the window's menu.
+void tst_MainWindow::lampsShowTheirToolTipsAndPassClicksOn() {
+    QFETCH(QString, lamp);
+    Window& w = *w_;
+    w.tu.show();
+    w.tu.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w.tu));
+    QWidget* shape = w.find(qPrintable(lamp));
+    QWidget* beneath = shape->parentWidget();
+    QVERIFY(!shape->toolTip().isEmpty());
+    QVERIFY(shape->toolTip() != beneath->toolTip());
+    const QPoint centre = shape->rect().center();
+    const QPoint at = shape->mapTo(&w.tu, centre);
+    QWindow* window = w.tu.windowHandle();
+
+    QTest::mouseMove(window, at);
+    QTRY_COMPARE(QToolTip::text(), shape->toolTip());
+    QToolTip::hideText();
+
+    PressRecorder recorder;
+    beneath->installEventFilter(&recorder);
+    QTest::mouseClick(window, Qt::LeftButton, {}, at);
+    QCOMPARE(recorder.presses, QList<QPoint>{shape->mapToParent(centre)});
+
+    QVERIFY(!QApplication::activePopupWidget());
+    QTest::mouseClick(window, Qt::RightButton, {}, at);
+    QTRY_VERIFY(QApplication::activePopupWidget());
+    QApplication::activePopupWidget()->close();
 }
 
 void tst_MainWindow::functionKeysOpenTheWindowsBesideIt() {
