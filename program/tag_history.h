@@ -54,9 +54,9 @@ public:
     std::uint64_t clearedAt() const { return clearedAt_; }
 
     // What a view needs to follow the rows from one revision to the next: the slot a row's tag
-    // is held in, the revision that added the tag there (a slot is reused once its tag went)
-    // and the revision of its last sighting. The rows changed since revision r are exactly the
-    // top rows whose `seen` is above r.
+    // is held in, the revision that added the tag there (a tag dropped past the bound leaves
+    // its slot to the new tag that pushed it out) and the revision of its last sighting. The
+    // rows changed since revision r are exactly the top rows whose `seen` is above r.
     struct RowKey {
         RecencyOrder::Slot slot = 0;
         std::uint64_t added = 0;

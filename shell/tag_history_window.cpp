@@ -114,16 +114,10 @@ void TagHistoryModel::refresh() {
     if (changed > kMovesPerRefresh) {
         relayout();
     } else {
+        // Oldest change first, each to the top. A tag dropped past the bound left its slot to the
+        // new tag that pushed it out, so its row goes when that tag comes in.
         for (std::size_t r = changed; r-- > 0;)
             moveToTop(history_.keyAt(r));
-        // The tags dropped since are the oldest of those not seen again: at the bottom now.
-        if (shown_.size() > history_.size()) {
-            beginRemoveRows({}, static_cast<int>(history_.size()),
-                            static_cast<int>(shown_.size()) - 1);
-            while (shown_.size() > history_.size())
-                shown_.remove(shown_.slotAt(shown_.size() - 1));
-            endRemoveRows();
-        }
         if (changed > 0)
             emit dataChanged(index(0, 0), index(static_cast<int>(changed) - 1, columnCount() - 1));
     }

@@ -21,8 +21,8 @@ struct ProgramValues;
 
 // The tag history as rows, newest first. refresh() tells the view what changed since the last
 // refresh and nothing else: tags seen again move to the top, new ones are inserted there, those
-// dropped past the bound are removed at the bottom, and only the rows at the top that changed are
-// redrawn. A selection follows its tag. Between refreshes the rows stay as the view was told,
+// dropped past the bound are removed, and only the rows at the top that changed are redrawn. A
+// selection follows its tag. Between refreshes the rows stay as the view was told,
 // showing each tag's latest values (a tag dropped meanwhile shows empty).
 class TagHistoryModel : public QAbstractTableModel {
     Q_OBJECT
