@@ -18,7 +18,7 @@
 // --budget bounds the wall time of each feed and of each size's refresh samples (default 120):
 // a history that costs too much stops there and says how far it got.
 
-#include "link/frame.h"
+#include "bench/bench_support.h"
 #include "link/link.h"
 #include "link/posix_serial.h"
 #include "link/system_time.h"
@@ -42,33 +42,21 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
-#include <deque>
 #include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
 using namespace qv;
+using bench::Median;
+using bench::ThreadCpuSeconds;
+using bench::VirtualClock;
 
 namespace {
-
-double ThreadCpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-}
 
 double WallSeconds() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
-}
-
-double Median(std::vector<double> values) {
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 // Identifiers 16 hex digits, distinct for distinct n.
@@ -92,53 +80,23 @@ public:
     void beep(int, int) override {}
 };
 
-// Virtual time: sleeping and empty reads advance it.
-class VirtualClock : public link::Clock, public link::Sleeper {
-public:
-    std::uint32_t nowMs() override { return static_cast<std::uint32_t>(us / 1000); }
-    void sleepMs(std::uint32_t ms) override { us += std::uint64_t{ms} * 1000; }
-    std::uint64_t us = 0;
-};
-
 // The simulator's protocol core as a serial device in memory: what is written goes to the
-// reader, its replies come back when their time on the virtual clock has come (19200 baud).
-class MemoryLine : public link::SerialDevice {
+// reader, its replies come back on the virtual clock.
+class MemoryLine : public bench::MemoryDevice {
 public:
-    MemoryLine(sim::Reader& reader, VirtualClock& clock) : reader_(reader), clock_(clock) {}
+    MemoryLine(sim::Reader& reader, VirtualClock& clock) : MemoryDevice(clock), reader_(reader) {}
     // Runs before each write reaches the reader.
     std::function<void()> beforeWrite;
 
-    bool open(const std::string&, const link::LineSettings&) override { return true; }
-    void close() override {}
     void write(const std::uint8_t* data, std::size_t count) override {
         if (beforeWrite)
             beforeWrite();
         for (const sim::Reply& reply : reader_.receive(data, count, clock_.nowMs()))
-            for (std::size_t i = 0; i < reply.bytes.size(); ++i)
-                pending_.push_back({static_cast<std::uint8_t>(reply.bytes[i]),
-                                    clock_.us + reply.delayMs * 1000 + i * 500});
+            queueReply(reply.bytes, reply.delayMs);
     }
-    std::optional<std::uint8_t> readByte() override {
-        if (!pending_.empty() && pending_.front().atUs <= clock_.us + 1000) {
-            const auto byte = pending_.front().byte;
-            clock_.us = std::max(clock_.us, pending_.front().atUs);
-            pending_.pop_front();
-            return byte;
-        }
-        clock_.us += 1000;
-        return std::nullopt;
-    }
-    void purge() override { pending_.clear(); }
-    link::SerialError lastError() const override { return link::SerialError::None; }
 
 private:
-    struct Pending {
-        std::uint8_t byte;
-        std::uint64_t atUs;
-    };
     sim::Reader& reader_;
-    VirtualClock& clock_;
-    std::deque<Pending> pending_;
 };
 
 // The window program's parts around one link: Tu with the TAG history window shown (or never
