@@ -280,6 +280,7 @@ int main(int argc, char** argv) {
     const int runs = std::max(1, static_cast<int>(number("--runs", 3)));
     const double budget = number("--budget", 120);
 
+    std::setvbuf(stdout, nullptr, _IOLBF, 0); // each figure as soon as it is known
     // The window program's settings store in a folder of its own, never the user's.
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
