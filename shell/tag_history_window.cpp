@@ -108,8 +108,10 @@ void TagHistoryModel::refresh() {
         endResetModel();
     }
     // The rows changed since the last refresh are the top ones, and every other row was shown.
+    // Past kMovesPerRefresh of them they need not be counted.
     std::size_t changed = 0;
-    while (changed < history_.size() && history_.keyAt(changed).seen > shownRevision_)
+    while (changed <= kMovesPerRefresh && changed < history_.size() &&
+           history_.keyAt(changed).seen > shownRevision_)
         ++changed;
     if (changed > kMovesPerRefresh) {
         relayout();
