@@ -12,6 +12,7 @@
 // --count: transactions per round in (1) (default 20000); --rounds: rounds of each case (default
 // 7); --pty-count: transactions per round in (2) (default 150).
 
+#include "bench/bench_support.h"
 #include "link/link.h"
 #include "link/posix_serial.h"
 #include "link/system_time.h"
@@ -23,64 +24,27 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
-#include <deque>
 #include <string>
 #include <thread>
 #include <vector>
 
 using namespace qv;
+using bench::Median;
+using bench::ThreadCpuSeconds;
+using bench::VirtualClock;
 
 namespace {
 
-double ThreadCpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-}
-
-// Virtual time: sleeping and empty reads advance it.
-class VirtualClock : public link::Clock, public link::Sleeper {
+// A reader that answers every complete command with `reply` 2 ms later, or never when `reply`
+// is empty.
+class MemoryReader : public bench::MemoryDevice {
 public:
-    std::uint32_t nowMs() override { return static_cast<std::uint32_t>(us / 1000); }
-    void sleepMs(std::uint32_t ms) override { us += std::uint64_t{ms} * 1000; }
-    std::uint64_t us = 0;
-};
-
-// A reader that answers every complete command with `reply` 2 ms later, one byte per 0.5 ms
-// (19200 baud), or never when `reply` is empty.
-class MemoryReader : public link::SerialDevice {
-public:
-    explicit MemoryReader(VirtualClock& clock) : clock_(clock) {}
+    using MemoryDevice::MemoryDevice;
     std::string reply;
-    bool open(const std::string&, const link::LineSettings&) override { return true; }
-    void close() override {}
     void write(const std::uint8_t* data, std::size_t count) override {
         if (count > 0 && data[count - 1] == '\r')
-            for (std::size_t i = 0; i < reply.size(); ++i)
-                pending_.push_back(
-                    {static_cast<std::uint8_t>(reply[i]), clock_.us + 2000 + i * 500});
+            queueReply(reply, 2);
     }
-    std::optional<std::uint8_t> readByte() override {
-        if (!pending_.empty() && pending_.front().atUs <= clock_.us + 1000) {
-            const auto byte = pending_.front().byte;
-            clock_.us = std::max(clock_.us, pending_.front().atUs);
-            pending_.pop_front();
-            return byte;
-        }
-        clock_.us += 1000;
-        return std::nullopt;
-    }
-    void purge() override { pending_.clear(); }
-    link::SerialError lastError() const override { return link::SerialError::None; }
-
-private:
-    struct Pending {
-        std::uint8_t byte;
-        std::uint64_t atUs;
-    };
-    VirtualClock& clock_;
-    std::deque<Pending> pending_;
 };
 
 // CPU microseconds per transaction over `count` transactions.
@@ -89,11 +53,6 @@ double Round(link::Link& link, int count) {
     for (int i = 0; i < count; ++i)
         link.ReaderTransact("A00B");
     return (ThreadCpuSeconds() - start) * 1e6 / count;
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 struct Costs {

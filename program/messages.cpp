@@ -249,6 +249,9 @@ constexpr std::array<Row, kMessageCount> kMessageTable = {{
      "继电器动作时间，单位 0.1 秒，0 到 250（0 到 25.0 秒）。",
      "繼電器動作時間，單位 0.1 秒，0 到 250（0 到 25.0 秒）。"},  // 173
     {"Reader not answering", "读卡机没有回应", "讀卡機沒有回應"}, // 174
+    {"%1 oldest TAGs dropped: the history keeps the newest %2.",
+     "已丢弃 %1 个最旧的 TAG：记录只保留最新的 %2 个。",
+     "已丟棄 %1 個最舊的 TAG：記錄只保留最新的 %2 個。"}, // 175
 }};
 
 } // namespace

@@ -5,7 +5,6 @@
 #include <QIODevice>
 #include <QStringList>
 
-#include <algorithm>
 #include <charconv>
 
 namespace qv {
@@ -45,28 +44,55 @@ QString TagSighting::inputText() const {
 }
 
 void TagHistory::record(const std::string& id, char input, const QDateTime& when) {
-    auto it = std::find_if(rows_.begin(), rows_.end(),
-                           [&id](const TagSighting& row) { return row.id == id; });
-    TagSighting sighting;
-    if (it != rows_.end()) {
-        sighting = std::move(*it);
-        rows_.erase(it);
-    } else {
-        sighting.id = id;
-        sighting.first = when;
-        if (rows_.size() >= capacity_ && !rows_.empty())
-            rows_.pop_back();
-    }
-    sighting.last = when;
-    ++sighting.count;
-    sighting.input = input;
-    rows_.insert(rows_.begin(), std::move(sighting));
     ++revision_;
+    auto [it, added] = byId_.try_emplace(id, 0);
+    if (added) {
+        if (order_.size() >= capacity_ && order_.size() > 0) {
+            const RecencyOrder::Slot oldest = order_.slotAt(order_.size() - 1);
+            order_.remove(oldest);
+            byId_.erase(slots_[oldest].sighting.id);
+            slots_[oldest] = {};
+            free_.push_back(oldest);
+            ++dropped_;
+        }
+        if (free_.empty()) {
+            it->second = static_cast<RecencyOrder::Slot>(slots_.size());
+            slots_.emplace_back();
+        } else {
+            it->second = free_.back();
+            free_.pop_back();
+        }
+        Held& held = slots_[it->second];
+        held.sighting.id = id;
+        held.sighting.first = when;
+        held.added = revision_;
+    }
+    Held& held = slots_[it->second];
+    held.sighting.last = when;
+    ++held.sighting.count;
+    held.sighting.input = input;
+    held.seen = revision_;
+    order_.touch(it->second);
 }
 
 void TagHistory::clear() {
-    rows_.clear();
-    ++revision_;
+    slots_.clear();
+    free_.clear();
+    byId_.clear();
+    order_.clear();
+    dropped_ = 0;
+    clearedAt_ = ++revision_;
+}
+
+TagHistory::RowKey TagHistory::keyAt(std::size_t row) const {
+    const RecencyOrder::Slot slot = order_.slotAt(row);
+    return {slot, slots_[slot].added, slots_[slot].seen};
+}
+
+const TagSighting* TagHistory::find(RecencyOrder::Slot slot, std::uint64_t added) const {
+    if (slot >= slots_.size() || slots_[slot].added != added || added == 0)
+        return nullptr;
+    return &slots_[slot].sighting;
 }
 
 QString IsoTime(const QDateTime& time) {
@@ -76,13 +102,20 @@ QString IsoTime(const QDateTime& time) {
            QString::asprintf("%02d:%02d", minutes / 60, minutes % 60);
 }
 
-bool WriteTagCsv(QIODevice& out, const QStringList& headers, const std::vector<TagSighting>& rows) {
-    QStringList lines;
+bool WriteTagCsv(QIODevice& out, const QStringList& headers, const TagHistory& history) {
     QStringList fields;
     for (const QString& header : headers)
         fields << CsvField(header);
-    lines << fields.join(',');
-    for (const TagSighting& row : rows) {
+    QString text = fields.join(',') + QStringLiteral("\r\n");
+    // Written in pieces, so that a full history never sits in memory twice.
+    constexpr qsizetype kPieceChars = 1 << 18;
+    const auto flush = [&out, &text] {
+        const QByteArray bytes = text.toUtf8();
+        text.clear();
+        return out.write(bytes) == bytes.size();
+    };
+    for (std::size_t r = 0; r < history.size(); ++r) {
+        const TagSighting& row = history.at(r);
         fields = {
             CsvField(QString::fromLatin1(row.id.data(), static_cast<qsizetype>(row.id.size()))),
             row.decimal(),
@@ -91,10 +124,11 @@ bool WriteTagCsv(QIODevice& out, const QStringList& headers, const std::vector<T
             IsoTime(row.last),
             QString::number(row.count),
             CsvField(row.inputText())};
-        lines << fields.join(',');
+        text += fields.join(',') + QStringLiteral("\r\n");
+        if (text.size() >= kPieceChars && !flush())
+            return false;
     }
-    const QByteArray bytes = (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();
-    return out.write(bytes) == bytes.size();
+    return flush();
 }
 
 } // namespace qv

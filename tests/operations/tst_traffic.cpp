@@ -253,17 +253,17 @@ private slots:
             return ReplyFrame("A00I" + std::string(polls == 4 ? "1" : "0") + "0" + tags[polls - 1]);
         };
         Named("btnReadCardClick")(rig.ctx);
-        const auto& rows = rig.window.tagHistory().rows();
-        QCOMPARE(rows.size(), std::size_t(2));
-        QCOMPARE(rows[0].id, std::string("00000000075BCD15")); // newest first
-        QCOMPARE(rows[0].decimal(), QString("0123456789"));
-        QCOMPARE(rows[0].hex(), QString("075BCD15"));
-        QCOMPARE(rows[0].count, 1);
-        QCOMPARE(rows[0].input, '1');
-        QCOMPARE(rows[1].id, std::string("0000000000BC614E"));
-        QCOMPARE(rows[1].decimal(), QString("0012345678"));
-        QCOMPARE(rows[1].count, 2);
-        QVERIFY(rows[1].first <= rows[1].last);
+        const TagHistory& history = rig.window.tagHistory();
+        QCOMPARE(history.size(), std::size_t(2));
+        QCOMPARE(history.at(0).id, std::string("00000000075BCD15")); // newest first
+        QCOMPARE(history.at(0).decimal(), QString("0123456789"));
+        QCOMPARE(history.at(0).hex(), QString("075BCD15"));
+        QCOMPARE(history.at(0).count, 1);
+        QCOMPARE(history.at(0).input, '1');
+        QCOMPARE(history.at(1).id, std::string("0000000000BC614E"));
+        QCOMPARE(history.at(1).decimal(), QString("0012345678"));
+        QCOMPARE(history.at(1).count, 2);
+        QVERIFY(history.at(1).first <= history.at(1).last);
         // The run's frames carry the operation's name.
         QVERIFY(LinesWithoutTime(rig.window.trafficLog()).last().endsWith("closed  | Read TAG"));
     }

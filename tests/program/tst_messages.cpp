@@ -22,13 +22,13 @@ private slots:
 };
 
 void tst_Messages::hasEveryRowAndNothingBeyond() {
-    QCOMPARE(qv::kMessageCount, 175); // the designed rows, and the program's own after them
+    QCOMPARE(qv::kMessageCount, 176); // the designed rows, and the program's own after them
     QCOMPARE(qv::kDesignedMessageCount, 101);
     for (int k = 0; k < qv::kMessageCount; ++k)
         for (int lang = 0; lang < 3; ++lang)
             QVERIFY2(std::strlen(qv::MessageText(k, lang)) > 0, qPrintable(QString::number(k)));
     // Outside the table: the empty text, never a read past its end.
-    QCOMPARE(qv::MessageText(175, 0), "");
+    QCOMPARE(qv::MessageText(176, 0), "");
     QCOMPARE(qv::MessageText(-1, 0), "");
     QCOMPARE(qv::MessageText(0, 3), "");
     QCOMPARE(qv::MessageText(0, -1), "");
@@ -115,9 +115,13 @@ void tst_Messages::sampleRows_data() {
         << 173 << "Relay time in tenths of a second, 0 to 250 (0 to 25.0 seconds)."
         << "继电器动作时间，单位 0.1 秒，0 到 250（0 到 25.0 秒）。"
         << "繼電器動作時間，單位 0.1 秒，0 到 250（0 到 25.0 秒）。";
-    QTest::newRow("174 last row, after the added ones") << 174 << "Reader not answering"
-                                                        << "读卡机没有回应"
-                                                        << "讀卡機沒有回應";
+    QTest::newRow("174 reader not answering") << 174 << "Reader not answering"
+                                              << "读卡机没有回应"
+                                              << "讀卡機沒有回應";
+    QTest::newRow("175 last row, after the added ones")
+        << 175 << "%1 oldest TAGs dropped: the history keeps the newest %2."
+        << "已丢弃 %1 个最旧的 TAG：记录只保留最新的 %2 个。"
+        << "已丟棄 %1 個最舊的 TAG：記錄只保留最新的 %2 個。";
 }
 
 void tst_Messages::sampleRows() {

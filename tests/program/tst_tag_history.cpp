@@ -1,11 +1,15 @@
-// The tag history: counts, order, the identifier as the tag panel shows it, the bound, and the
-// CSV export against a file written by hand.
+// The tag history: counts, order, the identifier as the tag panel shows it, the bound and the
+// dropped count, the order against a plain list over many records, and the CSV export against a
+// file written by hand.
 #include "program/tag_history.h"
 
 #include <QBuffer>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QTest>
 #include <QTimeZone>
+
+#include <algorithm>
 
 using namespace qv;
 
@@ -14,15 +18,24 @@ class tst_TagHistory : public QObject {
 private slots:
     void countsAndNewestFirst();
     void oldestTagGoesPastTheBound();
+    void orderMatchesAPlainListOverManyRecords();
     void isoTimesCarryTheirOffset_data();
     void isoTimesCarryTheirOffset();
     void csvMatchesTheHandWrittenFile();
+    void csvQuotesFieldsThatNeedIt_data();
+    void csvQuotesFieldsThatNeedIt();
 };
 
 namespace {
 QDateTime At(int second, int offsetSeconds = 3600) {
     return QDateTime(QDate(2026, 12, 8), QTime(17, 3, second, 250), QTimeZone(offsetSeconds));
 }
+
+std::string Id(int n) {
+    return QStringLiteral("%1").arg(n, 16, 16, QLatin1Char('0')).toUpper().toStdString();
+}
+
+const QStringList kHeaders = {"TAG ID", "Decimal", "Hex", "First seen", "Last seen", "Count", "DI"};
 } // namespace
 
 void tst_TagHistory::countsAndNewestFirst() {
@@ -30,8 +43,8 @@ void tst_TagHistory::countsAndNewestFirst() {
     h.record("0000000000BC614E", '0', At(1));
     h.record("00000000075BCD15", '1', At(2));
     h.record("0000000000BC614E", '1', At(3));
-    QCOMPARE(h.rows().size(), std::size_t(2));
-    const TagSighting a = h.rows()[0];
+    QCOMPARE(h.size(), std::size_t(2));
+    const TagSighting a = h.at(0);
     QCOMPARE(a.id, std::string("0000000000BC614E"));
     QCOMPARE(a.count, 2);
     QCOMPARE(a.first, At(1));
@@ -40,25 +53,66 @@ void tst_TagHistory::countsAndNewestFirst() {
     QCOMPARE(a.decimal(), QString("0012345678"));
     QCOMPARE(a.hex(), QString("00BC614E"));
     h.record("0000000000000001", '\0', At(4));
-    QCOMPARE(h.rows()[0].inputText(), QString("<NUL>"));
+    QCOMPARE(h.at(0).inputText(), QString("<NUL>"));
     h.record("0000000000000001", '\xB5', At(5));
-    QCOMPARE(h.rows()[0].inputText(), QString("\\xB5"));
-    QCOMPARE(h.rows()[2].count, 1);
+    QCOMPARE(h.at(0).inputText(), QString("\\xB5"));
+    QCOMPARE(h.at(2).count, 1);
     const auto before = h.revision();
     h.clear();
-    QVERIFY(h.rows().empty());
+    QCOMPARE(h.size(), std::size_t(0));
     QVERIFY(h.revision() != before);
+    h.record("0000000000BC614E", '0', At(6)); // seen again after a clear: a new tag
+    QCOMPARE(h.at(0).count, 1);
+    QCOMPARE(h.at(0).first, At(6));
 }
 
 void tst_TagHistory::oldestTagGoesPastTheBound() {
     TagHistory h(2);
-    h.record("0000000000000001", '0', At(1));
-    h.record("0000000000000002", '0', At(2));
-    h.record("0000000000000001", '0', At(3)); // seen again: now the newest
-    h.record("0000000000000003", '0', At(4));
-    QCOMPARE(h.rows().size(), std::size_t(2));
-    QCOMPARE(h.rows()[0].id, std::string("0000000000000003"));
-    QCOMPARE(h.rows()[1].id, std::string("0000000000000001"));
+    h.record(Id(1), '0', At(1));
+    h.record(Id(2), '0', At(2));
+    h.record(Id(1), '0', At(3)); // seen again: now the newest
+    QCOMPARE(h.dropped(), std::uint64_t(0));
+    h.record(Id(3), '0', At(4));
+    QCOMPARE(h.size(), std::size_t(2));
+    QCOMPARE(h.at(0).id, Id(3));
+    QCOMPARE(h.at(1).id, Id(1));
+    QCOMPARE(h.dropped(), std::uint64_t(1));
+    h.record(Id(2), '0', At(5)); // dropped before: back as a new tag, and Id(1) goes
+    QCOMPARE(h.at(0).count, 1);
+    QCOMPARE(h.at(1).id, Id(3));
+    QCOMPARE(h.dropped(), std::uint64_t(2));
+    h.clear();
+    QCOMPARE(h.dropped(), std::uint64_t(0));
+}
+
+// Thousands of records over more tags than the bound holds, in a random order with runs of
+// repeats: after each, the rows are those of a plain list kept newest first.
+void tst_TagHistory::orderMatchesAPlainListOverManyRecords() {
+    constexpr std::size_t kBound = 150;
+    TagHistory h(kBound);
+    std::vector<std::string> expected; // newest first
+    std::uint64_t dropped = 0;
+    QRandomGenerator random(23);
+    for (int n = 0; n < 6000; ++n) {
+        // Mostly tags held at the moment, sometimes one long gone or never seen.
+        const std::string id = Id(n % 7 == 0 ? n : static_cast<int>(random.bounded(200)));
+        const auto it = std::find(expected.begin(), expected.end(), id);
+        if (it != expected.end()) {
+            expected.erase(it);
+        } else if (expected.size() == kBound) {
+            expected.pop_back();
+            ++dropped;
+        }
+        expected.insert(expected.begin(), id);
+        h.record(id, '0', At(n % 60));
+        QCOMPARE(h.size(), expected.size());
+        // Every row now and then; the top and the bottom always.
+        const std::size_t step = n % 97 == 0 ? 1 : expected.size() - 1;
+        for (std::size_t r = 0; r < expected.size(); r += std::max<std::size_t>(step, 1))
+            QCOMPARE(h.at(r).id, expected[r]);
+        QCOMPARE(h.at(expected.size() - 1).id, expected.back());
+    }
+    QCOMPARE(h.dropped(), dropped);
 }
 
 void tst_TagHistory::isoTimesCarryTheirOffset_data() {
@@ -82,11 +136,41 @@ void tst_TagHistory::csvMatchesTheHandWrittenFile() {
     h.record("0000000000BC614E", '1', At(5));
     QBuffer out;
     out.open(QIODevice::WriteOnly);
-    QVERIFY(WriteTagCsv(out, {"TAG ID", "Decimal", "Hex", "First seen", "Last seen", "Count", "DI"},
-                        h.rows()));
+    QVERIFY(WriteTagCsv(out, kHeaders, h));
     QFile expected(QFINDTESTDATA("data/tags_expected.csv"));
     QVERIFY(expected.open(QIODevice::ReadOnly));
     QCOMPARE(out.data(), expected.readAll());
+}
+
+void tst_TagHistory::csvQuotesFieldsThatNeedIt_data() {
+    QTest::addColumn<QString>("header");
+    QTest::addColumn<char>("input");
+    QTest::addColumn<QByteArray>("headerField");
+    QTest::addColumn<QByteArray>("inputField");
+    QTest::newRow("plain") << "DI" << '1' << QByteArray("DI") << QByteArray("1");
+    QTest::newRow("comma") << "DI, state" << ',' << QByteArray("\"DI, state\"")
+                           << QByteArray("\",\"");
+    QTest::newRow("quote, doubled") << "DI \"in\"" << '"' << QByteArray("\"DI \"\"in\"\"\"")
+                                    << QByteArray("\"\"\"\"");
+}
+
+void tst_TagHistory::csvQuotesFieldsThatNeedIt() {
+    QFETCH(QString, header);
+    QFETCH(char, input);
+    QFETCH(QByteArray, headerField);
+    QFETCH(QByteArray, inputField);
+    TagHistory h;
+    h.record("0000000000BC614E", input, At(1));
+    QStringList headers = kHeaders;
+    headers.last() = header;
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    QVERIFY(WriteTagCsv(out, headers, h));
+    const QList<QByteArray> lines = out.data().split('\n');
+    QCOMPARE(lines.size(), 3); // two lines, each ended by CR LF
+    QCOMPARE(lines[0], "TAG ID,Decimal,Hex,First seen,Last seen,Count," + headerField + '\r');
+    QVERIFY2(lines[1].endsWith(",1," + inputField + '\r'), lines[1].constData());
+    QCOMPARE(lines[2], QByteArray());
 }
 
 QTEST_APPLESS_MAIN(tst_TagHistory)
