@@ -13,7 +13,7 @@
 // 7); --pty-count: transactions per round in (2) (default 150).
 
 #include "link/link.h"
-#include "link/posix_serial.h"
+#include "link/serial_posix.h"
 #include "link/system_time.h"
 #include "program/traffic_log.h"
 #include "sim/pty_host.h"

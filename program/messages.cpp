@@ -249,6 +249,15 @@ constexpr std::array<Row, kMessageCount> kMessageTable = {{
      "继电器动作时间，单位 0.1 秒，0 到 250（0 到 25.0 秒）。",
      "繼電器動作時間，單位 0.1 秒，0 到 250（0 到 25.0 秒）。"},  // 173
     {"Reader not answering", "读卡机没有回应", "讀卡機沒有回應"}, // 174
+    {"not a usable address (rfc2217://host:port or tcp://host:port)",
+     "不是可用的地址（rfc2217://主机:端口 或 tcp://主机:端口）",
+     "不是可用的位址（rfc2217://主機:連接埠 或 tcp://主機:連接埠）"}, // 175
+    {"host not found", "找不到主机", "找不到主機"},                   // 176
+    {"connection refused (nothing listens at that port)", "连接被拒绝（该端口无人监听）",
+     "連線被拒絕（該連接埠無人監聽）"}, // 177
+    {"timed out (the server did not answer)", "超时（服务器没有回应）",
+     "逾時（伺服器沒有回應）"},                                                               // 178
+    {"the server refused the line settings", "服务器拒绝了通讯设定", "伺服器拒絕了通訊設定"}, // 179
 }};
 
 } // namespace

@@ -5,7 +5,7 @@
 
 namespace qv {
 
-inline constexpr int kMessageCount = 175;
+inline constexpr int kMessageCount = 180;
 // Rows 0 to 100 are the designed table: the window's captions and the status line's messages;
 // the rows after them are the program's own additions.
 inline constexpr int kDesignedMessageCount = 101;
@@ -183,6 +183,11 @@ enum : int {
     TipRelayMo = 172,
     TipRelayTime = 173,
     ReaderNotAnswering = 174,
+    ReasonBadAddress = 175,
+    ReasonHostNotFound = 176,
+    ReasonRefused = 177,
+    ReasonTimedOut = 178,
+    ReasonSettingsRefused = 179,
 };
 } // namespace msg
 

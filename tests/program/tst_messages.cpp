@@ -22,13 +22,13 @@ private slots:
 };
 
 void tst_Messages::hasEveryRowAndNothingBeyond() {
-    QCOMPARE(qv::kMessageCount, 175); // the designed rows, and the program's own after them
+    QCOMPARE(qv::kMessageCount, 180); // the designed rows, and the program's own after them
     QCOMPARE(qv::kDesignedMessageCount, 101);
     for (int k = 0; k < qv::kMessageCount; ++k)
         for (int lang = 0; lang < 3; ++lang)
             QVERIFY2(std::strlen(qv::MessageText(k, lang)) > 0, qPrintable(QString::number(k)));
     // Outside the table: the empty text, never a read past its end.
-    QCOMPARE(qv::MessageText(175, 0), "");
+    QCOMPARE(qv::MessageText(180, 0), "");
     QCOMPARE(qv::MessageText(-1, 0), "");
     QCOMPARE(qv::MessageText(0, 3), "");
     QCOMPARE(qv::MessageText(0, -1), "");
@@ -111,9 +111,11 @@ void tst_Messages::sampleRows_data() {
         << 173 << "Relay time in tenths of a second, 0 to 250 (0 to 25.0 seconds)."
         << "继电器动作时间，单位 0.1 秒，0 到 250（0 到 25.0 秒）。"
         << "繼電器動作時間，單位 0.1 秒，0 到 250（0 到 25.0 秒）。";
-    QTest::newRow("174 last row, after the added ones") << 174 << "Reader not answering"
+    QTest::newRow("174 reader not answering") << 174 << "Reader not answering"
                                                         << "读卡机没有回应"
                                                         << "讀卡機沒有回應";
+    QTest::newRow("179 last row") << 179 << "the server refused the line settings"
+                                  << "服务器拒绝了通讯设定" << "伺服器拒絕了通訊設定";
 }
 
 void tst_Messages::sampleRows() {

@@ -1,0 +1,203 @@
+// bench_net: a reader behind ser2net on the loopback (RFC 2217) against the same reader direct,
+// one simulator on a pseudo-terminal for both.
+//
+//   bench_net [--count N] [--sweeps N]
+//
+// --count: "A00B" transactions timed each way on an open link (default 200); --sweeps: discovery
+// sweeps of the one port over the twelve line settings each way, the reader answering at the last
+// (default 3). Prints the medians and their ratio (network / direct). Needs ser2net on the PATH or
+// in /usr/sbin; it is started on 127.0.0.1 at a free port and stopped by its process id.
+
+#include "cli/scan.h"
+#include "link/commands.h"
+#include "link/link.h"
+#include "link/system_time.h"
+#include "sim/pty_host.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <netinet/in.h>
+#include <spawn.h>
+#include <string>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+using namespace qv;
+using Steady = std::chrono::steady_clock;
+
+extern char** environ;
+
+namespace {
+
+double SecondsSince(Steady::time_point start) {
+    return std::chrono::duration<double>(Steady::now() - start).count();
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+sockaddr_in Loopback(int port) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(static_cast<std::uint16_t>(port));
+    return a;
+}
+
+int FreePort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a = Loopback(0);
+    socklen_t length = sizeof a;
+    int port = 0;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length) == 0)
+        port = ntohs(a.sin_port);
+    ::close(fd);
+    return port;
+}
+
+bool Listening(int port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    const sockaddr_in a = Loopback(port);
+    const bool ok = ::connect(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
+    ::close(fd);
+    return ok;
+}
+
+// ser2net fronting `pty` with an RFC 2217 accepter; stopped by its pid.
+class Server {
+public:
+    bool start(const std::string& pty) {
+        port = FreePort();
+        config_ = "/tmp/bench_net_" + std::to_string(getpid()) + ".yaml";
+        std::ofstream(config_) << "connection: &bench\n  accepter: telnet(rfc2217),tcp,127.0.0.1,"
+                               << port << "\n  connector: serialdev," << pty << ",9600n81,local\n";
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        std::string program =
+            access("/usr/sbin/ser2net", X_OK) == 0 ? "/usr/sbin/ser2net" : "ser2net";
+        char* argv[] = {program.data(), const_cast<char*>("-n"), const_cast<char*>("-c"),
+                        config_.data(), nullptr};
+        const int spawned = posix_spawnp(&pid_, program.c_str(), &actions, nullptr, argv, environ);
+        posix_spawn_file_actions_destroy(&actions);
+        if (spawned != 0)
+            return false;
+        for (int i = 0; i < 100 && !Listening(port); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        return Listening(port);
+    }
+    ~Server() {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+        if (!config_.empty())
+            std::remove(config_.c_str());
+    }
+    std::string url() const { return "rfc2217://127.0.0.1:" + std::to_string(port); }
+    int port = 0;
+
+private:
+    pid_t pid_ = -1;
+    std::string config_;
+};
+
+// Median milliseconds of `count` "A00B" transactions on a link open at `where`.
+double TransactionMs(const std::string& where, const std::string& settings, int count) {
+    const auto device = link::MakePlatformSerialDevice();
+    link::SteadyClock clock;
+    link::ThreadSleeper sleeper;
+    link::Link link(*device, clock, sleeper);
+    link.setPortMap({{1, where}});
+    if (!link.CommOpen(1, settings)) {
+        std::fprintf(stderr, "bench_net: %s: %s\n", where.c_str(),
+                     link::DescribeSerialError(link.lastOpenError()));
+        return 0;
+    }
+    std::vector<double> ms;
+    int failed = 0;
+    for (int i = 0; i < count; ++i) {
+        const auto start = Steady::now();
+        failed += link.ReaderTransact("A00B") ? 0 : 1;
+        ms.push_back(SecondsSince(start) * 1000.0);
+    }
+    link.CommClose();
+    if (failed)
+        std::fprintf(stderr, "bench_net: %s: %d transactions failed\n", where.c_str(), failed);
+    return Median(ms);
+}
+
+// Median seconds of `sweeps` discovery sweeps of the one place `where`.
+double SweepSeconds(const std::string& where, int sweeps) {
+    const std::vector<std::string> settings(link::SettingsList.begin(), link::SettingsList.end());
+    std::string error;
+    const auto place = cli::MakePlace(where, "19200,e,8,1", {}, error);
+    const std::atomic<bool> stop{false};
+    std::vector<double> seconds;
+    for (int i = 0; i < sweeps; ++i) {
+        const auto start = Steady::now();
+        const auto results = cli::Scan({*place}, settings, nullptr, stop, false);
+        seconds.push_back(SecondsSince(start));
+        if (results.empty() || !results[0].find)
+            std::fprintf(stderr, "bench_net: %s: the sweep found no reader\n", where.c_str());
+    }
+    return Median(seconds);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    int count = 200, sweeps = 3;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (std::strcmp(argv[i], "--count") == 0)
+            count = std::max(1, std::atoi(argv[i + 1]));
+        else if (std::strcmp(argv[i], "--sweeps") == 0)
+            sweeps = std::max(1, std::atoi(argv[i + 1]));
+    }
+    sim::Reader reader;
+    sim::PtyHost host{reader};
+    host.setHoldSlave(true);
+    std::string error;
+    if (!host.open(&error)) {
+        std::fprintf(stderr, "bench_net: %s\n", error.c_str());
+        return 1;
+    }
+    std::atomic<bool> stop{false};
+    std::thread serving([&] { host.serve(stop); });
+    Server server;
+    int status = 0;
+    if (!server.start(host.slavePath())) {
+        std::fprintf(stderr, "bench_net: ser2net did not start listening\n");
+        status = 1;
+    } else {
+        const std::string& pty = host.slavePath();
+        std::printf("A00B transaction on an open link, %d runs each, median ms\n", count);
+        const double direct = TransactionMs(pty, "19200,e,8,1", count);
+        const double net = TransactionMs(server.url(), "19200,e,8,1", count);
+        std::printf("  direct %.2f   rfc2217 %.2f   ratio %.3f (goal <= 1.10)\n", direct, net,
+                    net / direct);
+
+        reader.state().settingsIndex = 11; // found at the last of the twelve settings
+        std::printf("Sweep of one port over %zu settings, %d sweeps each, median s\n",
+                    link::SettingsList.size(), sweeps);
+        const double sweepDirect = SweepSeconds(pty, sweeps);
+        const double sweepNet = SweepSeconds(server.url(), sweeps);
+        std::printf("  direct %.3f   rfc2217 %.3f   ratio %.3f (goal <= 1.25)\n", sweepDirect,
+                    sweepNet, sweepNet / sweepDirect);
+    }
+    stop = true;
+    serving.join();
+    return status;
+}
