@@ -11,6 +11,7 @@ packages=(
     xvfb xauth xdotool imagemagick
     clang-14 libclang-rt-14-dev
     desktop-file-utils appstream dpkg-dev file
+    ser2net
 )
 if [ "${1:-}" = windows ]; then
     packages+=(g++-mingw-w64-x86-64-posix qt6-base-dev-tools wine wine64)
