@@ -197,6 +197,27 @@ if [ "$has_cli" = 1 ]; then
     wine reg delete "$ports_key" /v COM5 /f >/dev/null 2>&1
 fi
 
+# The network device (Winsock) against ser2net on the Linux loopback, in front of a simulator of
+# its own: RFC 2217 with the settings negotiated, raw TCP with ser2net's own settings.
+if [ "$has_cli" = 1 ] && { command -v ser2net >/dev/null || [ -x /usr/sbin/ser2net ]; }; then
+    echo "== quorvane-cli through ser2net (Winsock)"
+    build/quorvane-sim --settings 38400,e,8,1 >"$out/sim-net.txt" 2>/dev/null &
+    sims+=($!)
+    for _ in $(seq 1 100); do [ -s "$out/sim-net.txt" ] && break; sleep 0.05; done
+    listening() { (: <"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
+    net=$((20000 + RANDOM % 20000))
+    while listening "$net" || listening $((net + 1)) || listening $((net + 2)); do net=$((net + 3)); done
+    printf 'connection: &rfc2217\n  accepter: telnet(rfc2217),tcp,127.0.0.1,%d\n  connector: serialdev,%s,9600n81,local\nconnection: &raw\n  accepter: tcp,127.0.0.1,%d\n  connector: serialdev,%s,38400e81,local\n' \
+        "$net" "$(head -n 1 "$out/sim-net.txt")" $((net + 1)) "$(head -n 1 "$out/sim-net.txt")" >"$out/ser2net.yaml"
+    PATH=$PATH:/usr/sbin ser2net -n -c "$out/ser2net.yaml" 2>/dev/null &
+    sims+=($!)
+    for _ in $(seq 1 100); do listening $((net + 1)) && break; sleep 0.05; done
+    cli 0 QV000001 info --port "rfc2217://127.0.0.1:$net" --settings 38400,e,8,1
+    cli 0 QV000001 info --port "tcp://127.0.0.1:$((net + 1))" --settings 38400,e,8,1
+    cli 1 "" info --port "rfc2217://127.0.0.1:$net" --settings 19200,e,8,1
+    cli 3 "refused" info --port "rfc2217://127.0.0.1:$((net + 2))"
+fi
+
 echo "== an identity transaction, Windows under Wine and Linux, same simulator"
 # Without Qt's DLLs on the path: the Qt-free programs carry their runtime inside.
 (cd "$out" && env -u WINEPATH wine bench_com.exe --port 1 --count 200 >bench_com.txt 2>&1) ||
