@@ -213,7 +213,9 @@ if [ "$has_cli" = 1 ] && { command -v ser2net >/dev/null || [ -x /usr/sbin/ser2n
     sims+=($!)
     for _ in $(seq 1 100); do listening $((net + 1)) && break; sleep 0.05; done
     cli 0 QV000001 info --port "rfc2217://127.0.0.1:$net" --settings 38400,e,8,1
+    sleep 1 # ser2net refuses the line to its other accepter until it has closed it
     cli 0 QV000001 info --port "tcp://127.0.0.1:$((net + 1))" --settings 38400,e,8,1
+    sleep 1
     cli 1 "" info --port "rfc2217://127.0.0.1:$net" --settings 19200,e,8,1
     cli 3 "refused" info --port "rfc2217://127.0.0.1:$((net + 2))"
 fi

@@ -63,19 +63,38 @@ bool Listening(int port) {
     return ok;
 }
 
-// quorvane-sim with tags, and ser2net fronting its pseudo-terminal with an RFC 2217 accepter
-// and a raw TCP one. Both are stopped by their process ids when this goes out of scope.
+// A quorvane-sim with tags; stopped by its process id when this goes out of scope.
+class Sim {
+public:
+    Sim() {
+        process_.start(QV_SIM_PROGRAM, {"--settings", kSettings, "--tags", "0000000000BC614E",
+                                        "--tag-interval", "200"});
+        if (!process_.waitForStarted(5000))
+            return;
+        while (!process_.canReadLine())
+            if (!process_.waitForReadyRead(5000))
+                return;
+        pty = QString::fromUtf8(process_.readLine()).trimmed();
+    }
+    ~Sim() {
+        process_.terminate();
+        if (!process_.waitForFinished(5000))
+            process_.kill();
+    }
+    QString pty;
+
+private:
+    QProcess process_;
+};
+
+// ser2net fronting one simulator's pseudo-terminal with an RFC 2217 accepter and another's with
+// a raw TCP one (ser2net refuses a line to a second accepter for a moment after the first has
+// let it go). All are stopped by their process ids when this goes out of scope.
 class Rig {
 public:
     explicit Rig(const QString& dir) {
-        sim_.start(QV_SIM_PROGRAM, {"--settings", kSettings, "--tags", "0000000000BC614E",
-                                    "--tag-interval", "200"});
-        if (!sim_.waitForStarted(5000))
+        if (forRfc2217_.pty.isEmpty() || forRaw_.pty.isEmpty())
             return;
-        while (!sim_.canReadLine())
-            if (!sim_.waitForReadyRead(5000))
-                return;
-        const QString pty = QString::fromUtf8(sim_.readLine()).trimmed();
         rfc2217Port = FreePort();
         rawPort = FreePort();
         // The device's own settings are the wrong speed for the RFC 2217 accepter, so that only
@@ -85,10 +104,10 @@ public:
                                      "  connector: serialdev,%3,9600n81,local\n"
                                      "connection: &raw\n"
                                      "  accepter: tcp,127.0.0.1,%2\n"
-                                     "  connector: serialdev,%3,38400e81,local\n")
+                                     "  connector: serialdev,%4,38400e81,local\n")
                                  .arg(rfc2217Port)
                                  .arg(rawPort)
-                                 .arg(pty);
+                                 .arg(forRfc2217_.pty, forRaw_.pty);
         QFile config(dir + "/ser2net.yaml");
         if (!config.open(QIODevice::WriteOnly) || config.write(yaml.toUtf8()) != yaml.size())
             return;
@@ -100,12 +119,7 @@ public:
             QTest::qWait(50);
         ready = Listening(rawPort) && Listening(rfc2217Port);
     }
-    ~Rig() {
-        stopServer();
-        sim_.terminate();
-        if (!sim_.waitForFinished(5000))
-            sim_.kill();
-    }
+    ~Rig() { stopServer(); }
     void stopServer() {
         if (server_.state() == QProcess::NotRunning)
             return;
@@ -119,7 +133,8 @@ public:
     int rfc2217Port = 0, rawPort = 0;
 
 private:
-    QProcess sim_, server_;
+    Sim forRfc2217_, forRaw_;
+    QProcess server_;
 };
 
 } // namespace
