@@ -89,6 +89,7 @@ bool NetworkSerialDevice::open(const std::string& path, const LineSettings& sett
     rfc2217_ = url->rfc2217;
     gone_ = false;
     receiver_ = telnet::Receiver();
+    purgeAnswered_ = true;
     data_.clear();
     readAt_ = 0;
     if (rfc2217_) {
@@ -187,8 +188,13 @@ std::optional<std::uint8_t> NetworkSerialDevice::readByte() {
 void NetworkSerialDevice::purge() {
     if (!socket_)
         return;
-    if (rfc2217_) {
-        request(telnet::kPurgeData, std::string(1, static_cast<char>(telnet::kPurgeBoth)));
+    const std::string both(1, static_cast<char>(telnet::kPurgeBoth));
+    if (rfc2217_ && purgeAnswered_) {
+        purgeAnswered_ = request(telnet::kPurgeData, both).has_value();
+    } else if (rfc2217_) {
+        // A server that left one purge unanswered is not waited for again: that would cost every
+        // transaction a second.
+        send(telnet::ComPortRequest(telnet::kPurgeData, both));
     } else {
         while (pump(0) && readAt_ != data_.size()) { // what has arrived already
             data_.clear();

@@ -88,7 +88,8 @@ public:
     // device does.
     std::optional<std::uint8_t> readByte() override;
     // Drops the bytes received so far; rfc2217 also asks the server to purge (PURGE-DATA) and
-    // drops what arrives before its acknowledgement.
+    // drops what arrives before its acknowledgement (waited for at most 1 s, and no more once a
+    // server has left one unanswered).
     void purge() override;
     SerialError lastError() const override { return error_; }
     std::string settingsNote() const override;
@@ -108,6 +109,7 @@ private:
     std::unique_ptr<NetSocket> socket_;
     bool rfc2217_ = false;
     bool gone_ = false;
+    bool purgeAnswered_ = true; // the server acknowledged the last PURGE-DATA
     telnet::Receiver receiver_;
     std::string data_;       // received data bytes not yet read
     std::size_t readAt_ = 0; // the next of them

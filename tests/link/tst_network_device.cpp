@@ -79,6 +79,7 @@ private slots:
     void dataPassesEscapedBothWays();
     void rawTcpSendsNoTelnet();
     void closedConnectionReadsAsAVanishedDevice();
+    void unansweredPurgeIsNotAwaitedAgain();
 };
 
 void TstNetworkDevice::openNegotiatesEachSetting_data() {
@@ -171,6 +172,19 @@ void TstNetworkDevice::closedConnectionReadsAsAVanishedDevice() {
     for (int i = 0; i < 10; ++i)
         QVERIFY(!device.readByte());
     QCOMPARE(timer.us - start, std::int64_t{10 * 1000}); // each read took its millisecond
+}
+
+void TstNetworkDevice::unansweredPurgeIsNotAwaitedAgain() {
+    VirtualTimer timer;
+    Server server{timer, {{telnet::kPurgeData, ""}}, {}, {}};
+    NetworkSerialDevice device([&] { return std::make_unique<FakeSocket>(server); }, timer);
+    QVERIFY(device.open("rfc2217://h:1", k38400e)); // the purge is no line setting
+    QVERIFY(timer.us >= 1000000);
+    const std::int64_t before = timer.us;
+    server.sent.clear();
+    device.purge(); // still asked for, no longer waited for
+    QCOMPARE(QByteArray::fromStdString(server.sent).toHex(), QByteArray("fffa2c0c03fff0"));
+    QCOMPARE(timer.us, before);
 }
 
 QTEST_APPLESS_MAIN(TstNetworkDevice)
