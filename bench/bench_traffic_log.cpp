@@ -14,7 +14,7 @@
 
 #include "bench/bench_support.h"
 #include "link/link.h"
-#include "link/posix_serial.h"
+#include "link/serial_posix.h"
 #include "link/system_time.h"
 #include "program/traffic_log.h"
 #include "sim/pty_host.h"

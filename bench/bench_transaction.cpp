@@ -9,7 +9,7 @@
 // serves from another thread and is not counted.
 
 #include "link/link.h"
-#include "link/posix_serial.h"
+#include "link/serial_posix.h"
 #include "link/system_time.h"
 #include "sim/pty_host.h"
 

@@ -410,7 +410,9 @@ std::string ParameterOverview() {
 
 const char* kFooter = R"(
 Ports: COM1..COM16 (resolved as the window resolves them, including the Ports/COMn entries of
-the settings store) or an absolute device path such as /dev/ttyUSB0 or /dev/pts/3.
+the settings store), an absolute device path such as /dev/ttyUSB0 or /dev/pts/3, or a serial
+device server's port URL: rfc2217://host:port (line settings negotiated) or tcp://host:port (raw;
+the server's line settings hold).
 Line settings: baud,parity,data,stop as in the window's list, e.g. 19200,e,8,1 (the default).
 
 Exit status: 0 success; 1 the reader did not answer or answered wrongly (or a read-back differs);
@@ -425,10 +427,11 @@ Examples:
   quorvane-cli backup reader.json --port COM3
   quorvane-cli restore reader.json --port COM3
   quorvane-cli watch --port COM3 --json --seconds 60 > tags.jsonl
+  quorvane-cli info --port rfc2217://192.0.2.10:4001 --settings 38400,e,8,1
 )";
 
 void AddOnePlace(CLI::App* sub, OnePlace& o, bool tries) {
-    sub->add_option("-p,--port", o.port, "COMn or an absolute device path")->required();
+    sub->add_option("-p,--port", o.port, "COMn, an absolute device path or a port URL")->required();
     sub->add_option("-s,--settings", o.settings, "line settings, e.g. 19200,e,8,1")
         ->capture_default_str();
     if (tries)

@@ -1,6 +1,7 @@
 #include "cli/connection.h"
 
 #include "link/commands.h"
+#include "link/network_device.h"
 #include "link/replies.h"
 
 #include <cctype>
@@ -23,11 +24,13 @@ link::Exchange DiscoveryExchange(int tries) {
     return e;
 }
 
-// The link names what it opened "COMn path"; a place given as a path has only the path.
+// The link names what it opened "COMn path"; a place given as a path or URL has only that.
 std::string Where(const std::string& port, const link::TraceEvent& event) {
     const std::string text(event.port);
     const auto space = text.find(' ');
-    return port.starts_with('/') && space != std::string::npos ? text.substr(space + 1) : text;
+    return (port.starts_with('/') || link::IsPortUrl(port)) && space != std::string::npos
+               ? text.substr(space + 1)
+               : text;
 }
 
 } // namespace
@@ -49,12 +52,12 @@ std::optional<Place> MakePlace(const std::string& port, const std::string& setti
             place.device = link::ResolveComPort(*n, overrides);
             return place;
         }
-    } else if (port.starts_with('/')) {
+    } else if (port.starts_with('/') || link::IsPortUrl(port)) {
         place.device = port;
         place.map = {{place.linkPort, port}};
         return place;
     }
-    error = "--port " + port + ": not COM1..COM16 or an absolute device path";
+    error = "--port " + port + ": not COM1..COM16, an absolute device path or a port URL";
     return std::nullopt;
 }
 

@@ -2,7 +2,7 @@
 // A time limit over the link's wrapping millisecond clock. Elapsed time is the unsigned 32-bit
 // difference from the start, so a wrap of the clock from 0xFFFFFFFF to 0 costs nothing.
 
-#include "link/seams.h"
+#include "link/clock.h"
 
 #include <cstdint>
 

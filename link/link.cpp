@@ -44,6 +44,16 @@ const char* DescribeSerialError(SerialError error) {
         return "already open in this program";
     case SerialError::BadSettings:
         return "line settings not understood";
+    case SerialError::BadAddress:
+        return "not a usable address (rfc2217://host:port or tcp://host:port)";
+    case SerialError::HostNotFound:
+        return "host not found";
+    case SerialError::Refused:
+        return "connection refused (nothing listens at that port)";
+    case SerialError::TimedOut:
+        return "timed out (the server did not answer)";
+    case SerialError::SettingsRefused:
+        return "the server refused the line settings";
     case SerialError::Other:
         break;
     }
@@ -127,9 +137,11 @@ bool Link::CommOpen(int port, const std::string& settings) {
     }
     if (trace_) {
         const std::string where = "COM" + std::to_string(port) + (path.empty() ? "" : " " + path);
+        const std::string note = open_ ? device_.settingsNote() : std::string();
+        const std::string shown = note.empty() ? settings : settings + " (" + note + ")";
         trace({.kind = open_ ? TraceEvent::Kind::Opened : TraceEvent::Kind::OpenFailed,
                .ms = clock_.nowMs(),
-               .bytes = settings,
+               .bytes = shown,
                .error = openError_,
                .port = where});
     }

@@ -2,8 +2,9 @@
 // The reader link: the one open serial port, the command transaction and the reply state.
 // One instance per program; every operation opens the port, transacts and closes it again.
 
+#include "link/clock.h"
 #include "link/reply.h"
-#include "link/seams.h"
+#include "link/serial_device.h"
 
 #include <array>
 #include <cstdint>
@@ -19,11 +20,11 @@ namespace qv::link {
 using PortMap = std::map<int, std::string>;
 
 // The device path of COM `port`; empty: no device. Each platform has its own file.
-// Linux (posix_ports.cpp): the override if there is one (it must be an absolute path, else the
-// port has no device), else the fixed table (COM1-4 /dev/ttyS0-3, COM5-12 /dev/ttyUSB0-7,
+// Linux (ports_posix.cpp): the override if there is one (it must be an absolute path or a port
+// URL, network_device.h, else the port has no device), else the fixed table (COM1-4 /dev/ttyS0-3, COM5-12 /dev/ttyUSB0-7,
 // COM13-16 /dev/ttyACM0-3).
-// Windows (win32_ports.cpp): the override if there is one (a COM device, "COM7" or "\\.\COM7";
-// anything else, a Linux path included, has no device), else \\.\COMn for COM1-16.
+// Windows (ports_win32.cpp): the override if there is one (a COM device, "COM7" or "\\.\COM7",
+// or a port URL; anything else, a Linux path included, has no device), else \\.\COMn for COM1-16.
 std::string ResolveComPort(int port, const PortMap& overrides);
 // The words for SerialError::AccessDenied, with the platform's remedy; beside ResolveComPort.
 const char* NoPermissionText();

@@ -252,6 +252,15 @@ constexpr std::array<Row, kMessageCount> kMessageTable = {{
     {"%1 oldest TAGs dropped: the history keeps the newest %2.",
      "已丢弃 %1 个最旧的 TAG：记录只保留最新的 %2 个。",
      "已丟棄 %1 個最舊的 TAG：記錄只保留最新的 %2 個。"}, // 175
+    {"not a usable address (rfc2217://host:port or tcp://host:port)",
+     "不是可用的地址（rfc2217://主机:端口 或 tcp://主机:端口）",
+     "不是可用的位址（rfc2217://主機:連接埠 或 tcp://主機:連接埠）"}, // 176
+    {"host not found", "找不到主机", "找不到主機"},                   // 177
+    {"connection refused (nothing listens at that port)", "连接被拒绝（该端口无人监听）",
+     "連線被拒絕（該連接埠無人監聽）"}, // 178
+    {"timed out (the server did not answer)", "超时（服务器没有回应）",
+     "逾時（伺服器沒有回應）"},                                                               // 179
+    {"the server refused the line settings", "服务器拒绝了通讯设定", "伺服器拒絕了通訊設定"}, // 180
 }};
 
 } // namespace

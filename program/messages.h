@@ -1,11 +1,11 @@
 #pragma once
-// The three-language message table: 175 rows, columns English, ChineseGB, ChineseBIG5 (UTF-8).
+// The three-language message table: 181 rows, columns English, ChineseGB, ChineseBIG5 (UTF-8).
 
 #include <QString>
 
 namespace qv {
 
-inline constexpr int kMessageCount = 176;
+inline constexpr int kMessageCount = 181;
 // Rows 0 to 100 are the designed table: the window's captions and the status line's messages;
 // the rows after them are the program's own additions.
 inline constexpr int kDesignedMessageCount = 101;
@@ -184,6 +184,11 @@ enum : int {
     TipRelayTime = 173,
     ReaderNotAnswering = 174,
     TagsDropped = 175,
+    ReasonBadAddress = 176,
+    ReasonHostNotFound = 177,
+    ReasonRefused = 178,
+    ReasonTimedOut = 179,
+    ReasonSettingsRefused = 180,
 };
 } // namespace msg
 

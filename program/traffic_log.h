@@ -2,8 +2,8 @@
 // The traffic log: the link's trace kept in a ring of a fixed number of lines, each with the
 // operation and try it belongs to. Appending is all the trace sink does (no formatting, no
 // window), and once the ring is full a line reuses the storage of the line it replaces, so an
-// hour of tag reading neither slows the link nor grows the program. No Qt: a benchmark and the
-// command-line side can use it as it is.
+// hour of tag reading neither slows the link nor grows the program. No Qt, so that a benchmark
+// can drive it beside the bare link.
 
 #include "link/link.h"
 

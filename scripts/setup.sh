@@ -14,6 +14,7 @@ packages=(
     clang libclang-rt-dev
     desktop-file-utils appstream dpkg-dev file
     debootstrap
+    ser2net
 )
 if [ "${1:-}" = windows ]; then
     packages+=(g++-mingw-w64-x86-64-posix qt6-base-dev-tools wine wine64 nsis icoutils unzip)

@@ -201,6 +201,29 @@ run 0 "" $cli backup "$(windows_path "$chinese")\\备份.json" --port COM1
 if [ -s "$chinese/备份.json" ]; then pass "backup wrote 读卡器/备份.json"; else fail "no 读卡器/备份.json"; fi
 run 0 "" $cli restore "$(windows_path "$chinese")\\备份.json" --port COM1
 
+# The network device (Winsock) against ser2net on the Linux loopback, in front of a simulator of
+# its own: RFC 2217 with the settings negotiated, raw TCP with ser2net's own settings.
+if command -v ser2net >/dev/null || [ -x /usr/sbin/ser2net ]; then
+    echo "== quorvane-cli through ser2net (Winsock)"
+    build/quorvane-sim --settings 38400,e,8,1 >"$out/sim-net.txt" 2>/dev/null &
+    sims+=($!)
+    for _ in $(seq 1 100); do [ -s "$out/sim-net.txt" ] && break; sleep 0.05; done
+    listening() { (: <"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
+    net=$((20000 + RANDOM % 20000))
+    while listening "$net" || listening $((net + 1)) || listening $((net + 2)); do net=$((net + 3)); done
+    printf 'connection: &rfc2217\n  accepter: telnet(rfc2217),tcp,127.0.0.1,%d\n  connector: serialdev,%s,9600n81,local\nconnection: &raw\n  accepter: tcp,127.0.0.1,%d\n  connector: serialdev,%s,38400e81,local\n' \
+        "$net" "$(head -n 1 "$out/sim-net.txt")" $((net + 1)) "$(head -n 1 "$out/sim-net.txt")" >"$out/ser2net.yaml"
+    PATH=$PATH:/usr/sbin ser2net -n -c "$out/ser2net.yaml" 2>/dev/null &
+    sims+=($!)
+    for _ in $(seq 1 100); do listening $((net + 1)) && break; sleep 0.05; done
+    run 0 QV000001 $cli info --port "rfc2217://127.0.0.1:$net" --settings 38400,e,8,1
+    sleep 1 # ser2net refuses the line to its other accepter until it has closed it
+    run 0 QV000001 $cli info --port "tcp://127.0.0.1:$((net + 1))" --settings 38400,e,8,1
+    sleep 1
+    run 1 "" $cli info --port "rfc2217://127.0.0.1:$net" --settings 19200,e,8,1
+    run 3 "refused" $cli info --port "rfc2217://127.0.0.1:$((net + 2))"
+fi
+
 echo "== an identity transaction, Windows under Wine and Linux, same simulator"
 # Without Qt's DLLs on the path: the Qt-free programs carry their runtime inside.
 (cd "$out" && env -u WINEPATH wine bench_com.exe --port 1 --count 200 >bench_com.txt 2>&1) ||

@@ -76,6 +76,21 @@ QString DescribeReason(link::SerialError error, int language) {
     case E::BadSettings:
         k = msg::ReasonBadSettings;
         break;
+    case E::BadAddress:
+        k = msg::ReasonBadAddress;
+        break;
+    case E::HostNotFound:
+        k = msg::ReasonHostNotFound;
+        break;
+    case E::Refused:
+        k = msg::ReasonRefused;
+        break;
+    case E::TimedOut:
+        k = msg::ReasonTimedOut;
+        break;
+    case E::SettingsRefused:
+        k = msg::ReasonSettingsRefused;
+        break;
     case E::Other:
         break;
     }

@@ -1,7 +1,7 @@
 // The POSIX serial device on a real pseudo-terminal, and the termios record it builds.
 
 #include "link/link.h"
-#include "link/posix_serial.h"
+#include "link/serial_posix.h"
 #include "link/system_time.h"
 
 #include <QtTest>

@@ -5,7 +5,7 @@
 #include "link/commands.h"
 #include "link/link.h"
 #include "link/system_time.h"
-#include "link/win32_serial.h"
+#include "link/serial_win32.h"
 
 #include <QElapsedTimer>
 #include <QtTest>
@@ -44,7 +44,7 @@ public:
     std::vector<DCB> statesSet;
     std::vector<HANDLE> closed;
     std::vector<DWORD> purges;
-    std::vector<DWORD> sleeps;
+    std::vector<std::int64_t> sleeps;
     int fineTimerDepth = 0;
     std::int64_t us = 0;
 
@@ -91,9 +91,9 @@ public:
     void beginFineTimer() override { ++fineTimerDepth; }
     void endFineTimer() override { --fineTimerDepth; }
     std::int64_t nowUs() override { return us; }
-    void sleepMs(DWORD ms) override {
-        sleeps.push_back(ms);
-        us += std::int64_t{ms} * 1000;
+    void sleepUs(std::int64_t t) override {
+        sleeps.push_back(t);
+        us += t;
     }
 };
 
@@ -141,7 +141,7 @@ public:
     void beginFineTimer() override { real.beginFineTimer(); }
     void endFineTimer() override { real.endFineTimer(); }
     std::int64_t nowUs() override { return real.nowUs(); }
-    void sleepMs(DWORD ms) override { real.sleepMs(ms); }
+    void sleepUs(std::int64_t t) override { real.sleepUs(t); }
 };
 
 } // namespace

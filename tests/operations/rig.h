@@ -3,7 +3,7 @@
 // a Link over FakeDevice, a recording beeper, and a reader that answers from a table.
 
 #include "link/link.h"
-#include "link/posix_serial.h"
+#include "link/serial_posix.h"
 #include "link/system_time.h"
 #include "operations/handlers.h"
 #include "program/program_values.h"

@@ -3,7 +3,7 @@
 // on the status line's tooltip; and the tag history fed by tag reading.
 #include "rig.h"
 
-#include "link/posix_serial.h"
+#include "link/serial_posix.h"
 #include "program/messages.h"
 #include "program/tag_history.h"
 #include "program/traffic_log.h"

@@ -22,13 +22,13 @@ private slots:
 };
 
 void tst_Messages::hasEveryRowAndNothingBeyond() {
-    QCOMPARE(qv::kMessageCount, 176); // the designed rows, and the program's own after them
+    QCOMPARE(qv::kMessageCount, 181); // the designed rows, and the program's own after them
     QCOMPARE(qv::kDesignedMessageCount, 101);
     for (int k = 0; k < qv::kMessageCount; ++k)
         for (int lang = 0; lang < 3; ++lang)
             QVERIFY2(std::strlen(qv::MessageText(k, lang)) > 0, qPrintable(QString::number(k)));
     // Outside the table: the empty text, never a read past its end.
-    QCOMPARE(qv::MessageText(176, 0), "");
+    QCOMPARE(qv::MessageText(181, 0), "");
     QCOMPARE(qv::MessageText(-1, 0), "");
     QCOMPARE(qv::MessageText(0, 3), "");
     QCOMPARE(qv::MessageText(0, -1), "");
@@ -118,10 +118,12 @@ void tst_Messages::sampleRows_data() {
     QTest::newRow("174 reader not answering") << 174 << "Reader not answering"
                                               << "读卡机没有回应"
                                               << "讀卡機沒有回應";
-    QTest::newRow("175 last row, after the added ones")
+    QTest::newRow("175 tags dropped")
         << 175 << "%1 oldest TAGs dropped: the history keeps the newest %2."
         << "已丢弃 %1 个最旧的 TAG：记录只保留最新的 %2 个。"
         << "已丟棄 %1 個最舊的 TAG：記錄只保留最新的 %2 個。";
+    QTest::newRow("180 last row") << 180 << "the server refused the line settings"
+                                  << "服务器拒绝了通讯设定" << "伺服器拒絕了通訊設定";
 }
 
 void tst_Messages::sampleRows() {

@@ -2,7 +2,7 @@
 // device as the program does, in real time. Durations are asserted loosely.
 
 #include "link/link.h"
-#include "link/posix_serial.h"
+#include "link/serial_posix.h"
 #include "link/replies.h"
 #include "link/system_time.h"
 #include "sim/pty_host.h"

@@ -3,7 +3,7 @@
 
 #include "link/link.h"
 #include "link/port_overrides.h"
-#include "link/posix_serial.h"
+#include "link/serial_posix.h"
 #include "link/replies.h"
 #include "link/system_time.h"
 #include "qv_version.h"

@@ -2,7 +2,8 @@
 // A serial device and a clock for tests: virtual time in microseconds in which sleeping and empty
 // reads advance the clock, a device that records what was written and answers from a script.
 
-#include "link/seams.h"
+#include "link/clock.h"
+#include "link/serial_device.h"
 
 #include <cstdint>
 #include <deque>

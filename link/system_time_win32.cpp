@@ -1,5 +1,6 @@
 // The clock and sleeper under the link on Windows, and the system timer's resolution.
-#include "link/win32_time.h"
+#include "link/system_time_win32.h"
+#include "link/read_wait.h"
 #include "link/system_time.h"
 
 #ifndef WIN32_LEAN_AND_MEAN
@@ -27,6 +28,28 @@ ThreadSleeper::ThreadSleeper() {
 
 void ThreadSleeper::sleepMs(std::uint32_t ms) {
     Sleep(ms);
+}
+
+namespace {
+
+class Win32MicroTimer : public MicroTimer {
+public:
+    std::int64_t nowUs() override {
+        LARGE_INTEGER count, frequency;
+        QueryPerformanceCounter(&count);
+        QueryPerformanceFrequency(&frequency);
+        return count.QuadPart / frequency.QuadPart * 1000000 +
+               count.QuadPart % frequency.QuadPart * 1000000 / frequency.QuadPart;
+    }
+    // Sleep counts whole milliseconds: any rest of a read's millisecond is one.
+    void sleepUs(std::int64_t us) override { Sleep(static_cast<DWORD>((us + 999) / 1000)); }
+};
+
+} // namespace
+
+MicroTimer& SystemMicroTimer() {
+    static Win32MicroTimer timer;
+    return timer;
 }
 
 void BeginFineTimer() {

@@ -1,8 +1,6 @@
-#include "link/win32_serial.h"
+#include "link/serial_win32.h"
 
-#include "link/win32_time.h"
-
-#include <chrono>
+#include "link/system_time_win32.h"
 
 namespace qv::link {
 
@@ -48,11 +46,8 @@ public:
     }
     void beginFineTimer() override { BeginFineTimer(); }
     void endFineTimer() override { EndFineTimer(); }
-    std::int64_t nowUs() override {
-        using namespace std::chrono;
-        return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
-    }
-    void sleepMs(DWORD ms) override { Sleep(ms); }
+    std::int64_t nowUs() override { return SystemMicroTimer().nowUs(); }
+    void sleepUs(std::int64_t us) override { SystemMicroTimer().sleepUs(us); }
 };
 
 BYTE ParityOf(char parity) {
@@ -163,15 +158,9 @@ bool Win32SerialDevice::open(const std::string& path, const LineSettings& settin
         calls_.getCommTimeouts(handle, saved) != ERROR_SUCCESS)
         return giveUp(SerialError::NotCharacterDevice);
 
-    const DCB working = BuildDcb(current, settings);
-    if (calls_.setCommState(handle, working) != ERROR_SUCCESS) {
-        // The driver refused part of the record (a pseudo-terminal behind Wine refuses parity).
-        // That is not a failed open: the rest of the line still goes into force.
-        DCB withoutParity = working;
-        withoutParity.Parity = NOPARITY;
-        withoutParity.fParity = FALSE;
-        calls_.setCommState(handle, withoutParity);
-    }
+    ApplyWithParityFallback(settings, [&](const LineSettings& s) {
+        return calls_.setCommState(handle, BuildDcb(current, s)) == ERROR_SUCCESS;
+    });
     // Without the 1 ms read timeout a read would block until a byte came: that is no usable port.
     if (const DWORD set = calls_.setCommTimeouts(handle, WorkingTimeouts()); set != ERROR_SUCCESS)
         return giveUp(TranslateWin32Error(set));
@@ -202,11 +191,6 @@ void Win32SerialDevice::write(const std::uint8_t* data, std::size_t count) {
     }
 }
 
-void Win32SerialDevice::waitOutMillisecond(std::int64_t startUs) {
-    if (calls_.nowUs() - startUs < 1000)
-        calls_.sleepMs(1);
-}
-
 std::optional<std::uint8_t> Win32SerialDevice::readByte() {
     const std::int64_t start = calls_.nowUs();
     std::uint8_t byte = 0;
@@ -215,7 +199,7 @@ std::optional<std::uint8_t> Win32SerialDevice::readByte() {
         return byte;
     // A time-out has taken its millisecond already; a failed read or a driver that returns at
     // once has not.
-    waitOutMillisecond(start);
+    WaitOutRead(calls_, start);
     return std::nullopt;
 }
 
@@ -224,7 +208,7 @@ void Win32SerialDevice::purge() {
         calls_.purgeComm(handle_, PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
 }
 
-std::unique_ptr<SerialDevice> MakePlatformSerialDevice() {
+std::unique_ptr<SerialDevice> MakeLocalSerialDevice() {
     return std::make_unique<Win32SerialDevice>();
 }
 

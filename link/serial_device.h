@@ -1,40 +1,15 @@
 #pragma once
-// The small interfaces under the link: a serial device, a wrapping millisecond clock, a sleeper
-// and an event pump. The program installs the real ones; tests install fakes and a virtual clock.
+// The serial device under the link: one line at a time, whatever carries it.
+
+#include "link/line_settings.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
 namespace qv::link {
-
-// Line parameters parsed from a "baud,parity,data,stop" text such as "19200,e,8,1".
-struct LineSettings {
-    std::uint32_t baud = 0;
-    char parity = 'n'; // 'n' none, 'e' even, 'o' odd
-    int dataBits = 8;  // 5 to 8
-    int stopBits = 1;  // 1 or 2
-    bool operator==(const LineSettings&) const = default;
-};
-
-// A 32-bit millisecond counter that wraps from 0xFFFFFFFF to 0, like a host tick counter.
-class Clock {
-public:
-    virtual ~Clock() = default;
-    virtual std::uint32_t nowMs() = 0;
-};
-
-class Sleeper {
-public:
-    virtual ~Sleeper() = default;
-    virtual void sleepMs(std::uint32_t ms) = 0;
-};
-
-// Dispatches pending window messages without blocking. Empty means "nothing to dispatch".
-using EventPump = std::function<void()>;
 
 // Why the last open of a serial device failed. Each platform file translates its own error
 // numbers into these, in one place.
@@ -46,14 +21,19 @@ enum class SerialError {
     AccessDenied,       // no permission (on Linux: not in the dialout group)
     AlreadyOpen,        // this device object already holds a line
     BadSettings,        // the line-settings text does not parse
+    BadAddress,         // a port URL without a usable host:port
+    HostNotFound,       // the URL's host name does not resolve
+    Refused,            // nothing listens at the URL's port
+    TimedOut,           // the server did not answer the connection or a setting in time
+    SettingsRefused,    // the server acknowledged other line settings than those asked for
     Other,
 };
 
 // The reason in plain words for an operator ("does not exist", "no permission ...").
 const char* DescribeSerialError(SerialError error);
 
-// One serial line at a time. Implementations: the POSIX device (posix_serial.cpp), the Windows
-// device (win32_serial.cpp) and the test fake.
+// One serial line at a time. Implementations: the POSIX device (serial_posix.cpp), the Windows
+// device (serial_win32.cpp), the network device (network_device.cpp) and the test fake.
 class SerialDevice {
 public:
     virtual ~SerialDevice() = default;
@@ -70,9 +50,13 @@ public:
     virtual void purge() = 0;
     // Why the last open() failed; None after a successful one.
     virtual SerialError lastError() const { return SerialError::Other; }
+    // After a successful open: what a trace should add to the line settings, empty when they are
+    // in force as asked (a raw TCP port says that the far end's settings hold instead).
+    virtual std::string settingsNote() const { return {}; }
 };
 
-// The platform's serial device: posix_serial.cpp on Linux, win32_serial.cpp on Windows.
+// The device for every port name: device paths through the platform's serial device
+// (serial_posix.cpp on Linux, serial_win32.cpp on Windows), port URLs through the network device.
 std::unique_ptr<SerialDevice> MakePlatformSerialDevice();
 
 } // namespace qv::link

@@ -1,6 +1,7 @@
-// COM numbers on Windows: COMn is the system's own COM port, or another COM device named by the
-// overrides.
+// COM numbers on Windows: COMn is the system's own COM port, or another COM device or a port URL
+// named by the overrides.
 #include "link/link.h"
+#include "link/network_device.h"
 
 #include <algorithm>
 #include <cctype>
@@ -27,6 +28,8 @@ bool IsComName(std::string_view name) {
 
 std::string ResolveComPort(int port, const PortMap& overrides) {
     if (auto it = overrides.find(port); it != overrides.end()) {
+        if (IsPortUrl(it->second))
+            return it->second;
         std::string_view name = it->second;
         if (name.starts_with(kDevicePrefix))
             name.remove_prefix(kDevicePrefix.size());

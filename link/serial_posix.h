@@ -1,8 +1,8 @@
 #pragma once
 // The serial line on POSIX systems (Linux): a termios device opened exclusively, read one byte
-// at a time with a 1 ms wait. A Windows device would sit beside this file, not inside it.
+// at a time with a 1 ms wait. The Windows device sits beside this file (serial_win32.h).
 
-#include "link/seams.h"
+#include "link/serial_device.h"
 
 #include <termios.h>
 
@@ -21,8 +21,9 @@ public:
     PosixSerialDevice& operator=(const PosixSerialDevice&) = delete;
 
     // Opens only an existing character device that is a terminal, with O_NOCTTY|O_NONBLOCK, an
-    // exclusive flock and TIOCEXCL. Saves VMIN/VTIME and applies BuildTermios; whether the device
-    // accepts the line settings is not examined (a pseudo-terminal drops parity). False while a
+    // exclusive flock and TIOCEXCL. Saves VMIN/VTIME and applies BuildTermios (by
+    // ApplyWithParityFallback: a pseudo-terminal may refuse parity); whether the device then
+    // holds the line settings is not examined. False while a
     // line is already open here (that line stays untouched) and on any failure, which leaves
     // nothing open; lastError() says why.
     bool open(const std::string& path, const LineSettings& settings) override;

@@ -1,4 +1,6 @@
-#include "link/posix_serial.h"
+#include "link/serial_posix.h"
+
+#include "link/read_wait.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -6,7 +8,6 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <time.h>
 #include <unistd.h>
 
 namespace qv::link {
@@ -82,22 +83,6 @@ tcflag_t CharacterSize(int dataBits) {
     }
 }
 
-std::int64_t MonotonicUs() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<std::int64_t>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
-}
-
-// Sleeps until 1 ms has passed since `startUs`.
-void WaitOutMillisecond(std::int64_t startUs) {
-    const std::int64_t rest = 1000 - (MonotonicUs() - startUs);
-    if (rest <= 0)
-        return;
-    timespec pause{0, static_cast<long>(rest) * 1000};
-    while (nanosleep(&pause, &pause) != 0 && errno == EINTR) {
-    }
-}
-
 } // namespace
 
 termios BuildTermios(const termios& base, const LineSettings& settings) {
@@ -168,15 +153,10 @@ bool PosixSerialDevice::open(const std::string& path, const LineSettings& settin
 
     savedVmin_ = current.c_cc[VMIN];
     savedVtime_ = current.c_cc[VTIME];
-    const termios working = BuildTermios(current, settings);
-    if (::tcsetattr(fd, TCSANOW, &working) != 0) {
-        // The device refused part of the record (a pseudo-terminal may refuse parity). That is
-        // not a failed open; still put the raw 1 ms reads and the rest of the line in force.
-        termios withoutParity = working;
-        withoutParity.c_cflag &= ~static_cast<tcflag_t>(PARENB | PARODD);
-        withoutParity.c_iflag &= ~static_cast<tcflag_t>(INPCK);
-        ::tcsetattr(fd, TCSANOW, &withoutParity);
-    }
+    ApplyWithParityFallback(settings, [&](const LineSettings& s) {
+        const termios working = BuildTermios(current, s);
+        return ::tcsetattr(fd, TCSANOW, &working) == 0;
+    });
     fd_ = fd;
     error_ = SerialError::None;
     return true;
@@ -218,9 +198,10 @@ void PosixSerialDevice::write(const std::uint8_t* data, std::size_t count) {
 }
 
 std::optional<std::uint8_t> PosixSerialDevice::readByte() {
-    const std::int64_t start = MonotonicUs();
+    MicroTimer& timer = SystemMicroTimer();
+    const std::int64_t start = timer.nowUs();
     if (fd_ < 0) {
-        WaitOutMillisecond(start);
+        WaitOutRead(timer, start);
         return std::nullopt;
     }
     pollfd p{fd_, POLLIN, 0};
@@ -229,11 +210,11 @@ std::optional<std::uint8_t> PosixSerialDevice::readByte() {
         std::uint8_t byte = 0;
         if (::read(fd_, &byte, 1) == 1)
             return byte;
-        WaitOutMillisecond(start); // end of file or an error: the line is gone
+        WaitOutRead(timer, start); // end of file or an error: the line is gone
         return std::nullopt;
     }
     if (ready != 0)
-        WaitOutMillisecond(start); // POLLHUP, POLLERR, POLLNVAL or a failed poll
+        WaitOutRead(timer, start); // POLLHUP, POLLERR, POLLNVAL or a failed poll
     return std::nullopt;
 }
 
@@ -242,7 +223,7 @@ void PosixSerialDevice::purge() {
         ::tcflush(fd_, TCIOFLUSH);
 }
 
-std::unique_ptr<SerialDevice> MakePlatformSerialDevice() {
+std::unique_ptr<SerialDevice> MakeLocalSerialDevice() {
     return std::make_unique<PosixSerialDevice>();
 }
 

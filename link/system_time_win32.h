@@ -1,6 +1,6 @@
 #pragma once
 // The system timer's resolution on Windows. The clock and sleeper themselves are declared in
-// system_time.h; win32_time.cpp defines them for Windows.
+// system_time.h; system_time_win32.cpp defines them for Windows.
 
 namespace qv::link {
 

@@ -1,8 +1,9 @@
 #pragma once
 // The serial line on Windows: a COM device opened exclusively, read one byte at a time with a
-// 1 ms read timeout. The POSIX device sits beside this file (posix_serial.h), not inside it.
+// 1 ms read timeout. The POSIX device sits beside this file (serial_posix.h), not inside it.
 
-#include "link/seams.h"
+#include "link/read_wait.h"
+#include "link/serial_device.h"
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -18,8 +19,8 @@ namespace qv::link {
 
 // The Win32 calls the device makes, behind one interface so that a test can stand in for the
 // system (Wine, for one, never refuses a second opener). Each call that can fail returns the
-// system's error code, ERROR_SUCCESS when it worked.
-class Win32Calls {
+// system's error code, ERROR_SUCCESS when it worked. The timer is for the empty read's millisecond.
+class Win32Calls : public MicroTimer {
 public:
     virtual ~Win32Calls() = default;
     // CreateFileA(path, access, share, nullptr, disposition, flags, nullptr).
@@ -37,9 +38,6 @@ public:
     // the link's 1 ms pauses are not 15.6 ms ones.
     virtual void beginFineTimer() = 0;
     virtual void endFineTimer() = 0;
-    // A monotonic microsecond count and a thread sleep, for waiting out a failed read.
-    virtual std::int64_t nowUs() = 0;
-    virtual void sleepMs(DWORD ms) = 0;
 };
 
 // The real system.
@@ -69,8 +67,7 @@ public:
     // Opens `path` (such as \\.\COM3) for reading and writing, share mode 0, no overlapped I/O.
     // The handle must answer GetCommState, else it is no serial port (Wine opens a COM number
     // mapped to a missing path and fails only later). Saves the COMMTIMEOUTS, applies BuildDcb
-    // (once more without parity when the driver refuses it: a pseudo-terminal behind Wine drops
-    // parity) and WorkingTimeouts, and raises the timer resolution. False while a line is already
+    // (by ApplyWithParityFallback: a pseudo-terminal behind Wine drops parity) and WorkingTimeouts, and raises the timer resolution. False while a line is already
     // open here (that line stays untouched) and on any failure, which leaves nothing open and the
     // timer as it was; lastError() says why.
     bool open(const std::string& path, const LineSettings& settings) override;
@@ -90,7 +87,6 @@ public:
 
 private:
     bool fail(SerialError error);
-    void waitOutMillisecond(std::int64_t startUs);
 
     Win32Calls& calls_;
     HANDLE handle_ = INVALID_HANDLE_VALUE;

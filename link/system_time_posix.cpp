@@ -1,5 +1,7 @@
 #include "link/system_time.h"
 
+#include "link/read_wait.h"
+
 #include <cerrno>
 #include <time.h>
 #if defined(__linux__)
@@ -23,6 +25,29 @@ std::uint32_t SteadyClock::nowMs() {
     const auto ms = static_cast<std::uint64_t>(now.tv_sec) * 1000u +
                     static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
     return static_cast<std::uint32_t>(ms);
+}
+
+namespace {
+
+class PosixMicroTimer : public MicroTimer {
+public:
+    std::int64_t nowUs() override {
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        return static_cast<std::int64_t>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
+    }
+    void sleepUs(std::int64_t us) override {
+        timespec pause{static_cast<time_t>(us / 1000000), static_cast<long>(us % 1000000) * 1000};
+        while (nanosleep(&pause, &pause) != 0 && errno == EINTR) {
+        }
+    }
+};
+
+} // namespace
+
+MicroTimer& SystemMicroTimer() {
+    static PosixMicroTimer timer;
+    return timer;
 }
 
 ThreadSleeper::ThreadSleeper() {

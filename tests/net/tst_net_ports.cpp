@@ -1,0 +1,286 @@
+// quorvane-cli reaching a simulated reader through ser2net on the loopback, once over RFC 2217
+// and once over raw TCP: the real programs, started and stopped by their process ids.
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// The simulator's line setting; ser2net's raw accepter is configured to it.
+const QString kSettings = "38400,e,8,1";
+
+struct Run {
+    int code = -1;
+    QString out, err;
+};
+
+Run RunCli(const QStringList& args, const QProcessEnvironment& env = {}) {
+    QProcess cli;
+    if (!env.isEmpty())
+        cli.setProcessEnvironment(env);
+    cli.start(QV_CLI_PROGRAM, args);
+    if (!cli.waitForFinished(60000)) {
+        cli.kill();
+        cli.waitForFinished();
+        return {};
+    }
+    return {cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1,
+            QString::fromUtf8(cli.readAllStandardOutput()),
+            QString::fromUtf8(cli.readAllStandardError())};
+}
+
+// A TCP port on 127.0.0.1 that nothing listens at right now.
+int FreePort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof a;
+    int port = 0;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length) == 0)
+        port = ntohs(a.sin_port);
+    ::close(fd);
+    return port;
+}
+
+bool Listening(int port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(static_cast<std::uint16_t>(port));
+    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    ::close(fd);
+    return ok;
+}
+
+// A quorvane-sim with tags; stopped by its process id when this goes out of scope.
+class Sim {
+public:
+    Sim() {
+        process_.start(QV_SIM_PROGRAM, {"--settings", kSettings, "--tags", "0000000000BC614E",
+                                        "--tag-interval", "200"});
+        if (!process_.waitForStarted(5000))
+            return;
+        while (!process_.canReadLine())
+            if (!process_.waitForReadyRead(5000))
+                return;
+        pty = QString::fromUtf8(process_.readLine()).trimmed();
+    }
+    ~Sim() {
+        process_.terminate();
+        if (!process_.waitForFinished(5000))
+            process_.kill();
+    }
+    QString pty;
+
+private:
+    QProcess process_;
+};
+
+// ser2net fronting one simulator's pseudo-terminal with an RFC 2217 accepter and another's with
+// a raw TCP one (ser2net refuses a line to a second accepter for a moment after the first has
+// let it go). All are stopped by their process ids when this goes out of scope.
+class Rig {
+public:
+    explicit Rig(const QString& dir) {
+        if (forRfc2217_.pty.isEmpty() || forRaw_.pty.isEmpty())
+            return;
+        rfc2217Port = FreePort();
+        rawPort = FreePort();
+        // The device's own settings are the wrong speed for the RFC 2217 accepter, so that only
+        // the negotiation can reach the reader; the raw accepter has the reader's settings.
+        const QString yaml = QString("connection: &rfc2217\n"
+                                     "  accepter: telnet(rfc2217),tcp,127.0.0.1,%1\n"
+                                     "  connector: serialdev,%3,9600n81,local\n"
+                                     "connection: &raw\n"
+                                     "  accepter: tcp,127.0.0.1,%2\n"
+                                     "  connector: serialdev,%4,38400e81,local\n")
+                                 .arg(rfc2217Port)
+                                 .arg(rawPort)
+                                 .arg(forRfc2217_.pty, forRaw_.pty);
+        QFile config(dir + "/ser2net.yaml");
+        if (!config.open(QIODevice::WriteOnly) || config.write(yaml.toUtf8()) != yaml.size())
+            return;
+        config.close();
+        server_.setProcessChannelMode(QProcess::ForwardedOutputChannel); // its stderr: discarded
+        server_.setStandardErrorFile(QProcess::nullDevice());
+        server_.start(QV_SER2NET, {"-n", "-c", config.fileName()});
+        for (int i = 0; i < 100 && !(Listening(rawPort) && Listening(rfc2217Port)); ++i)
+            QTest::qWait(50);
+        ready = Listening(rawPort) && Listening(rfc2217Port);
+    }
+    ~Rig() { stopServer(); }
+    void stopServer() {
+        if (server_.state() == QProcess::NotRunning)
+            return;
+        server_.kill(); // SIGKILL to its pid: a server that vanishes without a word
+        server_.waitForFinished(5000);
+    }
+    QString rfc2217() const { return QString("rfc2217://127.0.0.1:%1").arg(rfc2217Port); }
+    QString raw() const { return QString("tcp://127.0.0.1:%1").arg(rawPort); }
+
+    bool ready = false;
+    int rfc2217Port = 0, rawPort = 0;
+
+private:
+    Sim forRfc2217_, forRaw_;
+    QProcess server_;
+};
+
+} // namespace
+
+class TstNetPorts : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void infoThroughEachKind_data();
+    void infoThroughEachKind();
+    void scanFindsTheReaderAtItsSpeed();
+    void wrongSpeedStaysSilent();
+    void getAndSet_data();
+    void getAndSet();
+    void comNumberMappedToUrl();
+    void watchSeesTags();
+    void serverKilledDuringWatch();
+    void openFailuresInPlainWords_data();
+    void openFailuresInPlainWords();
+
+private:
+    QTemporaryDir dir_;
+    std::unique_ptr<Rig> rig_;
+};
+
+void TstNetPorts::initTestCase() {
+    if (QString(QV_SER2NET).isEmpty() || QString(QV_SER2NET).endsWith("NOTFOUND"))
+        QSKIP("ser2net is not installed (scripts/setup.sh installs it)");
+    QVERIFY(dir_.isValid());
+    rig_ = std::make_unique<Rig>(dir_.path());
+    QVERIFY2(rig_->ready, "ser2net did not start listening");
+}
+
+void TstNetPorts::infoThroughEachKind_data() {
+    QTest::addColumn<bool>("rfc2217");
+    QTest::newRow("rfc2217") << true;
+    QTest::newRow("raw tcp") << false;
+}
+
+void TstNetPorts::infoThroughEachKind() {
+    QFETCH(bool, rfc2217);
+    const QString port = rfc2217 ? rig_->rfc2217() : rig_->raw();
+    const Run run = RunCli({"info", "--port", port, "--settings", kSettings, "--json", "--trace"});
+    QVERIFY2(run.code == 0, qPrintable(run.err));
+    const QJsonObject info = QJsonDocument::fromJson(run.out.toUtf8()).object();
+    QCOMPARE(info["id"].toString(), "01");
+    QCOMPARE(info["serial"].toString(), "QV000001");
+    // The trace names the URL; on raw TCP it says that the settings were not set.
+    QVERIFY2(run.err.contains("opened   " + port + " at " + kSettings), qPrintable(run.err));
+    QCOMPARE(run.err.contains("not set: raw TCP"), !rfc2217);
+}
+
+void TstNetPorts::scanFindsTheReaderAtItsSpeed() {
+    // Every one of the twelve settings is negotiated in turn; the simulator answers once the pty
+    // has its speed. A pty carries no parity, so 38400,n,8,1, tried first, finds it as well.
+    const Run run = RunCli({"scan", "--port", rig_->rfc2217(), "--json"});
+    QVERIFY2(run.code == 0, qPrintable(run.err));
+    const QJsonArray readers = QJsonDocument::fromJson(run.out.toUtf8())["readers"].toArray();
+    QCOMPARE(readers.size(), 1);
+    QVERIFY2(readers[0]["settings"].toString().startsWith("38400,"), qPrintable(run.out));
+}
+
+void TstNetPorts::wrongSpeedStaysSilent() {
+    const Run run = RunCli({"info", "--port", rig_->rfc2217(), "--settings", "19200,e,8,1"});
+    QCOMPARE(run.code, 1);
+}
+
+void TstNetPorts::getAndSet_data() {
+    QTest::addColumn<bool>("rfc2217");
+    QTest::addColumn<QString>("value");
+    QTest::newRow("rfc2217") << true << "42";
+    QTest::newRow("raw tcp") << false << "1234";
+}
+
+void TstNetPorts::getAndSet() {
+    QFETCH(bool, rfc2217);
+    QFETCH(QString, value);
+    const QString port = rfc2217 ? rig_->rfc2217() : rig_->raw();
+    const Run set = RunCli({"set", "same-card", value, "--port", port, "--settings", kSettings});
+    QVERIFY2(set.code == 0, qPrintable(set.err));
+    const Run get = RunCli({"get", "same-card", "--port", port, "--settings", kSettings});
+    QVERIFY2(get.code == 0, qPrintable(get.err));
+    QCOMPARE(get.out.simplified(), "same-card " + value);
+}
+
+void TstNetPorts::comNumberMappedToUrl() {
+    // The settings store's [Ports] line, as the window reads it too.
+    QTemporaryDir config;
+    QVERIFY(QDir().mkpath(config.path() + "/Velmora"));
+    QFile store(config.path() + "/Velmora/Quorvane_Tools.conf");
+    QVERIFY(store.open(QIODevice::WriteOnly));
+    store.write(("[Ports]\nCOM7=" + rig_->rfc2217() + "\n").toUtf8());
+    store.close();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", config.path());
+    const Run run = RunCli({"info", "--port", "COM7", "--settings", kSettings, "--json"}, env);
+    QVERIFY2(run.code == 0, qPrintable(run.err));
+    QCOMPARE(QJsonDocument::fromJson(run.out.toUtf8())["id"].toString(), "01");
+}
+
+void TstNetPorts::watchSeesTags() {
+    const Run run = RunCli(
+        {"watch", "--port", rig_->rfc2217(), "--settings", kSettings, "--count", "2", "--json"});
+    QVERIFY2(run.code == 0, qPrintable(run.err));
+    const QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 2);
+    for (const auto& line : lines)
+        QCOMPARE(QJsonDocument::fromJson(line.toUtf8())["hex"].toString(), "00BC614E");
+}
+
+void TstNetPorts::serverKilledDuringWatch() {
+    QTemporaryDir dir;
+    Rig rig(dir.path());
+    QVERIFY(rig.ready);
+    QProcess watch;
+    watch.start(QV_CLI_PROGRAM, {"watch", "--port", rig.rfc2217(), "--settings", kSettings,
+                                 "--seconds", "5", "--json"});
+    QVERIFY(watch.waitForStarted(5000));
+    while (!watch.canReadLine())
+        QVERIFY2(watch.waitForReadyRead(10000), "no tag before the server went away");
+    rig.stopServer();
+    // Reported gone, then the watch ends with an error at its time.
+    QVERIFY(watch.waitForFinished(20000) || watch.state() == QProcess::NotRunning);
+    const QString err = QString::fromUtf8(watch.readAllStandardError());
+    QVERIFY2(err.contains("reader not answering"), qPrintable(err));
+    QCOMPARE(watch.exitCode(), 1);
+}
+
+void TstNetPorts::openFailuresInPlainWords_data() {
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("connection refused")
+        << QString("rfc2217://127.0.0.1:%1").arg(FreePort()) << "connection refused";
+    QTest::newRow("host not found") << "tcp://no-such-host.invalid:4000"
+                                    << "host not found";
+    QTest::newRow("no port in the URL") << "rfc2217://127.0.0.1"
+                                        << "not a usable address";
+}
+
+void TstNetPorts::openFailuresInPlainWords() {
+    QFETCH(QString, port);
+    QFETCH(QString, reason);
+    const Run run = RunCli({"info", "--port", port});
+    QCOMPARE(run.code, 3);
+    QVERIFY2(run.err.contains(reason), qPrintable(run.err));
+}
+
+QTEST_GUILESS_MAIN(TstNetPorts)
+#include "tst_net_ports.moc"
