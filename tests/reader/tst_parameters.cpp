@@ -179,7 +179,7 @@ private slots:
     // Backup values: what a file may say and what it may not.
     void jsonValues_data() {
         QTest::addColumn<QString>("name");
-        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<QByteArray>("text");
         QTest::addColumn<QString>("reason"); // empty: accepted and written back the same
         QTest::newRow("same-card top") << "same-card" << QByteArray("9999") << "";
         QTest::newRow("same-card above") << "same-card" << QByteArray("10000")
@@ -203,10 +203,10 @@ private slots:
     }
     void jsonValues() {
         QFETCH(QString, name);
-        QFETCH(QByteArray, json);
+        QFETCH(QByteArray, text);
         QFETCH(QString, reason);
         const Param param = ByName(name);
-        const auto parsed = json::parse(json.toStdString());
+        const auto parsed = json::parse(text.toStdString());
         std::string error;
         const auto value = reader::FromJson(param, parsed, error);
         if (!reason.isEmpty()) {
