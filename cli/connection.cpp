@@ -71,7 +71,9 @@ std::string HexBytes(std::string_view bytes) {
     for (const char c : bytes) {
         char hex[4];
         std::snprintf(hex, sizeof hex, "%02X", static_cast<unsigned char>(c));
-        out += (out.empty() ? "" : " ") + std::string(hex);
+        if (!out.empty())
+            out += ' ';
+        out += hex;
     }
     return out;
 }

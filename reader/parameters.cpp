@@ -369,9 +369,16 @@ bool ParseRelay(std::string_view word, int& flags, int& time, std::string& error
 std::string RelayText(int flags, int time) {
     std::string text;
     for (std::size_t bit = 0; bit < kRelayFlagNames.size(); ++bit)
-        if (flags & (1 << bit))
-            text += (text.empty() ? "" : "+") + std::string(kRelayFlagNames[bit]);
-    return (text.empty() ? "none" : text) + ":" + std::to_string(time);
+        if (flags & (1 << bit)) {
+            if (!text.empty())
+                text += '+';
+            text += kRelayFlagNames[bit];
+        }
+    if (text.empty())
+        text = "none";
+    text += ':';
+    text += std::to_string(time);
+    return text;
 }
 
 std::optional<int> SettingsIndex(std::string_view word, std::string& error) {
