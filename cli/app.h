@@ -3,6 +3,7 @@
 // and returns the exit status. main.cpp only wires the signals and the standard streams.
 
 #include <atomic>
+#include <istream>
 #include <ostream>
 
 namespace qv::cli {
@@ -12,8 +13,9 @@ inline constexpr int kExitReader = 1; // the reader did not answer or answered w
 inline constexpr int kExitUsage = 2;  // bad command line or input file
 inline constexpr int kExitPort = 3;   // the port could not be opened
 
-// `stop` is set by the caller on SIGINT/SIGTERM; watch and scan end cleanly when it is.
-int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
-           const std::atomic<bool>& stop);
+// `in` is read by `restore -`. `stop` is set by the caller on SIGINT/SIGTERM; watch and scan
+// end cleanly when it is.
+int RunCli(int argc, const char* const* argv, std::istream& in, std::ostream& out,
+           std::ostream& err, const std::atomic<bool>& stop);
 
 } // namespace qv::cli

@@ -22,8 +22,7 @@ bool Fail(std::string& error, const std::string& text) {
     return false;
 }
 
-bool CheckReader(const json& reader, bool withIdentity, std::vector<RestoreItem>& items,
-                 std::string& error) {
+bool CheckReader(const json& reader, bool withIdentity, RestorePlan& plan, std::string& error) {
     if (!reader.is_object())
         return Fail(error, "\"reader\" must be an object");
     for (const auto& [key, value] : reader.items()) {
@@ -32,15 +31,16 @@ bool CheckReader(const json& reader, bool withIdentity, std::vector<RestoreItem>
         if (!value.is_string())
             return Fail(error, "\"reader\".\"" + key + "\": " + value.dump() + " is not a text");
     }
-    if (!withIdentity)
+    if (!reader.contains("id")) {
+        if (withIdentity)
+            return Fail(error, "\"reader\".\"id\" is missing (needed by --with-identity)");
         return true;
-    if (!reader.contains("id"))
-        return Fail(error, "\"reader\".\"id\" is missing (needed by --with-identity)");
+    }
     std::string why;
     const auto id = FromJson(Param::Id, reader["id"], why);
     if (!id)
         return Fail(error, "\"reader\".\"id\": " + why);
-    items.push_back({Param::Id, *id});
+    (withIdentity ? plan.items : plan.leftOut).push_back({Param::Id, *id});
     return true;
 }
 
@@ -83,8 +83,8 @@ std::optional<json> MakeBackup(Connection& connection, const std::string& progra
         {"parameters", parameters}};
 }
 
-std::optional<std::vector<RestoreItem>> PlanRestore(const std::string& text, bool withIdentity,
-                                                    bool withBaud, std::string& error) {
+std::optional<RestorePlan> PlanRestore(const std::string& text, bool withIdentity, bool withBaud,
+                                       std::string& error) {
     json doc;
     try {
         doc = json::parse(text);
@@ -111,14 +111,20 @@ std::optional<std::vector<RestoreItem>> PlanRestore(const std::string& text, boo
         return std::nullopt;
     }
     const json& parameters = doc["parameters"];
-    for (const auto& [key, value] : parameters.items())
-        if (!FindParam(key) || FindParam(key)->param == Param::Id) {
+    for (const auto& [key, value] : parameters.items()) {
+        if (FindParam(key) && FindParam(key)->param == Param::Id) {
+            error = "\"parameters\": \"id\" does not belong here: the reader ID is "
+                    "\"reader\".\"id\", restored with --with-identity";
+            return std::nullopt;
+        }
+        if (!FindParam(key)) {
             error = "\"parameters\": unknown parameter \"" + key + "\"";
             return std::nullopt;
         }
+    }
 
-    std::vector<RestoreItem> items;
-    if (doc.contains("reader") && !CheckReader(doc["reader"], withIdentity, items, error))
+    RestorePlan identity;
+    if (doc.contains("reader") && !CheckReader(doc["reader"], withIdentity, identity, error))
         return std::nullopt;
     if (withIdentity && !doc.contains("reader")) {
         error = "\"reader\" is missing (needed by --with-identity)";
@@ -127,7 +133,7 @@ std::optional<std::vector<RestoreItem>> PlanRestore(const std::string& text, boo
     // Parameters in the fixed order, then the reader ID, then the line speed: after a new line
     // speed the reader answers only at it.
     std::optional<RestoreItem> baud;
-    std::vector<RestoreItem> params;
+    RestorePlan plan;
     for (const auto& info : Params()) {
         if (!parameters.contains(info.name))
             continue;
@@ -140,16 +146,17 @@ std::optional<std::vector<RestoreItem>> PlanRestore(const std::string& text, boo
         if (info.param == Param::Baud)
             baud = RestoreItem{info.param, *value};
         else
-            params.push_back({info.param, *value});
+            plan.items.push_back({info.param, *value});
     }
     if (withBaud && !baud) {
         error = "\"parameters\".\"baud\" is missing (needed by --with-baud)";
         return std::nullopt;
     }
-    params.insert(params.end(), items.begin(), items.end());
-    if (withBaud)
-        params.push_back(*baud);
-    return params;
+    plan.items.insert(plan.items.end(), identity.items.begin(), identity.items.end());
+    plan.leftOut = identity.leftOut;
+    if (baud)
+        (withBaud ? plan.items : plan.leftOut).push_back(*baud);
+    return plan;
 }
 
 RestoreStep WriteAndVerify(Connection& connection, Param param, const Value& value) {
@@ -167,7 +174,7 @@ RestoreStep WriteAndVerify(Connection& connection, Param param, const Value& val
             step.readBack = value;
         return step;
     }
-    if (!InfoOf(param).readable) {
+    if (!RowOf(param).readable()) {
         step.state = RestoreStep::State::Written;
         return step;
     }
@@ -194,6 +201,10 @@ std::vector<RestoreStep> Restore(Connection& connection, const std::vector<Resto
         stopped = steps.back().state == RestoreStep::State::WriteFailed;
     }
     return steps;
+}
+
+bool Succeeded(RestoreStep::State state) {
+    return state == RestoreStep::State::Verified || state == RestoreStep::State::Written;
 }
 
 const char* StateText(RestoreStep::State state) {

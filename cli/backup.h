@@ -31,12 +31,17 @@ struct RestoreItem {
     Value value;
 };
 
+struct RestorePlan {
+    std::vector<RestoreItem> items;   // in the order they are written
+    std::vector<RestoreItem> leftOut; // the reader ID and line speed of the backup, not asked for
+};
+
 // The writes a backup asks for, checked in full before anything is sent: its text must be JSON
 // with only known keys and every value in range. The reader ID and line speed are included only
 // when asked for; the line speed is always written last. nullopt with `error` as
 // `"rssi": 300 is out of range 0..250`.
-std::optional<std::vector<RestoreItem>> PlanRestore(const std::string& text, bool withIdentity,
-                                                    bool withBaud, std::string& error);
+std::optional<RestorePlan> PlanRestore(const std::string& text, bool withIdentity, bool withBaud,
+                                       std::string& error);
 
 struct RestoreStep {
     Param param;
@@ -56,6 +61,8 @@ struct RestoreStep {
 // reader does not confirm ends the restore; the items after it stay NotAttempted.
 std::vector<RestoreStep> Restore(Connection& connection, const std::vector<RestoreItem>& items);
 const char* StateText(RestoreStep::State state);
+// Verified, or written where the reader cannot report the value.
+bool Succeeded(RestoreStep::State state);
 
 // Writes `value` and reads it back (a new line speed by reaching the reader at it).
 RestoreStep WriteAndVerify(Connection& connection, Param param, const Value& value);

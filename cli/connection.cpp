@@ -11,19 +11,6 @@ namespace qv::cli {
 
 namespace {
 
-constexpr std::uint32_t kDiscoveryPauseMs = 100; // before each identity or version request
-
-// The discovery's requests: no identity step, the command itself after each 100 ms pause.
-link::Exchange DiscoveryExchange(int tries) {
-    link::Exchange e = link::kSettingsExchange;
-    e.pauseMs = kDiscoveryPauseMs;
-    e.tries = tries;
-    e.identityStep = false;
-    e.commandPauseMs = 0;
-    e.commandMustAnswer = true;
-    return e;
-}
-
 // The link names what it opened "COMn path"; a place given as a path or URL has only that.
 std::string Where(const std::string& port, const link::TraceEvent& event) {
     const std::string text(event.port);
@@ -87,7 +74,9 @@ std::string HexBytes(std::string_view bytes) {
     for (const char c : bytes) {
         char hex[4];
         std::snprintf(hex, sizeof hex, "%02X", static_cast<unsigned char>(c));
-        out += (out.empty() ? "" : " ") + std::string(hex);
+        if (!out.empty())
+            out += ' ';
+        out += hex;
     }
     return out;
 }
@@ -154,68 +143,47 @@ link::Exchange Connection::withTries(link::Exchange exchange) const {
 }
 
 std::optional<ReaderIdentity> Connection::readIdentity(int tries) {
-    std::optional<ReaderIdentity> found;
-    link::RunExchange(
-        link_, DiscoveryExchange(tries),
-        [](const link::Reply&) -> std::optional<std::string> { return link::cmd::Identity(); },
-        [&](const link::Reply& reply) {
-            // Only a verified reply of exactly 16 bytes with a two-digit ID is a reader.
-            if (const auto identity = link::DecodeIdentity(reply))
-                found = ReaderIdentity{identity->id, identity->serial};
-            return found.has_value();
-        });
-    return found;
+    return reader::ReadIdentity(link_, tries_.value_or(tries));
 }
 
 std::optional<std::string> Connection::readVersion(int tries) {
-    std::optional<std::string> version;
-    link::RunExchange(
-        link_, DiscoveryExchange(tries),
-        [](const link::Reply&) -> std::optional<std::string> { return link::cmd::Version(); },
-        [&](const link::Reply& reply) {
-            version = link::DecodeVersion(reply);
-            return true;
-        });
-    return version;
+    return reader::ReadVersion(link_, tries_.value_or(tries));
 }
 
 std::optional<Value> Connection::get(Param param) {
-    if (param == Param::Id) {
-        const auto identity = readIdentity(tries_.value_or(3));
-        return identity ? std::optional<Value>(identity->id) : std::nullopt;
-    }
+    const ParamRow& row = RowOf(param);
     std::optional<Value> value;
+    if (!row.readable())
+        return value;
     link::RunExchange(
-        link_, withTries(GetExchange(param)),
-        [&](const link::Reply&) -> std::optional<std::string> { return GetCommand(param); },
+        link_, withTries(row.getExchange),
+        [&](const link::Reply&) -> std::optional<std::string> { return row.get(); },
         [&](const link::Reply& reply) {
-            value = Decode(param, reply);
+            value = row.decode(reply);
             return value.has_value(); // a field that is absent or not a number fails the try
         });
     return value;
 }
 
 bool Connection::set(Param param, const Value& value) {
+    const ParamRow& row = RowOf(param);
     return link::RunExchange(
-        link_, withTries(SetExchange(param)),
-        [&](const link::Reply& identity) { return SetCommand(param, value, identity); },
+        link_, withTries(row.setExchange),
+        [&](const link::Reply& identity) { return row.set(value, identity); },
         [](const link::Reply&) { return true; });
 }
 
 bool Connection::reset() {
     return link::RunExchange(
-        link_, withTries(link::kResetExchange),
-        [](const link::Reply&) -> std::optional<std::string> { return link::cmd::Reset(); },
-        [](const link::Reply&) { return true; });
+        link_, link::kResetExchange,
+        [](const link::Reply&) -> std::optional<std::string> { return link::cmd::Reset(); });
 }
 
 bool Connection::factoryDefault() {
-    return link::RunExchange(
-        link_, withTries(link::kFactoryDefaultExchange),
-        [](const link::Reply&) -> std::optional<std::string> {
-            return link::cmd::FactoryDefault();
-        },
-        [](const link::Reply&) { return true; });
+    return link::RunExchange(link_, link::kFactoryDefaultExchange,
+                             [](const link::Reply&) -> std::optional<std::string> {
+                                 return link::cmd::FactoryDefault();
+                             });
 }
 
 } // namespace qv::cli

@@ -4,7 +4,8 @@
 // The reads and writes run the window's exchanges (link/exchange.h): the same frames, pauses and
 // identity step as the buttons.
 
-#include "cli/params.h"
+#include "reader/identity.h"
+#include "reader/parameters.h"
 
 #include "link/link.h"
 #include "link/system_time.h"
@@ -16,6 +17,14 @@
 #include <string>
 
 namespace qv::cli {
+
+using reader::FindParam;
+using reader::Param;
+using reader::ParamRow;
+using reader::Params;
+using reader::ReaderIdentity;
+using reader::RowOf;
+using reader::Value;
 
 // Where a reader is looked for: "COMn" (resolved as the window resolves it, overrides included)
 // or an absolute device path, and a line-settings text.
@@ -49,9 +58,6 @@ private:
 std::string PrintableBytes(std::string_view bytes);
 std::string HexBytes(std::string_view bytes);
 
-struct ReaderIdentity {
-    std::string id, serial;
-};
 
 class Connection {
 public:
@@ -69,7 +75,8 @@ public:
     link::SerialError openError() const { return link_.lastOpenError(); }
     link::Link& link() { return link_; }
 
-    // The discovery's quick attempt and version read: up to `tries` requests, each after 100 ms.
+    // The discovery's identity and version reads (reader/identity.h), `--tries` times when
+    // given, else `tries` times.
     std::optional<ReaderIdentity> readIdentity(int tries);
     std::optional<std::string> readVersion(int tries);
 
@@ -77,6 +84,8 @@ public:
     std::optional<Value> get(Param param);
     // Writes `value` as the window's Set button does. True: the reader confirmed the command.
     bool set(Param param, const Value& value);
+    // Restart (one try) and factory default (two tries), as the window; `--tries` does not
+    // apply to them.
     bool reset();
     bool factoryDefault();
 

@@ -21,5 +21,5 @@ int main(int argc, char** argv) {
     static_assert(std::atomic<bool>::is_always_lock_free);
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
-    return qv::cli::RunCli(argc, argv, std::cout, std::cerr, g_stop);
+    return qv::cli::RunCli(argc, argv, std::cin, std::cout, std::cerr, g_stop);
 }

@@ -14,7 +14,10 @@ bool RunTry(Link& link, const Exchange& exchange, const CommandBuilder& command,
             return false;
         link.sleepMs(exchange.commandPauseMs != 0 ? exchange.commandPauseMs : exchange.pauseMs);
     }
-    const auto text = command ? command(link.reply()) : std::nullopt;
+    // Without the identity step the builder gets an empty reply, never an earlier transaction's.
+    static const Reply kNoIdentity{};
+    const auto text = command ? command(exchange.identityStep ? link.reply() : kNoIdentity)
+                              : std::nullopt;
     if (!text)
         return false;
     const bool answered = link.ReaderTransact(*text);

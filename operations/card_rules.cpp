@@ -5,7 +5,6 @@
 
 #include "link/commands.h"
 #include "link/link.h"
-#include "link/replies.h"
 #include "program/messages.h"
 
 #include <QComboBox>
@@ -18,6 +17,7 @@ namespace qv::ops {
 namespace {
 
 using Command = std::optional<std::string>;
+using reader::Param;
 
 // Both write buttons send the main column's panel.
 const Operation kSetSameCard{
@@ -31,14 +31,14 @@ const Operation kSetSameCard{
 
 const Operation kGetSameCard{
     .startMsg = msg::GetSameCard,
-    .command = [](Context&) -> Command { return link::cmd::GetSameCard(); },
+    .command = [](Context&) { return ParamGet(Param::SameCard); },
     .onReply =
         [](Context& ctx) {
-            const auto seconds = link::DecodeSameCard(ctx.link.reply());
+            const auto seconds = ParamReply(ctx, Param::SameCard);
             if (!seconds)
                 return false;
-            ctx.ui.sbSameCard->setValue(*seconds);
-            ctx.ui.sbSameCard2->setValue(*seconds);
+            ctx.ui.sbSameCard->setValue(std::get<int>(*seconds));
+            ctx.ui.sbSameCard2->setValue(std::get<int>(*seconds));
             return true;
         },
     .okMsg = msg::GetSameCardOk,
@@ -47,7 +47,7 @@ const Operation kGetSameCard{
 
 const Operation kSetNoNc{
     .startMsg = msg::Di5NoNc,
-    .command = [](Context& ctx) -> Command { return link::cmd::SetNoNc(ctx.ui.rbNO->isChecked()); },
+    .command = [](Context& ctx) { return ParamSet(Param::Di5, ctx.ui.rbNO->isChecked()); },
     .okMsg = msg::SetDi5NoNcOk,
     .errorMsg = msg::SetDi5NoNcError,
 };
@@ -56,14 +56,14 @@ const Operation kSetNoNc{
 // read texts.
 const Operation kGetNoNc{
     .startMsg = msg::GetSameCard,
-    .command = [](Context&) -> Command { return link::cmd::GetNoNc(); },
+    .command = [](Context&) { return ParamGet(Param::Di5); },
     .onReply =
         [](Context& ctx) {
-            const auto sense = link::DecodeNoNc(ctx.link.reply());
-            if (!sense)
+            const auto normallyOpen = ParamReply(ctx, Param::Di5);
+            if (!normallyOpen)
                 return false;
             // Anything but "1" is NC, shown as such so that the operator sees what was read.
-            if (*sense == '1')
+            if (std::get<bool>(*normallyOpen))
                 ctx.ui.rbNO->setChecked(true);
             else
                 ctx.ui.rbNC->setChecked(true);
@@ -75,9 +75,9 @@ const Operation kGetNoNc{
 
 const Operation kSetMode{
     .startMsg = msg::SetReaderMode,
-    .command = [](Context& ctx) -> Command {
-        return link::cmd::SetMode(ctx.ui.cmbRS485->currentIndex(),
-                                  ctx.ui.cmbWiegand->currentIndex());
+    .command = [](Context& ctx) {
+        return ParamSet(Param::Mode,
+                   reader::ModeValue{ctx.ui.cmbRS485->currentIndex(), ctx.ui.cmbWiegand->currentIndex()});
     },
     .okMsg = msg::SetReaderModeOk,
     .errorMsg = msg::SetReaderModeError,
@@ -85,17 +85,19 @@ const Operation kSetMode{
 
 const Operation kGetMode{
     .startMsg = msg::GetSameCard,
-    .command = [](Context&) -> Command { return link::cmd::GetMode(); },
+    .command = [](Context&) { return ParamGet(Param::Mode); },
     .onReply =
         [](Context& ctx) {
-            const auto mode = link::DecodeMode(ctx.link.reply());
+            const auto decoded = ParamReply(ctx, Param::Mode);
+            if (!decoded)
+                return false;
             // Digits that name no entry would leave a list without a selection, and no mode command
             // could be built afterwards.
-            if (!mode || mode->rs485Index >= ctx.ui.cmbRS485->count() ||
-                mode->wiegandIndex >= ctx.ui.cmbWiegand->count())
+            const auto& mode = std::get<reader::ModeValue>(*decoded);
+            if (mode.rs485 >= ctx.ui.cmbRS485->count() || mode.wiegand >= ctx.ui.cmbWiegand->count())
                 return false;
-            ctx.ui.cmbWiegand->setCurrentIndex(mode->wiegandIndex);
-            ctx.ui.cmbRS485->setCurrentIndex(mode->rs485Index);
+            ctx.ui.cmbWiegand->setCurrentIndex(mode.wiegand);
+            ctx.ui.cmbRS485->setCurrentIndex(mode.rs485);
             return true;
         },
     .okMsg = msg::GetSameCardOk,
@@ -104,20 +106,20 @@ const Operation kGetMode{
 
 const Operation kSetId2{
     .startMsg = msg::SetId2,
-    .command = [](Context& ctx) -> Command { return link::cmd::SetId2(ctx.ui.sbID2->value()); },
+    .command = [](Context& ctx) { return ParamSet(Param::Id2, ctx.ui.sbID2->value()); },
     .okMsg = msg::SetId2Ok,
     .errorMsg = msg::SetId2Error,
 };
 
 const Operation kGetId2{
     .startMsg = msg::GetId2,
-    .command = [](Context&) -> Command { return link::cmd::GetId2(); },
+    .command = [](Context&) { return ParamGet(Param::Id2); },
     .onReply =
         [](Context& ctx) {
-            const auto id2 = link::DecodeId2(ctx.link.reply());
+            const auto id2 = ParamReply(ctx, Param::Id2); // held to the bar's range
             if (!id2)
                 return false;
-            ctx.ui.sbID2->setValue(*id2); // above 99 the bar holds 99
+            ctx.ui.sbID2->setValue(std::get<int>(*id2));
             return true;
         },
     .okMsg = msg::GetId2Ok,

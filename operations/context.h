@@ -3,6 +3,9 @@
 // values and the beeper. The window owns one and hands it to every handler.
 
 #include "operations/controls.h"
+#include "reader/tag_poll.h"
+
+#include <optional>
 
 namespace qv {
 
@@ -19,7 +22,8 @@ struct Context {
     Controls& ui;
     ProgramValues& values;
     Beeper& beeper;
-    int SentOutputs = 0; // output state last sent to the reader: bit 0 DO1, bit 1 DO2
+    // The outputs last sent to the reader; a reader starts with both off.
+    std::optional<reader::Outputs> SentOutputs = reader::Outputs{};
     // Where the operations say which operation and try the link's traffic belongs to, and where
     // tag reading records every tag it shows. Either may be absent.
     TrafficLog* traffic = nullptr;

@@ -80,6 +80,8 @@ void RunOperation(Context& ctx, const Operation& op) {
             // The reader answers here; a line-speed change has said where it answers from now on.
             if (ok && !op.atReaderSettings)
                 ctx.values.ReaderSettings = settings;
+            if (ok && op.onSuccess)
+                op.onSuccess(ctx);
         }
         if (ok)
             Report(ctx, kYellow, Text(ctx, op.okMsg), kHighBeepHz);
@@ -103,6 +105,18 @@ void LabelTry(Context& ctx, const QString& label, int number) {
 
 void ShowNumber(QLabel* panel, const char* format, int value) {
     panel->setText(QString::asprintf(format, value));
+}
+
+std::optional<std::string> ParamGet(reader::Param param) {
+    return reader::RowOf(param).get();
+}
+
+std::optional<reader::Value> ParamReply(Context& ctx, reader::Param param) {
+    return reader::Decode(param, ctx.link.reply());
+}
+
+std::optional<std::string> ParamSet(reader::Param param, const reader::Value& value) {
+    return reader::SetCommand(param, value, link::Reply{});
 }
 
 std::string Latin1(const QString& text) {

@@ -4,6 +4,7 @@
 
 #include "link/exchange.h"
 #include "operations/context.h"
+#include "reader/parameters.h"
 
 #include <QColor>
 #include <QString>
@@ -42,6 +43,8 @@ struct Operation {
     // Runs after a verified reply to the command; reads the reply into the controls. False: a
     // field is absent or not a number; the try fails and no control may have been changed.
     std::function<bool(Context&)> onReply{};
+    // Runs once after the operation succeeded, the port closed, before the outcome is shown.
+    std::function<void(Context&)> onSuccess{};
     int okMsg = 0;
     int errorMsg = 0;
 };
@@ -64,6 +67,12 @@ void ShowNumber(QLabel* panel, const char* format, int value);
 void LabelTraffic(Context& ctx, const QString& label);
 // The same with the try's number: "Set Reader ID, try 2".
 void LabelTry(Context& ctx, const QString& label, int number);
+
+// A parameter row's read command, the reply to it decoded by the row (held to the row's bounds),
+// and the row's write command for a value: the operations bind their controls to these.
+std::optional<std::string> ParamGet(reader::Param param);
+std::optional<reader::Value> ParamReply(Context& ctx, reader::Param param);
+std::optional<std::string> ParamSet(reader::Param param, const reader::Value& value);
 
 // An 8-bit text from the window (a panel caption) for a command.
 std::string Latin1(const QString& text);

@@ -34,6 +34,14 @@ void UseSetting(Context& ctx, int index) {
     ctx.values.ScanSettings = SettingsText(index);
 }
 
+// The reader answers at `index` from now on: later operations open the port there, and it is
+// stored as the reader's place, so that the next start finds the reader where it now is.
+void FollowReader(Context& ctx, int index) {
+    UseSetting(ctx, index);
+    ctx.values.ReaderSettings = ctx.values.ScanSettings;
+    SaveScanSettings(ctx.values);
+}
+
 const Operation kSetReaderId{
     .startMsg = msg::SetReaderId,
     .value = [](Context& ctx) -> std::optional<QString> { return ctx.ui.pnID->text(); },
@@ -63,16 +71,12 @@ const Operation kSetBaudRate{
         const auto index = SelectedSetting(ctx);
         return index ? link::cmd::SetBaudRate(*index) : std::nullopt;
     },
-    // On success later operations open the port with the new settings, and they are stored as
-    // the reader's place, so that the next start finds the reader where it now is.
     .onReply =
         [](Context& ctx) {
             const auto index = SelectedSetting(ctx);
             if (!index)
                 return false;
-            UseSetting(ctx, *index);
-            ctx.values.ReaderSettings = ctx.values.ScanSettings;
-            SaveScanSettings(ctx.values);
+            FollowReader(ctx, *index);
             return true;
         },
     .okMsg = msg::SetReaderBaudRateOk,
@@ -84,7 +88,8 @@ const Operation kFactoryDefault{
     // The reader may restart before it answers "A00X5A"; the identity step is what counts.
     .exchange = link::kFactoryDefaultExchange,
     // The window's own copies go back to the reader's defaults, also when the operation fails.
-    // Selecting the entry from code leaves ScanSettings as it is (no close-up).
+    // Selecting the entry from code leaves ScanSettings as it is (no close-up); only a success
+    // moves them (onSuccess).
     .beforeStart =
         [](Context& ctx) {
             ctx.ui.sbAddr->setValue(49);
@@ -95,6 +100,8 @@ const Operation kFactoryDefault{
             ctx.ui.cmbBaudRate->setCurrentIndex(link::kDefaultSettingsIndex);
         },
     .command = [](Context&) -> std::optional<std::string> { return link::cmd::FactoryDefault(); },
+    // The reader now answers at its default line settings: the program goes there with it.
+    .onSuccess = [](Context& ctx) { FollowReader(ctx, link::kDefaultSettingsIndex); },
     .okMsg = msg::SetDefaultOk,
     .errorMsg = msg::SetDefaultError,
 };

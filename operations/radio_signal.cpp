@@ -5,7 +5,6 @@
 
 #include "link/commands.h"
 #include "link/link.h"
-#include "link/replies.h"
 #include "program/messages.h"
 
 #include <QLabel>
@@ -16,11 +15,12 @@ namespace qv::ops {
 namespace {
 
 using Command = std::optional<std::string>;
+using reader::Param;
 
 const Operation kSetRssi{
     .startMsg = msg::SetRssi,
     .pumpAfterStart = true,
-    .command = [](Context& ctx) -> Command { return link::cmd::SetRssi(ctx.ui.sbRSSI->value()); },
+    .command = [](Context& ctx) { return ParamSet(Param::Rssi, ctx.ui.sbRSSI->value()); },
     .okMsg = msg::SetRssiOk,
     .errorMsg = msg::SetRssiError,
 };
@@ -28,13 +28,13 @@ const Operation kSetRssi{
 const Operation kGetRssi{
     .startMsg = msg::GetRssi,
     .pumpAfterStart = true,
-    .command = [](Context&) -> Command { return link::cmd::GetRssi(); },
+    .command = [](Context&) { return ParamGet(Param::Rssi); },
     .onReply =
         [](Context& ctx) {
-            const auto threshold = link::DecodeRssi(ctx.link.reply());
+            const auto threshold = ParamReply(ctx, Param::Rssi); // held to the bar's range
             if (!threshold)
                 return false;
-            ctx.ui.sbRSSI->setValue(*threshold); // FB to FF hold at 250
+            ctx.ui.sbRSSI->setValue(std::get<int>(*threshold));
             return true;
         },
     .okMsg = msg::GetRssiOk,
@@ -46,7 +46,7 @@ const Operation kBeepOn{
     .startMsg = msg::SetBeepOn,
     .pumpAfterStart = true,
     .exchange = link::kDirectExchange,
-    .command = [](Context&) -> Command { return link::cmd::Beep(true); },
+    .command = [](Context&) { return ParamSet(Param::Beep, true); },
     .okMsg = msg::SetBeepOnOk,
     .errorMsg = msg::SetBeepOnError,
 };
@@ -55,16 +55,14 @@ const Operation kBeepOff{
     .startMsg = msg::SetBeepOff,
     .pumpAfterStart = true,
     .exchange = link::kDirectExchange,
-    .command = [](Context&) -> Command { return link::cmd::Beep(false); },
+    .command = [](Context&) { return ParamSet(Param::Beep, false); },
     .okMsg = msg::SetBeepOffOk,
     .errorMsg = msg::SetBeepOffError,
 };
 
 const Operation kSetGain{
     .startMsg = msg::SetGain,
-    .command = [](Context& ctx) -> Command {
-        return link::cmd::SetGain(ctx.ui.sbGainLevel->value());
-    },
+    .command = [](Context& ctx) { return ParamSet(Param::Gain, ctx.ui.sbGainLevel->value()); },
     .okMsg = msg::SetGainOk,
     .errorMsg = msg::SetGainError,
 };
@@ -83,14 +81,14 @@ const Operation kSetExciterIds{
 const Operation kGetExciterIds{
     .startMsg = msg::GetExciterId,
     .pumpAfterStart = true,
-    .command = [](Context&) -> Command { return link::cmd::GetExciterIds(); },
+    .command = [](Context&) { return ParamGet(Param::ExciterId); },
     .onReply =
         [](Context& ctx) {
-            const auto ids = link::DecodeExciterIds(ctx.link.reply());
+            const auto ids = ParamReply(ctx, Param::ExciterId);
             if (!ids)
                 return false;
-            ctx.ui.sbExciterID1->setValue(ids->id1);
-            ctx.ui.sbExciterID2->setValue(ids->id2);
+            ctx.ui.sbExciterID1->setValue(std::get<reader::ExciterValue>(*ids).id1);
+            ctx.ui.sbExciterID2->setValue(std::get<reader::ExciterValue>(*ids).id2);
             return true;
         },
     .okMsg = msg::GetExciterIdOk,

@@ -2,9 +2,7 @@
 #include "operations/cycle.h"
 #include "operations/handlers.h"
 
-#include "link/commands.h"
 #include "link/link.h"
-#include "link/replies.h"
 #include "program/messages.h"
 
 #include <QCheckBox>
@@ -16,6 +14,8 @@ namespace qv::ops {
 namespace {
 
 using Command = std::optional<std::string>;
+
+using reader::Param;
 
 constexpr int kEnabledBit = 1;
 constexpr int kKeyBit = 2;
@@ -37,9 +37,12 @@ const Operation kSetRelays{
     .startMsg = msg::SetRelayMode,
     .command = [](Context& ctx) -> Command {
         const Controls& ui = ctx.ui;
-        return link::cmd::SetRelays(
-            Flags(ui.chkRL1En, ui.chkRL1Key, ui.chkRL1Mo), ui.sbRL1->value(),
-            Flags(ui.chkRL2En, ui.chkRL2Key, ui.chkRL2Mo), ui.sbRL2->value());
+        reader::RelayValue relays;
+        relays.flags[0] = Flags(ui.chkRL1En, ui.chkRL1Key, ui.chkRL1Mo);
+        relays.flags[1] = Flags(ui.chkRL2En, ui.chkRL2Key, ui.chkRL2Mo);
+        relays.time[0] = ui.sbRL1->value();
+        relays.time[1] = ui.sbRL2->value();
+        return ParamSet(Param::Relays, relays);
     },
     .okMsg = msg::SetRelayModeOk,
     .errorMsg = msg::SetRelayModeError,
@@ -47,17 +50,18 @@ const Operation kSetRelays{
 
 const Operation kGetRelays{
     .startMsg = msg::GetRelayMode,
-    .command = [](Context&) -> Command { return link::cmd::GetRelays(); },
+    .command = [](Context&) { return ParamGet(Param::Relays); },
     .onReply =
         [](Context& ctx) {
-            const auto relays = link::DecodeRelays(ctx.link.reply());
-            if (!relays)
+            const auto decoded = ParamReply(ctx, Param::Relays); // times held to the bars' range
+            if (!decoded)
                 return false;
+            const auto& relays = std::get<reader::RelayValue>(*decoded);
             Controls& ui = ctx.ui;
-            ShowFlags(relays->flags1, ui.chkRL1En, ui.chkRL1Key, ui.chkRL1Mo);
-            ShowFlags(relays->flags2, ui.chkRL2En, ui.chkRL2Key, ui.chkRL2Mo);
-            ui.sbRL1->setValue(relays->time1); // FB to FF hold at 250
-            ui.sbRL2->setValue(relays->time2);
+            ShowFlags(relays.flags[0], ui.chkRL1En, ui.chkRL1Key, ui.chkRL1Mo);
+            ShowFlags(relays.flags[1], ui.chkRL2En, ui.chkRL2Key, ui.chkRL2Mo);
+            ui.sbRL1->setValue(relays.time[0]);
+            ui.sbRL2->setValue(relays.time[1]);
             return true;
         },
     .okMsg = msg::GetRelayModeOk,

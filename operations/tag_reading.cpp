@@ -3,15 +3,14 @@
 #include "operations/cycle.h"
 #include "operations/handlers.h"
 
-#include "link/commands.h"
 #include "link/link.h"
-#include "link/replies.h"
 #include "program/beeper.h"
 #include "program/lamp.h"
 #include "program/messages.h"
 #include "program/program_values.h"
 #include "program/tag_history.h"
 #include "program/traffic_log.h"
+#include "reader/tag_poll.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -20,18 +19,10 @@
 #include <QTimer>
 
 #include <array>
-#include <charconv>
-#include <cstdint>
 
 namespace qv::ops {
 
 namespace {
-
-constexpr int kPumpsPerCycle = 20;
-constexpr std::uint32_t kPumpPauseMs = 1;
-constexpr std::uint32_t kAckPauseMs = 20;
-// Polls that have failed for this long without a break mean that the reader stopped answering.
-constexpr std::uint32_t kSilenceMs = 1000;
 
 // The controls that a run disables: everything that could change the language, the place or
 // the window, or open the held port for an operation of its own.
@@ -49,96 +40,62 @@ void SetLocked(const Controls& ui, bool locked) {
             w->setEnabled(!locked);
 }
 
-// The last 8 digits of the identifier as an unsigned 32-bit number; 0 when they are not hex.
-std::uint32_t LowWord(std::string_view digits) {
-    std::uint32_t value = 0;
-    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value, 16);
-    if (ec != std::errc() || end != digits.data() + digits.size())
-        return 0;
-    return value;
-}
-
-// Shows the tag; returns its identifier as shown.
-std::string ShowTag(Context& ctx, const std::string& tag) {
-    const std::string id = link::DecodeTagId(tag);
-    ctx.ui.pnMsg->setText(QString::fromLatin1(id.data(), static_cast<int>(id.size())));
-    const std::string_view low = std::string_view(id).substr(8, 8);
-    ctx.ui.pnCardID->setText(Text(ctx, msg::TagId) +
-                             QString::asprintf(" : %010u(D)  ", LowWord(low)) +
-                             QString::fromLatin1(low.data(), static_cast<int>(low.size())) + "(H)");
+// Shows the tag.
+void ShowTag(Context& ctx, const reader::TagText& tag) {
+    ctx.ui.pnMsg->setText(QString::fromLatin1(tag.id.data(), static_cast<int>(tag.id.size())));
+    ctx.ui.pnCardID->setText(
+        Text(ctx, msg::TagId) + " : " + QString::fromLatin1(tag.decimal.data()) + "(D)  " +
+        QString::fromLatin1(tag.hex.data(), static_cast<int>(tag.hex.size())) + "(H)");
     ctx.ui.shCard->setColor(kYellow);
     // A tag inside the lamp's second repaints it without extending the second.
     if (!ctx.ui.tmrCard->isActive())
         ctx.ui.tmrCard->start();
-    return id;
 }
 
-// One poll cycle: let clicks and timers in, pass changed outputs on, poll, show. False when the
-// reader did not answer the poll.
+// One poll step with the window's outputs, input panel, tag display and history. True when the
+// reader answered the poll.
 bool PollCycle(Context& ctx) {
-    for (int i = 0; i < kPumpsPerCycle; ++i) {
-        ctx.link.pumpEvents();
-        ctx.link.sleepMs(kPumpPauseMs);
-    }
-    const bool do1 = ctx.ui.chkDO1->isChecked();
-    const bool do2 = ctx.ui.chkDO2->isChecked();
-    const int outputs = (do1 ? 1 : 0) | (do2 ? 2 : 0);
-    if (outputs != ctx.SentOutputs) {
-        ctx.SentOutputs = outputs;
-        ctx.link.ReaderTransact(link::cmd::Outputs(do1, do2));
-    }
-    if (!ctx.link.ReaderTransact(link::cmd::Poll()))
-        return false;
-    const auto poll = link::DecodePoll(ctx.link.reply());
-    if (!poll)
-        return true;
-    ctx.ui.pnDI->setText(QString(QChar::fromLatin1(poll->input)));
-    if (!poll->tag)
-        return true;
-    const std::string id = ShowTag(ctx, *poll->tag);
-    if (ctx.tags)
-        ctx.tags->record(id, poll->input, QDateTime::currentDateTime());
-    ctx.link.sleepMs(kAckPauseMs);
-    ctx.link.ReaderTransact(link::cmd::TagAck());
-    return true;
+    const reader::Outputs wanted{ctx.ui.chkDO1->isChecked(), ctx.ui.chkDO2->isChecked()};
+    const auto onTag = [&](const reader::PollResult& poll) {
+        ctx.ui.pnDI->setText(QString(QChar::fromLatin1(*poll.input)));
+        ShowTag(ctx, *poll.tag);
+        if (ctx.tags)
+            ctx.tags->record(poll.tag->id, *poll.input, QDateTime::currentDateTime());
+    };
+    const auto poll = reader::PollStep(ctx.link, wanted, ctx.SentOutputs, onTag);
+    if (poll.input && !poll.tag)
+        ctx.ui.pnDI->setText(QString(QChar::fromLatin1(*poll.input)));
+    return poll.answered;
 }
 
-// Watches the polls of a run for a reader that stopped answering. While every poll has failed
-// for a second, the link lamp stays red (no blinking) and the status line says so; the first
-// poll that is answered again brings back the blinking and the status line as it was.
+// Shows a reader that stopped answering (reader::SilenceRule): the link lamp stays red (no
+// blinking) and the status line says so; the first poll answered again brings back the blinking
+// and the status line as it was.
 class SilenceWatch {
 public:
     explicit SilenceWatch(Context& ctx) : ctx_(ctx) {}
 
     void polled(bool answered) {
-        lastAnswered_ = answered;
-        const std::uint32_t now = ctx_.link.nowMs();
-        if (answered) {
-            failingSince_.reset();
-            if (shown_) {
-                shown_ = false;
-                ctx_.ui.pnMsg->setText(before_);
-                ctx_.ui.tmrBusy->start();
-            }
-            return;
-        }
-        if (!failingSince_)
-            failingSince_ = now;
-        else if (!shown_ && now - *failingSince_ >= kSilenceMs) {
-            shown_ = true;
+        switch (rule_.polled(answered, ctx_.link.nowMs())) {
+        case reader::SilenceRule::Change::Silent:
             before_ = ctx_.ui.pnMsg->text();
             ctx_.ui.tmrBusy->stop();
             ctx_.ui.shComm->setColor(kRed);
             ctx_.ui.pnMsg->setText(Text(ctx_, msg::ReaderNotAnswering));
+            break;
+        case reader::SilenceRule::Change::AnsweringAgain:
+            ctx_.ui.pnMsg->setText(before_);
+            ctx_.ui.tmrBusy->start();
+            break;
+        case reader::SilenceRule::Change::None:
+            break;
         }
     }
-    bool lastAnswered() const { return lastAnswered_; }
+    bool lastAnswered() const { return rule_.lastAnswered(); }
 
 private:
     Context& ctx_;
-    std::optional<std::uint32_t> failingSince_;
-    bool shown_ = false;
-    bool lastAnswered_ = true;
+    reader::SilenceRule rule_;
     QString before_;
 };
 

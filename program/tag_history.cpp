@@ -1,24 +1,16 @@
 #include "program/tag_history.h"
 
 #include "program/traffic_log.h"
+#include "reader/tag_poll.h"
 
 #include <QIODevice>
 #include <QStringList>
 
-#include <charconv>
+#include <algorithm>
 
 namespace qv {
 
 namespace {
-
-std::uint32_t LowWord(const std::string& id) {
-    if (id.size() < 8)
-        return 0;
-    const char* begin = id.data() + id.size() - 8;
-    std::uint32_t value = 0;
-    const auto [end, ec] = std::from_chars(begin, id.data() + id.size(), value, 16);
-    return ec == std::errc() && end == id.data() + id.size() ? value : 0;
-}
 
 QString CsvField(const QString& text) {
     if (!text.contains(',') && !text.contains('"') && !text.contains('\n') && !text.contains('\r'))
@@ -31,11 +23,11 @@ QString CsvField(const QString& text) {
 } // namespace
 
 QString TagSighting::decimal() const {
-    return QString::asprintf("%010u", LowWord(id));
+    return QString::fromStdString(reader::FormatTag(id).decimal);
 }
 
 QString TagSighting::hex() const {
-    const std::string low = id.size() >= 8 ? id.substr(id.size() - 8) : id;
+    const std::string low = reader::FormatTag(id).hex;
     return QString::fromLatin1(low.data(), static_cast<qsizetype>(low.size()));
 }
 

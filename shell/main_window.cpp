@@ -12,6 +12,7 @@
 #include "program/messages.h"
 #include "program/program_values.h"
 #include "program/settings_store.h"
+#include "reader/parameters.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -70,6 +71,15 @@ void CloseUpComboBox::closeUp() {
 }
 
 namespace {
+
+using reader::Param;
+
+// A scroll bar whose range is the bounds of the parameter it sets.
+QScrollBar* ParamBar(QWidget* parent, const char* name, QRect geometry, int tab, Param param,
+                     int position) {
+    const reader::Bounds bounds = reader::RowOf(param).bounds;
+    return ScrollBar(parent, name, geometry, tab, bounds.low, bounds.high, position);
+}
 
 // The designed client area; the height never changes.
 constexpr int kDesignWidth = 952;
@@ -284,7 +294,7 @@ void Tu::BuildAreaA() {
 void Tu::BuildAreaB() {
     lblID_ = Label(this, "lblID", {8, 133, 49, 22}, "ID:", Qt::AlignRight);
     ui_.pnID = Panel(this, "pnID", {64, 130, 33, 25}, 10, "__");
-    ui_.sbID = ScrollBar(this, "sbID", {104, 131, 249, 23}, 1, 1, 99, 1);
+    ui_.sbID = ParamBar(this, "sbID", {104, 131, 249, 23}, 1, Param::Id, 1);
     ui_.btnID = Button(this, "btnID", {8, 158, 345, 43}, 2, "Set Reader ID");
     lblBaudRate_ = Label(this, "lblBaudRate", {8, 213, 153, 22}, "BaudRate:", Qt::AlignRight);
     QStringList settings;
@@ -301,7 +311,7 @@ void Tu::BuildAreaB() {
 
 void Tu::BuildAreaC() {
     ui_.pnSameCard = Panel(this, "pnSameCard", {8, 290, 57, 25}, 24, "0010");
-    ui_.sbSameCard = ScrollBar(this, "sbSameCard", {64, 291, 113, 23}, 23, 0, 9999, 10);
+    ui_.sbSameCard = ParamBar(this, "sbSameCard", {64, 291, 113, 23}, 23, Param::SameCard, 10);
     Label(this, "lblSameCard", {184, 293, 33, 22}, "Sec", Qt::AlignLeft);
     QGroupBox* gbNoNc = GroupBox(this, "gbNoNc", {224, 280, 129, 33}, 19, "");
     ui_.rbNO = RadioButton(gbNoNc, "rbNO", {8, 12, 41, 17}, 0, "NO", true);
@@ -336,18 +346,18 @@ void Tu::BuildAreaE() {
     QGroupBox* gb = GroupBox(this, "gbDefault", {360, 4, 289, 437}, 12, "Parameter Setting");
     ui_.gbDefault = gb;
     ui_.pnRSSI = Panel(gb, "pnRSSI", {8, 26, 41, 25}, 4, "110");
-    ui_.sbRSSI = ScrollBar(gb, "sbRSSI", {48, 27, 233, 23}, 3, 0, 250, 110);
+    ui_.sbRSSI = ParamBar(gb, "sbRSSI", {48, 27, 233, 23}, 3, Param::Rssi, 110);
     btnSetRSSI_ = Button(gb, "btnSetRSSI", {8, 54, 137, 43}, 2, "Set RSSI");
     btnGetRSSI_ = Button(gb, "btnGetRSSI", {152, 54, 129, 43}, 7, "Get RSSI");
     btnBeepOn_ = Button(gb, "btnBeepOn", {8, 102, 137, 43}, 5, "Set Beep ON");
     btnBeepOff_ = Button(gb, "btnBeepOff", {152, 102, 129, 43}, 6, "Set Beep OFF");
     ui_.pnGain = Panel(gb, "pnGain", {8, 154, 41, 25}, 10, "7");
-    ui_.sbGainLevel = ScrollBar(gb, "sbGainLevel", {48, 155, 233, 23}, 9, 1, 7, 7);
+    ui_.sbGainLevel = ParamBar(gb, "sbGainLevel", {48, 155, 233, 23}, 9, Param::Gain, 7);
     btnGain_ = Button(gb, "btnGain", {8, 182, 273, 43}, 8, "Set Gain");
     ui_.pnExciterID1 = Panel(gb, "pnExciterID1", {8, 232, 57, 25}, 14, "0000");
-    ui_.sbExciterID1 = ScrollBar(gb, "sbExciterID1", {64, 233, 217, 23}, 15, 0, 65535, 0);
+    ui_.sbExciterID1 = ParamBar(gb, "sbExciterID1", {64, 233, 217, 23}, 15, Param::ExciterId, 0);
     ui_.pnExciterID2 = Panel(gb, "pnExciterID2", {8, 258, 57, 25}, 11, "0000");
-    ui_.sbExciterID2 = ScrollBar(gb, "sbExciterID2", {64, 259, 217, 23}, 13, 0, 65535, 0);
+    ui_.sbExciterID2 = ParamBar(gb, "sbExciterID2", {64, 259, 217, 23}, 13, Param::ExciterId, 0);
     btnSetExciterID_ = Button(gb, "btnSetExciterID", {8, 286, 137, 43}, 12, "Set Exciter ID");
     btnGetExciterID_ = Button(gb, "btnGetExciterID", {152, 286, 129, 43}, 16, "Get Exciter ID");
     btnReset_ = Button(gb, "btnReset", {8, 336, 273, 41}, 1, "Reader Reset");
@@ -382,11 +392,11 @@ void Tu::BuildAreaG() {
     QGroupBox* gb = GroupBox(this, "gbEntryExit", {656, 4, 289, 189}, 29, "Entry Exit Mode");
     gbEntryExit_ = gb;
     ui_.pnID2 = Panel(gb, "pnID2", {8, 26, 49, 25}, 0, "0");
-    ui_.sbID2 = ScrollBar(gb, "sbID2", {64, 27, 217, 23}, 1, 0, 99, 0);
+    ui_.sbID2 = ParamBar(gb, "sbID2", {64, 27, 217, 23}, 1, Param::Id2, 0);
     ui_.btnSerID2 = Button(gb, "btnSerID2", {8, 54, 209, 43}, 2, "Set ID (CH2) 0=Disable");
     ui_.btnGetID2 = Button(gb, "btnGetID2", {224, 54, 57, 43}, 7, "Get");
     ui_.pnSameCard2 = Panel(gb, "pnSameCard2", {8, 106, 49, 25}, 3, "0010");
-    ui_.sbSameCard2 = ScrollBar(gb, "sbSameCard2", {64, 107, 217, 23}, 4, 0, 9999, 10);
+    ui_.sbSameCard2 = ParamBar(gb, "sbSameCard2", {64, 107, 217, 23}, 4, Param::SameCard, 10);
     ui_.btnSameCard2 = Button(gb, "btnSameCard2", {8, 134, 209, 43}, 5, "Set Same Card");
     ui_.btnGetSameCard2 = Button(gb, "btnGetSameCard2", {224, 134, 57, 43}, 6, "Get");
 }
@@ -399,14 +409,14 @@ void Tu::BuildAreaH() {
     ui_.chkRL1Mo = CheckBox(gb, "chkRL1Mo", {200, 28, 81, 17}, 11, "MO", false, 13);
     Label(gb, "Label1", {5, 53, 41, 22}, "RL1 :", Qt::AlignLeft);
     ui_.pnRL1 = Panel(gb, "pnRL1", {48, 50, 49, 25}, 1, "10");
-    ui_.sbRL1 = ScrollBar(gb, "sbRL1", {104, 51, 113, 23}, 2, 0, 250, 10);
+    ui_.sbRL1 = ParamBar(gb, "sbRL1", {104, 51, 113, 23}, 2, Param::Relays, 10);
     Label(gb, "Label3", {224, 53, 57, 22}, "(0.1 Sec)", Qt::AlignRight);
     ui_.chkRL2En = CheckBox(gb, "chkRL2En", {8, 92, 97, 17}, 7, "Enabled", true, 13);
     ui_.chkRL2Key = CheckBox(gb, "chkRL2Key", {112, 92, 81, 17}, 8, "KEY", true, 13);
     ui_.chkRL2Mo = CheckBox(gb, "chkRL2Mo", {200, 92, 81, 17}, 9, "MO", false, 13);
     Label(gb, "Label2", {5, 117, 41, 22}, "RL2:", Qt::AlignLeft);
     ui_.pnRL2 = Panel(gb, "pnRL2", {48, 114, 49, 25}, 3, "10");
-    ui_.sbRL2 = ScrollBar(gb, "sbRL2", {104, 115, 113, 23}, 4, 0, 250, 10);
+    ui_.sbRL2 = ParamBar(gb, "sbRL2", {104, 115, 113, 23}, 4, Param::Relays, 10);
     Label(gb, "Label4", {224, 117, 57, 22}, "(0.1 Sec)", Qt::AlignRight);
     ui_.btnSetRL = Button(gb, "btnSetRL", {8, 150, 209, 43}, 5, "Set Relay Mode");
     ui_.btnGetRL = Button(gb, "btnGetRL", {224, 150, 57, 43}, 6, "Get");

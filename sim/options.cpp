@@ -4,6 +4,8 @@
 
 #include <charconv>
 #include <cstdint>
+#include <set>
+#include <string>
 
 namespace qv::sim {
 
@@ -96,6 +98,11 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
             o.verbose = true;
             continue;
         }
+        static const std::set<std::string> kWithValue = {
+            "--id",    "--serial",      "--firmware", "--settings", "--tags", "--tag-interval",
+            "--input", "--reply-delay", "--fault",    "--com"};
+        if (!kWithValue.count(a))
+            return fail("unknown option: " + a);
         if (i + 1 >= args.size())
             return fail("missing value after " + a);
         const std::string& v = args[++i];
@@ -146,8 +153,6 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
             if (!n)
                 return fail("--com takes a port number 1 to 16");
             o.comPort = static_cast<int>(*n);
-        } else {
-            return fail("unknown option: " + a);
         }
     }
     return o;

@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -121,42 +122,42 @@ private slots:
         QCOMPARE(none.code, 1);
     }
 
+    // Each parameter through the command line and back; the commands each value makes are the
+    // reader model's (tests/reader).
     void everyParameterRoundTrips_data() {
         QTest::addColumn<QStringList>("setArgs");
-        QTest::addColumn<QString>("sent");       // the command the simulator must have received
         QTest::addColumn<QByteArray>("getJson"); // the value `get --json` reports; empty: set only
-        QTest::newRow("same-card")
-            << QStringList{"same-card", "25"} << "A00N0025" << QByteArray("25");
-        QTest::newRow("di5 NC") << QStringList{"di5", "NC"} << "A00M0" << QByteArray("\"NC\"");
+        QTest::newRow("same-card") << QStringList{"same-card", "25"} << QByteArray("25");
+        QTest::newRow("di5 NC") << QStringList{"di5", "NC"} << QByteArray("\"NC\"");
         QTest::newRow("mode, window texts")
-            << QStringList{"mode", "RS485 40 bits", "Wiegand 35 bits"} << "A00L23"
+            << QStringList{"mode", "RS485 40 bits", "Wiegand 35 bits"}
             << QByteArray(R"({"rs485":"RS485 40 bits","wiegand":"Wiegand 35 bits"})");
         QTest::newRow("mode, short form")
-            << QStringList{"mode", "64", "off"} << "A00L3N"
+            << QStringList{"mode", "64", "off"}
             << QByteArray(R"({"rs485":"RS485 64 bits","wiegand":"Wiegand Off"})");
-        QTest::newRow("rssi top") << QStringList{"rssi", "250"} << "A00OFA" << QByteArray("250");
-        QTest::newRow("exciter-id") << QStringList{"exciter-id", "1234", "ff"} << "A00P123400FF"
+        QTest::newRow("rssi top") << QStringList{"rssi", "250"} << QByteArray("250");
+        QTest::newRow("exciter-id") << QStringList{"exciter-id", "1234", "ff"}
                                     << QByteArray(R"(["1234","00FF"])");
-        QTest::newRow("id2") << QStringList{"id2", "10"} << "A00Q0A" << QByteArray("10");
+        QTest::newRow("id2") << QStringList{"id2", "10"} << QByteArray("10");
         QTest::newRow("relays")
-            << QStringList{"relays", "none:0", "mo+enabled:250"} << "A00R000005FA"
+            << QStringList{"relays", "none:0", "mo+enabled:250"}
             << QByteArray(R"({"rl1":{"enabled":false,"key":false,"mo":false,"time":0},)"
                           R"("rl2":{"enabled":true,"key":false,"mo":true,"time":250}})");
-        QTest::newRow("id, one digit")
-            << QStringList{"id", "7"} << "A00CQV00000107" << QByteArray("\"07\"");
-        QTest::newRow("gain") << QStringList{"gain", "3"} << "A00W1C01BF" << QByteArray();
-        QTest::newRow("beep") << QStringList{"beep", "off"} << "A00HS0" << QByteArray();
+        QTest::newRow("id, one digit") << QStringList{"id", "7"} << QByteArray("\"07\"");
+        QTest::newRow("gain") << QStringList{"gain", "3"} << QByteArray();
+        QTest::newRow("beep") << QStringList{"beep", "off"} << QByteArray();
     }
     void everyParameterRoundTrips() {
         QFETCH(QStringList, setArgs);
-        QFETCH(QString, sent);
         QFETCH(QByteArray, getJson);
         Sim sim({});
         const QStringList place{"--port", sim.path()};
 
-        const Run set = RunCli(QStringList{"set"} + setArgs + place);
+        const Run set = RunCli(QStringList{"set"} + setArgs + place + QStringList{"--json"});
         QVERIFY2(set.code == 0, qPrintable(set.err));
-        QVERIFY2(sim.commands().contains(sent), qPrintable(sim.log()));
+        QCOMPARE(JsonOf(set)["result"].toString(),
+                 getJson.isEmpty() ? QString("written (the reader cannot report it)")
+                                   : QString("written, read back equal"));
         if (getJson.isEmpty())
             return;
         const Run get = RunCli(QStringList{"get", setArgs[0], "--json"} + place);
@@ -261,6 +262,17 @@ private slots:
         QCOMPARE(commands.count("A00J"), 3);
     }
 
+    // The text form: time, identifier, the decimal and hexadecimal fields, the input.
+    void watchPrintsEachTagAsALineOfText() {
+        Sim sim({"--tags", "0000000000BC614E", "--tag-interval", "30"});
+        const Run run = RunCli({"watch", "--port", sim.path(), "--count", "1"});
+        QCOMPARE(run.code, 0);
+        static const QRegularExpression line(
+            R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z  0000000000BC614E  0012345678\(D\)  )"
+            R"(00BC614E\(H\)  DI 0\n$)");
+        QVERIFY2(line.match(run.out).hasMatch(), qPrintable(run.out));
+    }
+
     void watchEndsCleanlyOnSignal_data() {
         QTest::addColumn<int>("signal");
         QTest::newRow("SIGINT") << int(SIGINT);
@@ -332,6 +344,27 @@ private slots:
         QTest::newRow("watch, reader stopped answering")
             << QStringList{"watch", "--port", "PTY", "--seconds", "2"} << "hangup-after=10" << 1
             << "reader not answering";
+        QTest::newRow("seven digits")
+            << QStringList{"set", "same-card", "1234567", "--port", "PTY"} << "none" << 2
+            << "1234567 is out of range 0..9999";
+        QTest::newRow("watch, no tags to count")
+            << QStringList{"watch", "--port", "PTY", "--count", "0"} << "none" << 2
+            << "0 is not a number of tags 1 or more";
+        QTest::newRow("watch, no time")
+            << QStringList{"watch", "--port", "PTY", "--seconds", "0"} << "none" << 2
+            << "0 is not a number of seconds above 0";
+        QTest::newRow("backup to a place that cannot be written")
+            << QStringList{"backup", "/no-such-dir/reader.json", "--port", "PTY"} << "none" << 2
+            << "/no-such-dir/reader.json: cannot be written: No such file or directory";
+        QTest::newRow("reset takes no tries")
+            << QStringList{"reset", "--port", "PTY", "--tries", "3"} << "none" << 2 << "--tries";
+        QTest::newRow("scan, a missing port among silent ones")
+            << QStringList{"scan", "--port", "PTY", "--port", "/dev/no-such-reader", "--settings",
+                           "19200,e,8,1"}
+            << "silent" << 1 << "";
+        QTest::newRow("COM16 is a port")
+            << QStringList{"info", "--port", "COM16", "--settings", "19200,e,8,1"} << "" << 3
+            << "cannot open COM16";
         QTest::newRow("success") << QStringList{"reset", "--port", "PTY"} << "none" << 0 << "";
     }
     void exitCodes() {
@@ -354,6 +387,100 @@ private slots:
             QVERIFY2(line.startsWith("quorvane-cli: "), qPrintable(line));
         if (code == 2 && sim)
             QCOMPARE(sim->commands(), QStringList()); // nothing was sent
+    }
+
+    // Under --json a refused command line still gives one JSON document on standard output.
+    void usageErrorsUnderJsonGiveJson_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("option missing") << QStringList{"info", "--json"};
+        QTest::newRow("value out of range")
+            << QStringList{"set", "rssi", "300", "--json", "--port", "COM1"};
+        QTest::newRow("unknown subcommand") << QStringList{"--json", "frobnicate"};
+    }
+    void usageErrorsUnderJsonGiveJson() {
+        QFETCH(QStringList, args);
+        const Run run = RunCli(args);
+        QCOMPARE(run.code, 2);
+        QJsonParseError error;
+        const QJsonObject doc = QJsonDocument::fromJson(run.out.toUtf8(), &error).object();
+        QCOMPARE(error.error, QJsonParseError::NoError);
+        QCOMPARE(doc["ok"].toBool(true), false);
+        QCOMPARE(doc["exit"].toInt(), 2);
+    }
+
+    // --tries counts the tries of reads and writes (and of info's reads); reset and factory
+    // default keep the window's one and two.
+    void triesAreCounted_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("count");
+        QTest::newRow("get, default") << QStringList{"get", "rssi"} << "silent" << "A00B" << 3;
+        QTest::newRow("get") << QStringList{"get", "rssi", "--tries", "2"} << "silent" << "A00B"
+                             << 2;
+        QTest::newRow("set") << QStringList{"set", "rssi", "5", "--tries", "2"} << "silent-for=O"
+                             << "A00O05" << 2;
+        QTest::newRow("info, version")
+            << QStringList{"info", "--tries", "2"} << "silent-for=V" << "A00V" << 2;
+        QTest::newRow("reset") << QStringList{"reset"} << "silent" << "A00HR" << 1;
+        QTest::newRow("factory-default") << QStringList{"factory-default"} << "silent" << "A00B"
+                                         << 2;
+    }
+    void triesAreCounted() {
+        QFETCH(QStringList, args);
+        QFETCH(QString, fault);
+        QFETCH(QString, command);
+        QFETCH(int, count);
+        Sim sim({"--fault", fault});
+        const Run run = RunCli(args + QStringList{"--port", sim.path()});
+        QCOMPARE(run.code, 1);
+        QCOMPARE(sim.commands().count(command), count);
+    }
+
+    // The reader ID and the line speed of a backup are written only when asked for; otherwise
+    // the restore names them as left out.
+    void restoreWritesIdentityAndSpeedOnlyWhenAsked_data() {
+        QTest::addColumn<QStringList>("flags");
+        QTest::addColumn<QStringList>("sent");    // of A00C (reader ID) and A00E (speed)
+        QTest::addColumn<QStringList>("leftOut"); // names, in order
+        QTest::newRow("no flags") << QStringList() << QStringList() << QStringList{"id", "baud"};
+        QTest::newRow("with identity")
+            << QStringList{"--with-identity"} << QStringList{"A00CQV00000142"}
+            << QStringList{"baud"};
+        QTest::newRow("with baud") << QStringList{"--with-baud"} << QStringList{"A00E7"}
+                                   << QStringList{"id"};
+    }
+    void restoreWritesIdentityAndSpeedOnlyWhenAsked() {
+        QFETCH(QStringList, flags);
+        QFETCH(QStringList, sent);
+        QFETCH(QStringList, leftOut);
+        QTemporaryDir dir;
+        QFile f(dir.filePath("reader.json"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(R"({"reader": {"id": "42", "serial": "QV000009"},)"
+                R"( "parameters": {"rssi": 20, "baud": "38400,e,8,1"}})");
+        f.close();
+        Sim sim({});
+        const Run run =
+            RunCli(QStringList{"restore", f.fileName(), "--json", "--port", sim.path()} + flags);
+        QVERIFY2(run.code == 0, qPrintable(run.out + run.err));
+        QStringList written;
+        for (const QString& c : sim.commands())
+            if (c.startsWith("A00C") || c.startsWith("A00E"))
+                written << c;
+        QCOMPARE(written, sent);
+        QStringList names;
+        for (const auto& item : JsonOf(run)["left_out"].toArray())
+            names << item.toObject()["parameter"].toString();
+        QCOMPARE(names, leftOut);
+        QVERIFY(sim.commands().contains("A00O14"));
+        const Run text = RunCli(QStringList{"restore", f.fileName(), "--port", sim.path(),
+                                            "--settings", flags.contains("--with-baud")
+                                                              ? "38400,e,8,1"
+                                                              : "19200,e,8,1"});
+        for (const QString& name : leftOut)
+            QVERIFY2(text.out.contains(QRegularExpression("\\n" + name + " .*left out")),
+                     qPrintable(text.out));
     }
 
     void malformedBackupIsRefusedBeforeAnythingIsSent_data() {
@@ -382,6 +509,9 @@ private slots:
             << QStringList() << "RS485 \"RS485 48 bits\"";
         QTest::newRow("text for a number") << QByteArray(R"({"parameters": {"id2": "10"}})")
                                            << QStringList() << "\"id2\": \"10\" is not an integer";
+        QTest::newRow("reader ID among the parameters")
+            << QByteArray(R"({"parameters": {"id": "07"}})") << QStringList{"--with-identity"}
+            << "\"id\" does not belong here";
         QTest::newRow("identity asked, none there")
             << good << QStringList{"--with-identity"} << "\"reader\" is missing";
         QTest::newRow("speed asked, none there")

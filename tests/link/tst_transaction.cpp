@@ -7,6 +7,7 @@
 // 130000; after it the wait ends at 130000 with elapsed 121. A reply the fake answers with
 // replyDelayMs = d has its first byte due at 8000 + d * 1000.
 
+#include "link/exchange.h"
 #include "link/link.h"
 #include "tests/support/fake_device.h"
 
@@ -58,6 +59,7 @@ private slots:
     void badReplies();
     void zeroByteInsideReplyEndsReplyText();
     void crAs1024thByteWrapsToEmptyReply();
+    void exchangeWithoutIdentityStepGivesAnEmptyIdentity();
     void noiseRecognisedOnlyWhenTheRingPutsTheLfAtZero_data();
     void noiseRecognisedOnlyWhenTheRingPutsTheLfAtZero();
     void steadyStreamEndsAtCeiling();
@@ -417,6 +419,26 @@ void TstTransaction::traceTellsEachFrameAndOutcome() {
         QStringList{"failed: cannot be opened", "opened COM1 " + QString::fromStdString(com1)} +
         events + QStringList{"closed"};
     QCOMPARE(seen, expected);
+}
+
+// Without the identity step the command builder must not take the previous transaction's reply
+// for this try's identity (the reader ID command would take a serial number from it).
+void TstTransaction::exchangeWithoutIdentityStepGivesAnEmptyIdentity() {
+    Bench bench;
+    bench.answer(kIdentityReply);
+    QVERIFY(bench.link.ReaderTransact("A00B"));
+    const std::string previous = bench.link.reply().text();
+    QVERIFY(!previous.empty());
+    std::vector<std::string> seen;
+    const auto builder = [&](const link::Reply& identity) -> std::optional<std::string> {
+        seen.push_back(identity.text());
+        return "A00HS1";
+    };
+    QVERIFY(link::RunExchange(bench.link, link::kDirectExchange, builder));
+    QVERIFY(link::RunExchange(bench.link, link::kSettingsExchange, builder));
+    QCOMPARE(seen.size(), std::size_t(2));
+    QCOMPARE(seen[0], std::string()); // no identity step: nothing
+    QCOMPARE(seen[1], previous);      // this try's own identity reply
 }
 
 QTEST_APPLESS_MAIN(TstTransaction)

@@ -274,14 +274,46 @@ private slots:
         QCOMPARE(rig.ui.sbSameCard2->value(), 44);
         QCOMPARE(rig.ui.pnID->text(), QString("01"));
         QCOMPARE(rig.ui.cmbBaudRate->currentText(), QString("19200,e,8,1"));
-        // The list was moved by code, not closed up: the port settings in use stay.
-        QCOMPARE(rig.values.ScanSettings, QString("57600,n,8,1"));
-        QCOMPARE(rig.values.ScanSettingsIndex, 8);
+        QCOMPARE(rig.device.opens[0].settings.baud, 57600u); // asked where the reader was
+    }
 
-        // Disabling the window for the next operation does not take the list's entry either.
+    // After a factory default the reader answers at 19200,e,8,1: the settings in use, the
+    // reader's place and the stored place go there with it, as after Set Reader Baud Rate.
+    void factoryDefaultMovesTheProgramToTheDefaultSettings() {
+        Rig rig;
+        rig.values.ScanSettings = rig.values.ReaderSettings = "57600,n,8,1";
+        rig.values.ScanSettingsIndex = 8;
+        rig.ui.cmbBaudRate->setCurrentIndex(8);
+        Named("btnFactoryClick")(rig.ctx);
+        QCOMPARE(rig.ui.pnMsg->text(), QString("Set Default Ok"));
+        QCOMPARE(rig.values.ScanSettings, QString("19200,e,8,1"));
+        QCOMPARE(rig.values.ScanSettingsIndex, 5);
+        QCOMPARE(rig.values.ReaderSettings, QString("19200,e,8,1"));
+        QCOMPARE(Store().value("ScanBaudRate").toString(), QString("19200,e,8,1"));
+        QCOMPARE(Store().value("ScanBaudRateNo").toInt(), 5);
+
+        rig.replies["A00E7"] = kAck;
+        rig.ui.cmbBaudRate->setCurrentIndex(7);
+        Named("btnBaudRateClick")(rig.ctx); // opens where the reader now is
         Named("btnResetClick")(rig.ctx);
-        QCOMPARE(rig.device.opens.back().settings.baud, 57600u);
-        QCOMPARE(rig.values.ScanSettings, QString("57600,n,8,1"));
+        QCOMPARE(rig.device.opens.size(), std::size_t(3));
+        QCOMPARE(rig.device.opens[1].settings.baud, 19200u);
+        QCOMPARE(rig.device.opens[1].settings.parity, 'e');
+        QCOMPARE(rig.device.opens[2].settings.baud, 38400u);
+    }
+
+    // Two speed changes in a row: the second talks at the speed the first set.
+    void secondBaudRateChangeOpensAtTheFirstsSpeed() {
+        Rig rig;
+        rig.replies["A00E7"] = kAck;
+        rig.replies["A00E2"] = kAck;
+        rig.ui.cmbBaudRate->setCurrentIndex(7);
+        Named("btnBaudRateClick")(rig.ctx);
+        rig.ui.cmbBaudRate->setCurrentIndex(2);
+        Named("btnBaudRateClick")(rig.ctx);
+        QCOMPARE(rig.device.opens.size(), std::size_t(2));
+        QCOMPARE(rig.device.opens[1].settings.baud, 38400u);
+        QCOMPARE(rig.values.ScanSettings, QString("9600,n,8,1"));
     }
 
     void factoryDefaultFailsWithoutIdentityButKeepsTheReset() {
@@ -293,6 +325,9 @@ private slots:
         QCOMPARE(rig.pauses(), (std::vector<std::uint32_t>{200, 200}));
         QCOMPARE(rig.ui.pnMsg->text(), QString("Set Default Error"));
         QCOMPARE(rig.ui.sbAddr->value(), 49);
+        // A reader that did not take it still answers where it did.
+        QCOMPARE(rig.values.ScanSettings, QString("19200,e,8,1"));
+        QVERIFY(!Store().contains("ScanBaudRate"));
     }
 
     void factoryDefaultBeforeDiscoveryChangesNothing() {

@@ -173,21 +173,29 @@ private slots:
 
     void badOptionsAreRefused_data() {
         QTest::addColumn<QStringList>("args");
-        QTest::newRow("unknown fault") << QStringList{"--fault", "sideways"};
-        QTest::newRow("three-digit id") << QStringList{"--id", "100"};
-        QTest::newRow("short serial") << QStringList{"--serial", "1234567"};
-        QTest::newRow("settings 12") << QStringList{"--settings", "12"};
-        QTest::newRow("short tag") << QStringList{"--tags", "0011"};
-        QTest::newRow("com 17") << QStringList{"--com", "17"};
-        QTest::newRow("missing value") << QStringList{"--id"};
+        QTest::addColumn<QString>("says"); // part of the reason on standard error
+        QTest::newRow("unknown fault") << QStringList{"--fault", "sideways"} << "sideways";
+        QTest::newRow("three-digit id") << QStringList{"--id", "100"} << "--id";
+        QTest::newRow("short serial") << QStringList{"--serial", "1234567"} << "--serial";
+        QTest::newRow("settings 12") << QStringList{"--settings", "12"} << "--settings";
+        QTest::newRow("short tag") << QStringList{"--tags", "0011"} << "0011";
+        QTest::newRow("com 17") << QStringList{"--com", "17"} << "--com";
+        QTest::newRow("missing value") << QStringList{"--id"} << "missing value after --id";
+        QTest::newRow("unknown option, last word")
+            << QStringList{"--bogus"} << "unknown option: --bogus";
+        QTest::newRow("unknown option, then a word")
+            << QStringList{"--bogus", "1"} << "unknown option: --bogus";
     }
     void badOptionsAreRefused() {
         QFETCH(QStringList, args);
+        QFETCH(QString, says);
         QProcess sim;
         sim.start(QV_SIM_PROGRAM, args);
         QVERIFY(sim.waitForFinished(5000));
         QCOMPARE(sim.exitCode(), 2);
         QVERIFY(sim.readAllStandardOutput().isEmpty()); // no terminal line for scripts to take
+        const QString err = QString::fromUtf8(sim.readAllStandardError());
+        QVERIFY2(err.contains(says), qPrintable(err));
     }
 
     void helpSaysParityIsNotCompared() {

@@ -1,0 +1,83 @@
+#include "cli/output.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+
+namespace qv::cli {
+
+using json = nlohmann::ordered_json;
+
+std::string Dump(const json& doc, int indent) {
+    return doc.dump(indent, ' ', false, json::error_handler_t::replace);
+}
+
+std::string IsoUtcNow(bool millis) {
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    char text[40];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", std::gmtime(&seconds));
+    std::string out = text;
+    if (millis) {
+        const auto ms =
+            std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
+            1000;
+        char frac[8];
+        std::snprintf(frac, sizeof frac, ".%03d", static_cast<int>(ms));
+        out += frac;
+    }
+    return out + "Z";
+}
+
+void Output::emit(const json& doc, const Rows& rows) {
+    if (asJson) {
+        out_ << Dump(doc, 2) << '\n';
+        return;
+    }
+    std::size_t width = 0;
+    for (const auto& row : rows)
+        width = std::max(width, row.first.size());
+    for (const auto& [key, value] : rows)
+        out_ << key << std::string(width - key.size() + 2, ' ') << value << '\n';
+}
+
+void Output::emit(const json& doc, const Table& table) {
+    if (asJson) {
+        out_ << Dump(doc, 2) << '\n';
+        return;
+    }
+    std::vector<std::size_t> widths;
+    for (const auto& row : table) {
+        widths.resize(std::max(widths.size(), row.size()));
+        for (std::size_t i = 0; i < row.size(); ++i)
+            widths[i] = std::max(widths[i], row[i].size());
+    }
+    for (const auto& row : table) {
+        std::string line;
+        for (std::size_t i = 0; i < row.size(); ++i)
+            line += row[i] + (i + 1 < row.size() ? std::string(widths[i] - row[i].size() + 2, ' ')
+                                                 : std::string());
+        out_ << line << '\n';
+    }
+}
+
+void Output::line(const json& doc) {
+    out_ << Dump(doc) << std::endl;
+}
+
+void Output::text(const std::string& line) {
+    out_ << line << std::endl;
+}
+
+void Output::warn(const std::string& message) {
+    err_ << kProgram << ": " << message << std::endl;
+}
+
+void Output::failure(int code, const std::string& message) {
+    warn(message);
+    if (asJson)
+        out_ << Dump({{"ok", false}, {"exit", code}, {"error", message}}) << '\n';
+}
+
+} // namespace qv::cli

@@ -1,0 +1,76 @@
+#include "cli/session.h"
+
+#include "link/commands.h"
+#include "link/port_overrides.h"
+
+#include <CLI/CLI.hpp>
+
+namespace qv::cli {
+
+Session::Session(std::istream& input, std::ostream& out, std::ostream& err,
+                 const std::atomic<bool>& stopFlag)
+    : in(input), output(out, err), stop(stopFlag), overrides_(link::ReadPortOverrides()) {}
+
+Place Session::placeOf(const std::string& port, const std::string& settings) const {
+    std::string error;
+    auto place = MakePlace(port, settings, overrides_, error);
+    if (!place)
+        throw Failure{kExitUsage, error};
+    if (!link::ParseLineSettings(settings))
+        throw Failure{kExitUsage,
+                      "--settings " + settings + ": not line settings such as 19200,e,8,1"};
+    return *place;
+}
+
+std::unique_ptr<Connection> Session::open(const OnePlace& o) {
+    auto connection =
+        std::make_unique<Connection>(placeOf(o.port, o.settings), traceLog(), o.tries);
+    if (!connection->open())
+        throw Failure{kExitPort, "cannot open " + PlaceText(connection->place()) + ": " +
+                                     link::DescribeSerialError(connection->openError())};
+    return connection;
+}
+
+TraceLog* Session::traceLog() {
+    if (trace && !trace_)
+        trace_ = std::make_unique<TraceLog>(output.err());
+    return trace_.get();
+}
+
+std::string PlaceText(const Place& place) {
+    return place.device.empty() || place.device == place.port
+               ? place.port
+               : place.port + " (" + place.device + ")";
+}
+
+void AddOnePlace(CLI::App* sub, OnePlace& o, bool tries) {
+    sub->add_option("-p,--port", o.port, "COMn, an absolute device path or a port URL")->required();
+    sub->add_option("-s,--settings", o.settings, "line settings, e.g. 19200,e,8,1")
+        ->capture_default_str();
+    if (tries)
+        sub->add_option("--tries", o.tries,
+                        "tries per parameter read or write and per identity or version read "
+                        "(default: the window's count, 3 for most)")
+            ->check(CLI::Range(1, 20));
+}
+
+const ParamRow& NamedParam(const std::string& name) {
+    const ParamRow* row = FindParam(name);
+    if (!row)
+        throw Failure{kExitUsage, "unknown parameter \"" + name + "\" (see: " + kProgram +
+                                      " help parameters)"};
+    return *row;
+}
+
+std::string ParameterOverview() {
+    std::string text =
+        "Parameters (get/set NAME; `" + std::string(kProgram) + " help NAME` for the details):\n";
+    for (const auto& p : Params()) {
+        std::string name = p.name;
+        name.resize(12, ' ');
+        text += "  " + name + p.form + (p.readable() ? "" : "   (set only)") + "\n";
+    }
+    return text;
+}
+
+} // namespace qv::cli

@@ -1,0 +1,81 @@
+#pragma once
+// What the subcommands of quorvane-cli share: the streams, the global options, the settings
+// store's port map, the trace, and how a subcommand ends. Each subcommand lives in a file of its
+// own under cli/subcommands/ with a Setup function that adds it to the command line.
+
+#include "cli/app.h"
+#include "cli/connection.h"
+#include "cli/output.h"
+
+#include <atomic>
+#include <istream>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace CLI {
+class App;
+}
+
+namespace qv::cli {
+
+inline constexpr const char* kDefaultSettings = "19200,e,8,1";
+
+// Ends a subcommand with an exit status and a one-line reason.
+struct Failure {
+    int code;
+    std::string message;
+};
+
+// Options of the subcommands that talk to one reader.
+struct OnePlace {
+    std::string port;
+    std::string settings = kDefaultSettings;
+    std::optional<int> tries;
+};
+
+class Session {
+public:
+    Session(std::istream& in, std::ostream& out, std::ostream& err, const std::atomic<bool>& stop);
+
+    std::istream& in;
+    Output output;
+    const std::atomic<bool>& stop;
+    bool trace = false; // --trace
+    int exitCode = kExitUsage; // set by the subcommand that ran
+
+    // The place of `port` at `settings`; a bad word ends with exit 2.
+    Place placeOf(const std::string& port, const std::string& settings) const;
+    // Opens the one reader's port, or ends with exit 3 and the reason in plain words.
+    std::unique_ptr<Connection> open(const OnePlace& place);
+    TraceLog* traceLog();
+
+private:
+    link::PortMap overrides_;
+    std::unique_ptr<TraceLog> trace_;
+};
+
+// "COM3 (/dev/ttyS2)", or the port alone when it is its own device.
+std::string PlaceText(const Place& place);
+
+// Adds --port and --settings to a subcommand, and --tries when `tries`.
+void AddOnePlace(CLI::App* sub, OnePlace& place, bool tries);
+
+// The parameter named on the command line; an unknown one ends with exit 2.
+const ParamRow& NamedParam(const std::string& name);
+
+// The subcommands, one file each.
+void SetupScan(CLI::App& app, Session& session);
+void SetupInfo(CLI::App& app, Session& session);
+void SetupGet(CLI::App& app, Session& session);
+void SetupSet(CLI::App& app, Session& session);
+void SetupBackup(CLI::App& app, Session& session);
+void SetupRestore(CLI::App& app, Session& session);
+void SetupWatch(CLI::App& app, Session& session);
+void SetupResets(CLI::App& app, Session& session); // reset and factory-default
+void SetupHelp(CLI::App& app, Session& session);
+
+// The overview of the parameters, for the help texts.
+std::string ParameterOverview();
+
+} // namespace qv::cli

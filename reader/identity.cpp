@@ -1,0 +1,48 @@
+#include "reader/identity.h"
+
+#include "link/commands.h"
+#include "link/exchange.h"
+#include "link/replies.h"
+
+namespace qv::reader {
+
+namespace {
+
+constexpr std::uint32_t kDiscoveryPauseMs = 100; // before each identity or version request
+
+link::Exchange DiscoveryExchange(int tries) {
+    return {.pauseMs = kDiscoveryPauseMs,
+            .tries = tries,
+            .identityStep = false,
+            .commandPauseMs = 0,
+            .commandMustAnswer = true};
+}
+
+} // namespace
+
+std::optional<ReaderIdentity> ReadIdentity(link::Link& link, int tries) {
+    std::optional<ReaderIdentity> found;
+    link::RunExchange(
+        link, DiscoveryExchange(tries),
+        [](const link::Reply&) -> std::optional<std::string> { return link::cmd::Identity(); },
+        [&](const link::Reply& reply) {
+            if (const auto identity = link::DecodeIdentity(reply))
+                found = ReaderIdentity{identity->id, identity->serial};
+            return found.has_value();
+        });
+    return found;
+}
+
+std::optional<std::string> ReadVersion(link::Link& link, int tries) {
+    std::optional<std::string> version;
+    link::RunExchange(
+        link, DiscoveryExchange(tries),
+        [](const link::Reply&) -> std::optional<std::string> { return link::cmd::Version(); },
+        [&](const link::Reply& reply) {
+            version = link::DecodeVersion(reply);
+            return true;
+        });
+    return version;
+}
+
+} // namespace qv::reader
