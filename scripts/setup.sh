@@ -6,7 +6,7 @@
 set -euo pipefail
 
 packages=(
-    cmake ninja-build g++ pkg-config
+    cmake ninja-build g++ pkg-config ccache
     qt6-base-dev libasound2-dev
     libcli11-dev nlohmann-json3-dev
     fonts-wqy-microhei fonts-liberation2

@@ -9,6 +9,9 @@ cd "$(dirname "$0")/.."
 started=$(date +%s)
 scripts/setup.sh windows
 jobs=$(nproc)
+# The compiler cache keys on paths relative to the checkout, so a fresh clone in another folder
+# reuses what an earlier run on this machine compiled.
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
 
 echo "== sanitizer build and tests"
 cmake --preset sanitizers >/dev/null
