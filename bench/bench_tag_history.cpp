@@ -20,7 +20,7 @@
 
 #include "bench/bench_support.h"
 #include "link/link.h"
-#include "link/posix_serial.h"
+#include "link/serial_posix.h"
 #include "link/system_time.h"
 #include "program/beeper.h"
 #include "program/program_values.h"

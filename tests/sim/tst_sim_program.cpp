@@ -16,6 +16,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -94,17 +95,24 @@ private slots:
         QTest::addColumn<QByteArray>("text"); // the store as it was; null: its folder is a file
         QTest::addColumn<bool>("readOnly");
         QTest::addColumn<QString>("reason");
+        QTest::addColumn<int>("fileSizeLimit"); // bytes the simulator may write to a file; 0: any
         QTest::newRow("read-only") << QByteArray("[Ports]\nCOM2=/dev/ttyS1\n") << true
-                                   << "cannot write the settings store";
+                                   << "cannot write the settings store" << 0;
         QTest::newRow("not settings") << QByteArray("[Ports]\nCOM2=/dev/ttyS1\nstray words\n")
-                                      << false << "lines that are not settings";
+                                      << false << "lines that are not settings" << 0;
         QTest::newRow("folder is a file")
-            << QByteArray() << false << "cannot write the settings store";
+            << QByteArray() << false << "cannot write the settings store" << 0;
+        // A full disk: the new store is written short. The old one must stay whole.
+        QTest::newRow("short write")
+            << QByteArray("[General]\nLanguageFlag=ChineseGB\nScanBaudRate=\"19200,e,8,1\"\n\n"
+                          "[Ports]\nCOM2=/dev/ttyS1\n")
+            << false << "cannot write the settings store" << 48;
     }
     void storeThatCannotTakeTheMappingIsLeftAlone() {
         QFETCH(QByteArray, text);
         QFETCH(bool, readOnly);
         QFETCH(QString, reason);
+        QFETCH(int, fileSizeLimit);
         if (readOnly && ::geteuid() == 0)
             QSKIP("root writes to read-only files");
         QTemporaryDir home;
@@ -120,6 +128,13 @@ private slots:
         auto env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_CONFIG_HOME", home.path());
         sim.setProcessEnvironment(env);
+        if (fileSizeLimit > 0)
+            sim.setChildProcessModifier([fileSizeLimit] {
+                // Past the limit a write comes back short (EFBIG) instead of ending the process.
+                ::signal(SIGXFSZ, SIG_IGN);
+                const rlimit limit{rlim_t(fileSizeLimit), rlim_t(fileSizeLimit)};
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+            });
         sim.start(QV_SIM_PROGRAM, {"--com", "7"});
         QVERIFY(sim.waitForFinished(5000));
         QCOMPARE(sim.exitCode(), 1);
@@ -127,6 +142,9 @@ private slots:
         QVERIFY(sim.readAllStandardOutput().isEmpty()); // no terminal line for scripts to take
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), text.isNull() ? QByteArray("") : text);
+        if (!text.isNull()) // and no half-written copy left beside it
+            QCOMPARE(QDir(home.path() + "/Velmora").entryList(QDir::Files),
+                     QStringList{"Quorvane_Tools.conf"});
     }
 
     // A mapping to a terminal that is gone (a simulator that was killed) is removed at start-up;
