@@ -106,10 +106,12 @@ PortSelection SelectUsbPort(std::string_view selector, const std::vector<PortInf
     // Everything after the second colon is the serial number, colons included.
     const auto serialAt = parts.size() >= 3 ? parts[0].size() + parts[1].size() + 6 : 0;
     const std::string_view serial = serialAt ? selector.substr(serialAt) : std::string_view();
-    if (!vid || !pid || (serialAt && serial.empty()))
-        return {std::nullopt, "\"" + std::string(selector) +
-                                  "\" is no USB selector: write usb:VID:PID or "
-                                  "usb:VID:PID:SERIAL, with VID and PID in hexadecimal"};
+    if (!vid || !pid || (serialAt && serial.empty())) {
+        std::string error = "\"";
+        error.append(selector).append("\" is no USB selector: write usb:VID:PID or "
+                                      "usb:VID:PID:SERIAL, with VID and PID in hexadecimal");
+        return {std::nullopt, error};
+    }
 
     std::vector<const PortInfo*> matches;
     for (const auto& port : ports)

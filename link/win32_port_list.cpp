@@ -1,7 +1,6 @@
 // The port list on Windows, from SetupAPI's Ports class.
 #include "link/win32_port_list.h"
 
-#include <cfgmgr32.h>
 #include <devguid.h>
 
 #include <algorithm>

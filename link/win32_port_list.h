@@ -12,6 +12,7 @@
 #endif
 #include <windows.h>
 
+#include <cfgmgr32.h>
 #include <setupapi.h>
 
 #include <string>

@@ -36,7 +36,7 @@ link_tests=()
 shell_tests=()
 if [ -n "$kit" ]; then
     link_tests=(tst_frame tst_transaction tst_comm_open tst_commands tst_replies tst_win32_serial
-        tst_win32_port_overrides)
+        tst_win32_port_overrides tst_win32_port_list)
     shell_tests=(tst_startup tst_messages tst_traffic_log tst_tag_history tst_main_window)
     targets+=("${link_tests[@]}" "${shell_tests[@]}" quorvane-tools)
 fi
