@@ -2,7 +2,7 @@
 //
 // A port is a tty under class/tty whose `device` link leads to hardware. Left out:
 // - ttys without a device link (virtual consoles, pseudo-terminals, ptmx);
-// - ports of the 8250 driver where sysfs shows no UART: `type` 0 (PORT_UNKNOWN) or no readable
+// - ports of the 8250 platform driver where sysfs shows no UART: `type` 0 (PORT_UNKNOWN) or no readable
 //   `type` at all. The kernel registers ttyS0..ttyS31 whether a chip answers or not; only a
 //   detected chip gets a type.
 // Any other tty whose `type` reads 0 is left out for the same reason.
@@ -56,6 +56,22 @@ bool HasUart(const fs::path& tty, const std::string& driver) {
     if (!type)
         return driver != "serial8250";
     return *type != "0";
+}
+
+// The driver bound to `device`. Since Linux 6.5 a serial-core port sits on two devices of the
+// serial-base bus (drivers "port" and "ctrl") below the hardware; the hardware's driver
+// (serial8250, serial) is the one that names the port.
+std::string DriverOf(const fs::path& device, const fs::path& sysRoot) {
+    for (fs::path dir = device; !dir.empty() && dir != sysRoot && dir != dir.root_path();
+         dir = dir.parent_path()) {
+        std::error_code error;
+        const auto driver = fs::canonical(dir / "driver", error);
+        if (error)
+            return {};
+        if (driver.parent_path().parent_path().filename() != "serial-base")
+            return driver.filename().string();
+    }
+    return {};
 }
 
 // Fills the USB fields from the devices above `device`, up to the sysfs root.
@@ -117,9 +133,7 @@ std::vector<PortInfo> ListSerialPortsIn(const std::string& sysRoot, const std::s
             continue; // no hardware behind it
         PortInfo port;
         port.device = (dev / tty.filename()).string();
-        const auto driver = fs::canonical(device / "driver", error);
-        if (!error)
-            port.driver = driver.filename().string();
+        port.driver = DriverOf(device, sysCanonical);
         if (!HasUart(tty, port.driver))
             continue;
         ReadUsbIdentity(device, sysCanonical, port);

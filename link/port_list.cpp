@@ -15,8 +15,8 @@ char Upper(char c) {
 }
 
 bool SameText(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Upper(x) == Upper(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char x, char y) { return Upper(x) == Upper(y); });
 }
 
 std::size_t FindText(std::string_view text, std::string_view what) {
@@ -73,7 +73,8 @@ std::string Hex4(std::uint16_t value) {
 }
 
 std::string Describe(const PortInfo& port) {
-    return port.device + (port.serial.empty() ? " (no serial number)" : " (serial " + port.serial + ")");
+    return port.device +
+           (port.serial.empty() ? " (no serial number)" : " (serial " + port.serial + ")");
 }
 
 } // namespace
@@ -99,8 +100,8 @@ bool IsUsbSelector(std::string_view text) {
 }
 
 PortSelection SelectUsbPort(std::string_view selector, const std::vector<PortInfo>& ports) {
-    const auto parts = IsUsbSelector(selector) ? Split(selector.substr(4), ':')
-                                               : std::vector<std::string_view>{};
+    const auto parts =
+        IsUsbSelector(selector) ? Split(selector.substr(4), ':') : std::vector<std::string_view>{};
     const auto vid = parts.size() >= 2 ? ParseHex(parts[0], 4) : std::nullopt;
     const auto pid = parts.size() >= 2 ? ParseHex(parts[1], 4) : std::nullopt;
     // Everything after the second colon is the serial number, colons included.

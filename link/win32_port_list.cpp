@@ -41,10 +41,9 @@ public:
         // Two NULs at the end even when the system fills the buffer to the brim.
         std::vector<wchar_t> text(1024, L'\0');
         DWORD type = 0;
-        if (!SetupDiGetDeviceRegistryPropertyW(set, &device, property, &type,
-                                               reinterpret_cast<BYTE*>(text.data()),
-                                               static_cast<DWORD>((text.size() - 2) * sizeof(wchar_t)),
-                                               nullptr) ||
+        if (!SetupDiGetDeviceRegistryPropertyW(
+                set, &device, property, &type, reinterpret_cast<BYTE*>(text.data()),
+                static_cast<DWORD>((text.size() - 2) * sizeof(wchar_t)), nullptr) ||
             (type != REG_SZ && type != REG_MULTI_SZ))
             return {};
         return Utf8(text.data());

@@ -31,8 +31,7 @@ public:
     // SetupDiGetDeviceInstanceIdW.
     virtual std::string instanceId(HDEVINFO set, SP_DEVINFO_DATA& device) = 0;
     // SetupDiGetDeviceRegistryPropertyW; of a list (SPDRP_HARDWAREID) the first string.
-    virtual std::string registryProperty(HDEVINFO set, SP_DEVINFO_DATA& device,
-                                         DWORD property) = 0;
+    virtual std::string registryProperty(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD property) = 0;
     // The value PortName of the device's hardware key (SetupDiOpenDevRegKey, DIREG_DEV).
     virtual std::string portName(HDEVINFO set, SP_DEVINFO_DATA& device) = 0;
     // CM_Get_Parent, then CM_Get_Device_IDW of the parent.

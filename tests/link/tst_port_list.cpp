@@ -52,7 +52,8 @@ void UsbTty(const fs::path& sys, const Usb& usb, const std::string& tty, bool po
     const std::string interface =
         usbDir + "/" + usb.device + ":1." + std::to_string(usb.interfaceNumber);
     Tty(sys, tty, port ? interface + "/" + tty : interface, driver);
-    Write(sys / "devices" / interface / "bInterfaceNumber", "0" + std::to_string(usb.interfaceNumber));
+    Write(sys / "devices" / interface / "bInterfaceNumber",
+          "0" + std::to_string(usb.interfaceNumber));
     const fs::path dir = sys / "devices" / usbDir;
     Write(dir / "idVendor", usb.vid);
     Write(dir / "idProduct", usb.pid);
@@ -75,7 +76,13 @@ void Link(const fs::path& dev, const std::string& kind, const std::string& name,
 void MakeTree(const fs::path& sys, const fs::path& dev) {
     Tty(sys, "tty1", "", "");
     fs::remove(sys / "devices" / "tty" / "tty1" / "device"); // a console: no hardware
-    Tty(sys, "ttyS0", "pnp0/00:01", "pnp/drivers/serial");
+    // ttyS0 as Linux 6.5 and later show it: the port and its controller on the serial-base bus.
+    Tty(sys, "ttyS0", "pnp0/00:01/00:01:0/00:01:0.0", "serial-base/drivers/port");
+    fs::create_directories(sys / "bus/serial-base/drivers/ctrl");
+    fs::create_symlink("../../../../bus/serial-base/drivers/ctrl",
+                       sys / "devices/pnp0/00:01/00:01:0/driver");
+    fs::create_directories(sys / "bus/pnp/drivers/serial");
+    fs::create_symlink("../../../bus/pnp/drivers/serial", sys / "devices/pnp0/00:01/driver");
     Write(sys / "class/tty/ttyS0/type", "4");
     Tty(sys, "ttyS1", "platform/serial8250", "platform/drivers/serial8250");
     Write(sys / "class/tty/ttyS1/type", "0");
@@ -83,16 +90,16 @@ void MakeTree(const fs::path& sys, const fs::path& dev) {
 
     const std::string ftdi = "usb-serial/drivers/ftdi_sio", ch341 = "usb-serial/drivers/ch341-uart",
                       cp210x = "usb-serial/drivers/cp210x";
-    UsbTty(sys, {"1-1", 0, "0403", "6001", "A50285BI", "FTDI", "FT232R USB UART"}, "ttyUSB0",
-           true, ftdi);
-    UsbTty(sys, {"1-2", 0, "2e8a", "000a", "E660583883", "Raspberry Pi", "Pico"}, "ttyACM0",
-           false, "usb/drivers/cdc_acm");
+    UsbTty(sys, {"1-1", 0, "0403", "6001", "A50285BI", "FTDI", "FT232R USB UART"}, "ttyUSB0", true,
+           ftdi);
+    UsbTty(sys, {"1-2", 0, "2e8a", "000a", "E660583883", "Raspberry Pi", "Pico"}, "ttyACM0", false,
+           "usb/drivers/cdc_acm");
     UsbTty(sys, {"1-3", 0, "1a86", "7523", "", "", "USB Serial"}, "ttyUSB1", true, ch341);
     UsbTty(sys, {"1-4", 0, "1a86", "7523", "", "", "USB Serial"}, "ttyUSB10", true, ch341);
-    UsbTty(sys, {"1-5", 0, "10c4", "ea60", "0001", "Silicon Labs", "CP2102 USB to UART"},
-           "ttyUSB2", true, cp210x);
-    UsbTty(sys, {"1-6", 0, "10c4", "ea60", "0002", "Silicon Labs", "CP2102 USB to UART"},
-           "ttyUSB5", true, cp210x);
+    UsbTty(sys, {"1-5", 0, "10c4", "ea60", "0001", "Silicon Labs", "CP2102 USB to UART"}, "ttyUSB2",
+           true, cp210x);
+    UsbTty(sys, {"1-6", 0, "10c4", "ea60", "0002", "Silicon Labs", "CP2102 USB to UART"}, "ttyUSB5",
+           true, cp210x);
     UsbTty(sys, {"1-7", 0, "0403", "6010", "FT4ZQ1", "FTDI", "Dual RS232"}, "ttyUSB3", true, ftdi);
     UsbTty(sys, {"1-7", 1, "0403", "6010", "FT4ZQ1", "FTDI", "Dual RS232"}, "ttyUSB4", true, ftdi);
 
@@ -112,8 +119,8 @@ PortInfo Port(const std::string& device, const std::string& stable, std::uint16_
               std::uint16_t pid, const std::string& serial, const std::string& manufacturer,
               const std::string& product, int interfaceNumber, const std::string& driver,
               const std::string& usbDevice) {
-    return {device,       stable,  true,          vid,    pid,      serial,
-            manufacturer, product, interfaceNumber, driver, usbDevice};
+    return {device,  stable,          true,   vid,      pid, serial, manufacturer,
+            product, interfaceNumber, driver, usbDevice};
 }
 
 } // namespace
@@ -165,9 +172,8 @@ private slots:
             << Port("ttyUSB10", byId + "usb-1a86_USB_Serial-if00-port0", 0x1a86, 0x7523, "", "",
                     "USB Serial", 0, "ch341-uart", "1-4");
         QTest::newRow("CP2102 0002 beside its twin")
-            << Port("ttyUSB5", byId + "usb-Silicon_Labs_CP2102_USB_to_UART_0002-if00-port0",
-                    0x10c4, 0xea60, "0002", "Silicon Labs", "CP2102 USB to UART", 0, "cp210x",
-                    "1-6");
+            << Port("ttyUSB5", byId + "usb-Silicon_Labs_CP2102_USB_to_UART_0002-if00-port0", 0x10c4,
+                    0xea60, "0002", "Silicon Labs", "CP2102 USB to UART", 0, "cp210x", "1-6");
         QTest::newRow("second channel of a two-channel FTDI")
             << Port("ttyUSB4", byId + "usb-FTDI_Dual_RS232_FT4ZQ1-if01-port0", 0x0403, 0x6010,
                     "FT4ZQ1", "FTDI", "Dual RS232", 1, "ftdi_sio", "1-7");
@@ -200,30 +206,59 @@ private slots:
         QTest::addColumn<QString>("error");  // DEV stands for the /dev folder
         const QString malformed = "\" is no USB selector: write usb:VID:PID or usb:VID:PID:SERIAL, "
                                   "with VID and PID in hexadecimal";
-        QTest::newRow("VID:PID") << "usb:0403:6001" << "ttyUSB0" << "";
-        QTest::newRow("with serial") << "usb:0403:6001:A50285BI" << "ttyUSB0" << "";
-        QTest::newRow("any case") << "USB:2E8A:000A:e660583883" << "ttyACM0" << "";
-        QTest::newRow("short hex") << "usb:403:6001" << "ttyUSB0" << "";
-        QTest::newRow("serial tells twins apart") << "usb:10c4:ea60:0002" << "ttyUSB5" << "";
-        QTest::newRow("first channel of one adapter") << "usb:0403:6010" << "ttyUSB3" << "";
+        QTest::newRow("VID:PID") << "usb:0403:6001"
+                                 << "ttyUSB0"
+                                 << "";
+        QTest::newRow("with serial") << "usb:0403:6001:A50285BI"
+                                     << "ttyUSB0"
+                                     << "";
+        QTest::newRow("any case") << "USB:2E8A:000A:e660583883"
+                                  << "ttyACM0"
+                                  << "";
+        QTest::newRow("short hex") << "usb:403:6001"
+                                   << "ttyUSB0"
+                                   << "";
+        QTest::newRow("serial tells twins apart") << "usb:10c4:ea60:0002"
+                                                  << "ttyUSB5"
+                                                  << "";
+        QTest::newRow("first channel of one adapter") << "usb:0403:6010"
+                                                      << "ttyUSB3"
+                                                      << "";
         QTest::newRow("twins with serials")
-            << "usb:10c4:ea60" << ""
+            << "usb:10c4:ea60"
+            << ""
             << "two USB adapters 10c4:ea60 are plugged in, DEV/ttyUSB2 (serial 0001) and "
                "DEV/ttyUSB5 (serial 0002): add the serial number to tell them apart";
         QTest::newRow("twins without serials")
-            << "usb:1a86:7523" << ""
+            << "usb:1a86:7523"
+            << ""
             << "two USB adapters 1a86:7523 are plugged in, DEV/ttyUSB1 (no serial number) and "
                "DEV/ttyUSB10 (no serial number): add the serial number to tell them apart";
         QTest::newRow("serial of another adapter")
-            << "usb:0403:6001:0001" << "" << "no USB adapter 0403:6001 serial 0001 is plugged in";
-        QTest::newRow("absent adapter") << "usb:067b:2303" << ""
+            << "usb:0403:6001:0001"
+            << ""
+            << "no USB adapter 0403:6001 serial 0001 is plugged in";
+        QTest::newRow("absent adapter") << "usb:067b:2303"
+                                        << ""
                                         << "no USB adapter 067b:2303 is plugged in";
-        QTest::newRow("no PID") << "usb:0403" << "" << "\"usb:0403" + malformed;
-        QTest::newRow("empty serial") << "usb:0403:6001:" << "" << "\"usb:0403:6001:" + malformed;
-        QTest::newRow("five digits") << "usb:04030:6001" << "" << "\"usb:04030:6001" + malformed;
-        QTest::newRow("not hex") << "usb:0403:60g1" << "" << "\"usb:0403:60g1" + malformed;
-        QTest::newRow("signed") << "usb:+403:6001" << "" << "\"usb:+403:6001" + malformed;
-        QTest::newRow("no usb prefix") << "/dev/ttyUSB0" << "" << "\"/dev/ttyUSB0" + malformed;
+        QTest::newRow("no PID") << "usb:0403"
+                                << ""
+                                << "\"usb:0403" + malformed;
+        QTest::newRow("empty serial") << "usb:0403:6001:"
+                                      << ""
+                                      << "\"usb:0403:6001:" + malformed;
+        QTest::newRow("five digits") << "usb:04030:6001"
+                                     << ""
+                                     << "\"usb:04030:6001" + malformed;
+        QTest::newRow("not hex") << "usb:0403:60g1"
+                                 << ""
+                                 << "\"usb:0403:60g1" + malformed;
+        QTest::newRow("signed") << "usb:+403:6001"
+                                << ""
+                                << "\"usb:+403:6001" + malformed;
+        QTest::newRow("no usb prefix") << "/dev/ttyUSB0"
+                                       << ""
+                                       << "\"/dev/ttyUSB0" + malformed;
     }
     void selectorNamesOnePort() {
         QFETCH(QString, selector);
@@ -246,32 +281,39 @@ private slots:
             return Port("", "", vid, pid, serial, "", "", number, "", usbDevice);
         };
         QTest::newRow("FTDI, serial with channel A")
-            << R"(FTDIBUS\COMPORT&VID_0403&PID_6001)" << R"(FTDIBUS\VID_0403+PID_6001+A50285BIA\0000)"
+            << R"(FTDIBUS\COMPORT&VID_0403&PID_6001)"
+            << R"(FTDIBUS\VID_0403+PID_6001+A50285BIA\0000)"
             << R"(USB\VID_0403&PID_6001\A50285BI)"
             << usb(0x0403, 0x6001, "A50285BI", 0, R"(FTDIBUS\VID_0403+PID_6001+A50285BI)");
         QTest::newRow("FTDI channel B shares the adapter")
-            << R"(FTDIBUS\COMPORT&VID_0403&PID_6010)" << R"(FTDIBUS\VID_0403+PID_6010+FT4ZQ1B\0000)"
+            << R"(FTDIBUS\COMPORT&VID_0403&PID_6010)"
+            << R"(FTDIBUS\VID_0403+PID_6010+FT4ZQ1B\0000)"
             << "" << usb(0x0403, 0x6010, "FT4ZQ1", 1, R"(FTDIBUS\VID_0403+PID_6010+FT4ZQ1)");
         QTest::newRow("CH340, made-up instance")
-            << R"(USB\VID_1A86&PID_7523&REV_0264)" << R"(USB\VID_1A86&PID_7523\5&2C8F0B3&0&2)"
+            << R"(USB\VID_1A86&PID_7523&REV_0264)"
+            << R"(USB\VID_1A86&PID_7523\5&2C8F0B3&0&2)"
             << R"(USB\ROOT_HUB30\4&1A2B3C&0&0)"
             << usb(0x1a86, 0x7523, "", -1, R"(USB\VID_1A86&PID_7523\5&2C8F0B3&0&2)");
         QTest::newRow("CP2102 with serial")
-            << R"(USB\VID_10C4&PID_EA60&REV_0100)" << R"(USB\VID_10C4&PID_EA60\0001)" << ""
-            << usb(0x10c4, 0xea60, "0001", -1, R"(USB\VID_10C4&PID_EA60\0001)");
+            << R"(USB\VID_10C4&PID_EA60&REV_0100)"
+            << R"(USB\VID_10C4&PID_EA60\0001)"
+            << "" << usb(0x10c4, 0xea60, "0001", -1, R"(USB\VID_10C4&PID_EA60\0001)");
         QTest::newRow("composite CDC, serial from the parent")
             << R"(USB\VID_2E8A&PID_000A&REV_0100&MI_00)"
             << R"(USB\VID_2E8A&PID_000A&MI_00\6&3A1B2C&0&0000)"
             << R"(USB\VID_2E8A&PID_000A\E660583883)"
             << usb(0x2e8a, 0x000a, "E660583883", 0, R"(USB\VID_2E8A&PID_000A\E660583883)");
         QTest::newRow("lower case, interface 2")
-            << R"(usb\vid_2341&pid_8036&mi_02)" << R"(usb\vid_2341&pid_8036&mi_02\7&1&0&0002)"
+            << R"(usb\vid_2341&pid_8036&mi_02)"
+            << R"(usb\vid_2341&pid_8036&mi_02\7&1&0&0002)"
             << R"(usb\vid_2341&pid_8036\5&2&0&3)"
             << usb(0x2341, 0x8036, "", 2, R"(usb\vid_2341&pid_8036\5&2&0&3)");
-        QTest::newRow("built-in port") << R"(ACPI\PNP0501)" << R"(ACPI\PNP0501\1)" << ""
-                                       << PortInfo{};
-        QTest::newRow("truncated VID") << R"(USB\VID_04)" << R"(USB\VID_04\1)" << ""
-                                       << PortInfo{};
+        QTest::newRow("built-in port") << R"(ACPI\PNP0501)"
+                                       << R"(ACPI\PNP0501\1)"
+                                       << "" << PortInfo{};
+        QTest::newRow("truncated VID") << R"(USB\VID_04)"
+                                       << R"(USB\VID_04\1)"
+                                       << "" << PortInfo{};
     }
     void windowsIdsGiveTheUsbIdentity() {
         QFETCH(QString, hardwareId);
