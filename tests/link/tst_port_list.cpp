@@ -115,6 +115,10 @@ void MakeTree(const fs::path& sys, const fs::path& dev) {
         Link(dev, "by-path", std::string("pci-0000:00:14.0-") + tty, tty);
 }
 
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
 PortInfo Port(const std::string& device, const std::string& stable, std::uint16_t vid,
               std::uint16_t pid, const std::string& serial, const std::string& manufacturer,
               const std::string& product, int interfaceNumber, const std::string& driver,
@@ -189,9 +193,9 @@ private slots:
         expected.stablePath = dev_ + "/" + expected.stablePath;
         const PortInfo* port = find(fs::path(expected.device).filename().string());
         QVERIFY(port);
-        QCOMPARE(port->stablePath, expected.stablePath);
-        QCOMPARE(port->driver, expected.driver);
-        QCOMPARE(port->serial, expected.serial);
+        QCOMPARE(Q(port->stablePath), Q(expected.stablePath));
+        QCOMPARE(Q(port->driver), Q(expected.driver));
+        QCOMPARE(Q(port->serial), Q(expected.serial));
         QCOMPARE(port->interfaceNumber, expected.interfaceNumber);
         QVERIFY(*port == expected); // and every other field
     }
@@ -325,9 +329,9 @@ private slots:
         QCOMPARE(port.usb, expected.usb);
         QCOMPARE(port.vid, expected.vid);
         QCOMPARE(port.pid, expected.pid);
-        QCOMPARE(port.serial, expected.serial);
+        QCOMPARE(Q(port.serial), Q(expected.serial));
         QCOMPARE(port.interfaceNumber, expected.interfaceNumber);
-        QCOMPARE(port.usbDevice, expected.usbDevice);
+        QCOMPARE(Q(port.usbDevice), Q(expected.usbDevice));
     }
 };
 
