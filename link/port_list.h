@@ -1,7 +1,7 @@
 #pragma once
 // The serial ports this machine has, each with the identity of the USB adapter behind it, and the
 // `usb:VID:PID[:SERIAL]` selector that names an adapter wherever it is plugged in. Reading the
-// system is one file per platform (linux_port_list.cpp, win32_port_list.cpp); the selector and
+// system is one file per platform (port_list_posix.cpp, port_list_win32.cpp); the selector and
 // the parsing of Windows device IDs are pure (port_list.cpp).
 
 #include <cstdint>

@@ -1,5 +1,5 @@
 // The port list on Windows, from SetupAPI's Ports class.
-#include "link/win32_port_list.h"
+#include "link/port_list_win32.h"
 
 #include <devguid.h>
 
