@@ -1,0 +1,339 @@
+// The port list on Linux, read from a sysfs tree and /dev/serial links made in a temporary folder
+// as the kernel and udev lay them out; the USB selector over that list; the reading of Windows
+// device IDs, which is pure and checked here as well.
+
+#include "link/port_list.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+using qv::link::PortInfo;
+
+Q_DECLARE_METATYPE(PortInfo)
+
+namespace {
+
+void Write(const fs::path& file, const std::string& text) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file) << text << '\n';
+}
+
+// A tty as the kernel shows it: class/tty/NAME -> its directory under devices, whose `device`
+// link leads to `device` (relative to sys/devices), bound to `driver` (relative to sys/bus).
+void Tty(const fs::path& sys, const std::string& name, const std::string& device,
+         const std::string& driver) {
+    const fs::path hardware = sys / "devices" / device;
+    const fs::path classDir = hardware / "tty" / name;
+    fs::create_directories(classDir);
+    fs::create_directories(sys / "class" / "tty");
+    fs::create_symlink(fs::relative(classDir, sys / "class" / "tty"), sys / "class" / "tty" / name);
+    fs::create_symlink(fs::relative(hardware, classDir), classDir / "device");
+    if (!driver.empty()) {
+        fs::create_directories(sys / "bus" / driver);
+        fs::create_symlink(fs::relative(sys / "bus" / driver, hardware), hardware / "driver");
+    }
+}
+
+struct Usb {
+    std::string device; // 1-1
+    int interfaceNumber;
+    std::string vid, pid, serial, manufacturer, product; // serial empty: no attribute
+};
+
+// A USB serial port: the USB device and its interface; `tty` is the tty's name, `port` true for
+// a usb-serial port device between interface and tty (ttyUSB), false for cdc_acm (ttyACM).
+void UsbTty(const fs::path& sys, const Usb& usb, const std::string& tty, bool port,
+            const std::string& driver) {
+    const std::string usbDir = "pci0000:00/0000:00:14.0/usb1/" + usb.device;
+    const std::string interface =
+        usbDir + "/" + usb.device + ":1." + std::to_string(usb.interfaceNumber);
+    Tty(sys, tty, port ? interface + "/" + tty : interface, driver);
+    Write(sys / "devices" / interface / "bInterfaceNumber",
+          "0" + std::to_string(usb.interfaceNumber));
+    const fs::path dir = sys / "devices" / usbDir;
+    Write(dir / "idVendor", usb.vid);
+    Write(dir / "idProduct", usb.pid);
+    if (!usb.serial.empty())
+        Write(dir / "serial", usb.serial);
+    if (!usb.manufacturer.empty())
+        Write(dir / "manufacturer", usb.manufacturer);
+    Write(dir / "product", usb.product);
+}
+
+void Link(const fs::path& dev, const std::string& kind, const std::string& name,
+          const std::string& tty) {
+    fs::create_directories(dev / "serial" / kind);
+    fs::create_symlink("../../" + tty, dev / "serial" / kind / name);
+}
+
+// The machine of these tests: two built-in ports of which one has a UART, a virtual console, an
+// FTDI, a CDC-ACM board, two CH340 without serial numbers, two CP2102 with theirs and a
+// two-channel FTDI.
+void MakeTree(const fs::path& sys, const fs::path& dev) {
+    Tty(sys, "tty1", "", "");
+    fs::remove(sys / "devices" / "tty" / "tty1" / "device"); // a console: no hardware
+    // ttyS0 as Linux 6.5 and later show it: the port and its controller on the serial-base bus.
+    Tty(sys, "ttyS0", "pnp0/00:01/00:01:0/00:01:0.0", "serial-base/drivers/port");
+    fs::create_directories(sys / "bus/serial-base/drivers/ctrl");
+    fs::create_symlink("../../../../bus/serial-base/drivers/ctrl",
+                       sys / "devices/pnp0/00:01/00:01:0/driver");
+    fs::create_directories(sys / "bus/pnp/drivers/serial");
+    fs::create_symlink("../../../bus/pnp/drivers/serial", sys / "devices/pnp0/00:01/driver");
+    Write(sys / "class/tty/ttyS0/type", "4");
+    Tty(sys, "ttyS1", "platform/serial8250", "platform/drivers/serial8250");
+    Write(sys / "class/tty/ttyS1/type", "0");
+    Tty(sys, "ttyS2", "platform/serial8250", ""); // bound like ttyS1, no type shown: no UART
+
+    const std::string ftdi = "usb-serial/drivers/ftdi_sio", ch341 = "usb-serial/drivers/ch341-uart",
+                      cp210x = "usb-serial/drivers/cp210x";
+    UsbTty(sys, {"1-1", 0, "0403", "6001", "A50285BI", "FTDI", "FT232R USB UART"}, "ttyUSB0", true,
+           ftdi);
+    UsbTty(sys, {"1-2", 0, "2e8a", "000a", "E660583883", "Raspberry Pi", "Pico"}, "ttyACM0", false,
+           "usb/drivers/cdc_acm");
+    UsbTty(sys, {"1-3", 0, "1a86", "7523", "", "", "USB Serial"}, "ttyUSB1", true, ch341);
+    UsbTty(sys, {"1-4", 0, "1a86", "7523", "", "", "USB Serial"}, "ttyUSB10", true, ch341);
+    UsbTty(sys, {"1-5", 0, "10c4", "ea60", "0001", "Silicon Labs", "CP2102 USB to UART"}, "ttyUSB2",
+           true, cp210x);
+    UsbTty(sys, {"1-6", 0, "10c4", "ea60", "0002", "Silicon Labs", "CP2102 USB to UART"}, "ttyUSB5",
+           true, cp210x);
+    UsbTty(sys, {"1-7", 0, "0403", "6010", "FT4ZQ1", "FTDI", "Dual RS232"}, "ttyUSB3", true, ftdi);
+    UsbTty(sys, {"1-7", 1, "0403", "6010", "FT4ZQ1", "FTDI", "Dual RS232"}, "ttyUSB4", true, ftdi);
+
+    Link(dev, "by-id", "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0", "ttyUSB0");
+    Link(dev, "by-id", "usb-Raspberry_Pi_Pico_E660583883-if00", "ttyACM0");
+    // Two adapters without serial numbers get one by-id name; udev points it at the last one.
+    Link(dev, "by-id", "usb-1a86_USB_Serial-if00-port0", "ttyUSB10");
+    Link(dev, "by-id", "usb-Silicon_Labs_CP2102_USB_to_UART_0001-if00-port0", "ttyUSB2");
+    Link(dev, "by-id", "usb-Silicon_Labs_CP2102_USB_to_UART_0002-if00-port0", "ttyUSB5");
+    Link(dev, "by-id", "usb-FTDI_Dual_RS232_FT4ZQ1-if00-port0", "ttyUSB3");
+    Link(dev, "by-id", "usb-FTDI_Dual_RS232_FT4ZQ1-if01-port0", "ttyUSB4");
+    for (const char* tty : {"ttyUSB0", "ttyACM0", "ttyUSB1", "ttyUSB10", "ttyS0"})
+        Link(dev, "by-path", std::string("pci-0000:00:14.0-") + tty, tty);
+}
+
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+PortInfo Port(const std::string& device, const std::string& stable, std::uint16_t vid,
+              std::uint16_t pid, const std::string& serial, const std::string& manufacturer,
+              const std::string& product, int interfaceNumber, const std::string& driver,
+              const std::string& usbDevice) {
+    return {device,  stable,          true,   vid,      pid, serial, manufacturer,
+            product, interfaceNumber, driver, usbDevice};
+}
+
+} // namespace
+
+class TstPortList : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir root_;
+    std::string sys_, dev_;
+    std::vector<PortInfo> ports_;
+
+    const PortInfo* find(const std::string& device) const {
+        for (const auto& port : ports_)
+            if (port.device == dev_ + "/" + device)
+                return &port;
+        return nullptr;
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(root_.isValid());
+        sys_ = root_.path().toStdString() + "/sys";
+        dev_ = root_.path().toStdString() + "/dev";
+        MakeTree(sys_, dev_);
+        ports_ = qv::link::ListSerialPortsIn(sys_, dev_);
+    }
+
+    void listsPortsWithHardwareInNameOrder() {
+        QStringList names;
+        for (const auto& port : ports_)
+            names << QString::fromStdString(fs::path(port.device).filename().string());
+        QCOMPARE(names, QStringList({"ttyACM0", "ttyS0", "ttyUSB0", "ttyUSB1", "ttyUSB2", "ttyUSB3",
+                                     "ttyUSB4", "ttyUSB5", "ttyUSB10"}));
+    }
+
+    void readsEachPortsIdentity_data() {
+        QTest::addColumn<PortInfo>("expected"); // paths relative to the /dev folder
+        const std::string byId = "serial/by-id/", byPath = "serial/by-path/pci-0000:00:14.0-";
+        QTest::newRow("FTDI with serial")
+            << Port("ttyUSB0", byId + "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0", 0x0403,
+                    0x6001, "A50285BI", "FTDI", "FT232R USB UART", 0, "ftdi_sio", "1-1");
+        QTest::newRow("CDC-ACM board")
+            << Port("ttyACM0", byId + "usb-Raspberry_Pi_Pico_E660583883-if00", 0x2e8a, 0x000a,
+                    "E660583883", "Raspberry Pi", "Pico", 0, "cdc_acm", "1-2");
+        QTest::newRow("CH340 without serial, by-path only")
+            << Port("ttyUSB1", byPath + "ttyUSB1", 0x1a86, 0x7523, "", "", "USB Serial", 0,
+                    "ch341-uart", "1-3");
+        QTest::newRow("second CH340 owns the shared by-id name")
+            << Port("ttyUSB10", byId + "usb-1a86_USB_Serial-if00-port0", 0x1a86, 0x7523, "", "",
+                    "USB Serial", 0, "ch341-uart", "1-4");
+        QTest::newRow("CP2102 0002 beside its twin")
+            << Port("ttyUSB5", byId + "usb-Silicon_Labs_CP2102_USB_to_UART_0002-if00-port0", 0x10c4,
+                    0xea60, "0002", "Silicon Labs", "CP2102 USB to UART", 0, "cp210x", "1-6");
+        QTest::newRow("second channel of a two-channel FTDI")
+            << Port("ttyUSB4", byId + "usb-FTDI_Dual_RS232_FT4ZQ1-if01-port0", 0x0403, 0x6010,
+                    "FT4ZQ1", "FTDI", "Dual RS232", 1, "ftdi_sio", "1-7");
+        PortInfo builtIn;
+        builtIn.device = "ttyS0";
+        builtIn.stablePath = byPath + "ttyS0";
+        builtIn.driver = "serial";
+        QTest::newRow("built-in port with a UART") << builtIn;
+    }
+    void readsEachPortsIdentity() {
+        QFETCH(PortInfo, expected);
+        expected.device = dev_ + "/" + expected.device;
+        expected.stablePath = dev_ + "/" + expected.stablePath;
+        const PortInfo* port = find(fs::path(expected.device).filename().string());
+        QVERIFY(port);
+        QCOMPARE(Q(port->stablePath), Q(expected.stablePath));
+        QCOMPARE(Q(port->driver), Q(expected.driver));
+        QCOMPARE(Q(port->serial), Q(expected.serial));
+        QCOMPARE(port->interfaceNumber, expected.interfaceNumber);
+        QVERIFY(*port == expected); // and every other field
+    }
+
+    void missingTreeIsAnEmptyList() {
+        QVERIFY(qv::link::ListSerialPortsIn(sys_ + "/none", dev_ + "/none").empty());
+    }
+
+    void selectorNamesOnePort_data() {
+        QTest::addColumn<QString>("selector");
+        QTest::addColumn<QString>("device"); // empty: no port
+        QTest::addColumn<QString>("error");  // DEV stands for the /dev folder
+        const QString malformed = "\" is no USB selector: write usb:VID:PID or usb:VID:PID:SERIAL, "
+                                  "with VID and PID in hexadecimal";
+        QTest::newRow("VID:PID") << "usb:0403:6001"
+                                 << "ttyUSB0"
+                                 << "";
+        QTest::newRow("with serial") << "usb:0403:6001:A50285BI"
+                                     << "ttyUSB0"
+                                     << "";
+        QTest::newRow("any case") << "USB:2E8A:000A:e660583883"
+                                  << "ttyACM0"
+                                  << "";
+        QTest::newRow("short hex") << "usb:403:6001"
+                                   << "ttyUSB0"
+                                   << "";
+        QTest::newRow("serial tells twins apart") << "usb:10c4:ea60:0002"
+                                                  << "ttyUSB5"
+                                                  << "";
+        QTest::newRow("first channel of one adapter") << "usb:0403:6010"
+                                                      << "ttyUSB3"
+                                                      << "";
+        QTest::newRow("twins with serials")
+            << "usb:10c4:ea60"
+            << ""
+            << "two USB adapters 10c4:ea60 are plugged in, DEV/ttyUSB2 (serial 0001) and "
+               "DEV/ttyUSB5 (serial 0002): add the serial number to tell them apart";
+        QTest::newRow("twins without serials")
+            << "usb:1a86:7523"
+            << ""
+            << "two USB adapters 1a86:7523 are plugged in, DEV/ttyUSB1 (no serial number) and "
+               "DEV/ttyUSB10 (no serial number): add the serial number to tell them apart";
+        QTest::newRow("serial of another adapter")
+            << "usb:0403:6001:0001"
+            << ""
+            << "no USB adapter 0403:6001 serial 0001 is plugged in";
+        QTest::newRow("absent adapter") << "usb:067b:2303"
+                                        << ""
+                                        << "no USB adapter 067b:2303 is plugged in";
+        QTest::newRow("no PID") << "usb:0403"
+                                << ""
+                                << "\"usb:0403" + malformed;
+        QTest::newRow("empty serial") << "usb:0403:6001:"
+                                      << ""
+                                      << "\"usb:0403:6001:" + malformed;
+        QTest::newRow("five digits") << "usb:04030:6001"
+                                     << ""
+                                     << "\"usb:04030:6001" + malformed;
+        QTest::newRow("not hex") << "usb:0403:60g1"
+                                 << ""
+                                 << "\"usb:0403:60g1" + malformed;
+        QTest::newRow("signed") << "usb:+403:6001"
+                                << ""
+                                << "\"usb:+403:6001" + malformed;
+        QTest::newRow("no usb prefix") << "/dev/ttyUSB0"
+                                       << ""
+                                       << "\"/dev/ttyUSB0" + malformed;
+    }
+    void selectorNamesOnePort() {
+        QFETCH(QString, selector);
+        QFETCH(QString, device);
+        QFETCH(QString, error);
+        const auto chosen = qv::link::SelectUsbPort(selector.toStdString(), ports_);
+        const QString dev = QString::fromStdString(dev_);
+        QCOMPARE(QString::fromStdString(chosen.error), QString(error).replace("DEV", dev));
+        QCOMPARE(chosen.port ? QString::fromStdString(chosen.port->device) : QString(),
+                 device.isEmpty() ? device : dev + "/" + device);
+    }
+
+    void windowsIdsGiveTheUsbIdentity_data() {
+        QTest::addColumn<QString>("hardwareId");
+        QTest::addColumn<QString>("instanceId");
+        QTest::addColumn<QString>("parentId");
+        QTest::addColumn<PortInfo>("expected");
+        auto usb = [](std::uint16_t vid, std::uint16_t pid, const std::string& serial, int number,
+                      const std::string& usbDevice) {
+            return Port("", "", vid, pid, serial, "", "", number, "", usbDevice);
+        };
+        QTest::newRow("FTDI, serial with channel A")
+            << R"(FTDIBUS\COMPORT&VID_0403&PID_6001)"
+            << R"(FTDIBUS\VID_0403+PID_6001+A50285BIA\0000)"
+            << R"(USB\VID_0403&PID_6001\A50285BI)"
+            << usb(0x0403, 0x6001, "A50285BI", 0, R"(FTDIBUS\VID_0403+PID_6001+A50285BI)");
+        QTest::newRow("FTDI channel B shares the adapter")
+            << R"(FTDIBUS\COMPORT&VID_0403&PID_6010)"
+            << R"(FTDIBUS\VID_0403+PID_6010+FT4ZQ1B\0000)"
+            << "" << usb(0x0403, 0x6010, "FT4ZQ1", 1, R"(FTDIBUS\VID_0403+PID_6010+FT4ZQ1)");
+        QTest::newRow("CH340, made-up instance")
+            << R"(USB\VID_1A86&PID_7523&REV_0264)"
+            << R"(USB\VID_1A86&PID_7523\5&2C8F0B3&0&2)"
+            << R"(USB\ROOT_HUB30\4&1A2B3C&0&0)"
+            << usb(0x1a86, 0x7523, "", -1, R"(USB\VID_1A86&PID_7523\5&2C8F0B3&0&2)");
+        QTest::newRow("CP2102 with serial")
+            << R"(USB\VID_10C4&PID_EA60&REV_0100)"
+            << R"(USB\VID_10C4&PID_EA60\0001)"
+            << "" << usb(0x10c4, 0xea60, "0001", -1, R"(USB\VID_10C4&PID_EA60\0001)");
+        QTest::newRow("composite CDC, serial from the parent")
+            << R"(USB\VID_2E8A&PID_000A&REV_0100&MI_00)"
+            << R"(USB\VID_2E8A&PID_000A&MI_00\6&3A1B2C&0&0000)"
+            << R"(USB\VID_2E8A&PID_000A\E660583883)"
+            << usb(0x2e8a, 0x000a, "E660583883", 0, R"(USB\VID_2E8A&PID_000A\E660583883)");
+        QTest::newRow("lower case, interface 2")
+            << R"(usb\vid_2341&pid_8036&mi_02)"
+            << R"(usb\vid_2341&pid_8036&mi_02\7&1&0&0002)"
+            << R"(usb\vid_2341&pid_8036\5&2&0&3)"
+            << usb(0x2341, 0x8036, "", 2, R"(usb\vid_2341&pid_8036\5&2&0&3)");
+        QTest::newRow("built-in port") << R"(ACPI\PNP0501)"
+                                       << R"(ACPI\PNP0501\1)"
+                                       << "" << PortInfo{};
+        QTest::newRow("truncated VID") << R"(USB\VID_04)"
+                                       << R"(USB\VID_04\1)"
+                                       << "" << PortInfo{};
+    }
+    void windowsIdsGiveTheUsbIdentity() {
+        QFETCH(QString, hardwareId);
+        QFETCH(QString, instanceId);
+        QFETCH(QString, parentId);
+        QFETCH(PortInfo, expected);
+        const PortInfo port = qv::link::ParseWin32DeviceIds(
+            hardwareId.toStdString(), instanceId.toStdString(), parentId.toStdString());
+        QCOMPARE(port.usb, expected.usb);
+        QCOMPARE(port.vid, expected.vid);
+        QCOMPARE(port.pid, expected.pid);
+        QCOMPARE(Q(port.serial), Q(expected.serial));
+        QCOMPARE(port.interfaceNumber, expected.interfaceNumber);
+        QCOMPARE(Q(port.usbDevice), Q(expected.usbDevice));
+    }
+};
+
+QTEST_GUILESS_MAIN(TstPortList)
+#include "tst_port_list.moc"
