@@ -2,6 +2,8 @@
 // pseudo-terminals. Each simulator logs every command it receives (--verbose), so a test can
 // see what reached the reader, and that nothing did.
 
+#include "tests/support/run_program.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -15,24 +17,10 @@
 
 namespace {
 
-struct Run {
-    int code = -1;
-    QString out, err;
-};
+using qv::test::Run;
 
 Run RunCli(const QStringList& args, const QProcessEnvironment& env = {}) {
-    QProcess cli;
-    if (!env.isEmpty())
-        cli.setProcessEnvironment(env);
-    cli.start(QV_CLI_PROGRAM, args);
-    if (!cli.waitForFinished(60000)) {
-        cli.kill();
-        cli.waitForFinished();
-        return {};
-    }
-    return {cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1,
-            QString::fromUtf8(cli.readAllStandardOutput()),
-            QString::fromUtf8(cli.readAllStandardError())};
+    return qv::test::RunProgram(QV_CLI_PROGRAM, args, env);
 }
 
 QJsonObject JsonOf(const Run& run) {

@@ -1,6 +1,8 @@
 // quorvane-cli reaching a simulated reader through ser2net on the loopback, once over RFC 2217
 // and once over raw TCP: the real programs, started and stopped by their process ids.
 
+#include "tests/support/run_program.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -17,24 +19,10 @@ namespace {
 // The simulator's line setting; ser2net's raw accepter is configured to it.
 const QString kSettings = "38400,e,8,1";
 
-struct Run {
-    int code = -1;
-    QString out, err;
-};
+using qv::test::Run;
 
 Run RunCli(const QStringList& args, const QProcessEnvironment& env = {}) {
-    QProcess cli;
-    if (!env.isEmpty())
-        cli.setProcessEnvironment(env);
-    cli.start(QV_CLI_PROGRAM, args);
-    if (!cli.waitForFinished(60000)) {
-        cli.kill();
-        cli.waitForFinished();
-        return {};
-    }
-    return {cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1,
-            QString::fromUtf8(cli.readAllStandardOutput()),
-            QString::fromUtf8(cli.readAllStandardError())};
+    return qv::test::RunProgram(QV_CLI_PROGRAM, args, env);
 }
 
 // A TCP port on 127.0.0.1 that nothing listens at right now.
