@@ -23,6 +23,17 @@ struct BackupOptions {
     std::string file;
 };
 
+// A file name from the command line as a path. It is UTF-8 on both systems (the Windows programs
+// run with the UTF-8 code page), but a path made from a narrow string on Windows is read in the
+// system's code page, so there the bytes are handed over as UTF-8 explicitly.
+fs::path PathOf(const std::string& name) {
+#ifdef _WIN32
+    return fs::path(std::u8string(name.begin(), name.end()));
+#else
+    return fs::path(name);
+#endif
+}
+
 // The backup is written beside its place first and replaces it only when complete: a place that
 // cannot be written is found before anything is sent, and a reader that stops answering half-way
 // leaves an older backup there whole.
@@ -30,7 +41,7 @@ class PartFile {
 public:
     explicit PartFile(const std::string& file) : file_(file), part_(file + ".part") {
         std::error_code ec;
-        if (fs::is_directory(file_, ec))
+        if (fs::is_directory(PathOf(file_), ec))
             throw Failure{kExitUsage, file_ + ": cannot be written: it is a directory"};
         errno = 0;
         handle_ = std::fopen(part_.c_str(), "wb");
@@ -43,7 +54,7 @@ public:
             std::fclose(handle_);
         if (!committed_) {
             std::error_code ec;
-            fs::remove(part_, ec);
+            fs::remove(PathOf(part_), ec);
         }
     }
     PartFile(const PartFile&) = delete;
@@ -55,7 +66,7 @@ public:
         handle_ = nullptr;
         std::error_code ec;
         if (written && closed)
-            fs::rename(part_, file_, ec);
+            fs::rename(PathOf(part_), PathOf(file_), ec);
         if (!written || !closed || ec)
             throw Failure{kExitReader, file_ + ": cannot be written: " +
                                            (ec ? ec.message() : std::string("the disk is full"))};
