@@ -14,7 +14,8 @@ const char* kFooter = R"(
 Ports: COM1..COM16 (resolved as the window resolves them, including the Ports/COMn entries of
 the settings store), an absolute device path such as /dev/ttyUSB0 or /dev/pts/3, or a serial
 device server's port URL: rfc2217://host:port (line settings negotiated) or tcp://host:port (raw;
-the server's line settings hold).
+the server's line settings hold), or a USB adapter by its identity, usb:VID:PID[:SERIAL] (VID and
+PID in hexadecimal; found anew at every open, wherever the adapter is plugged in).
 Line settings: baud,parity,data,stop as in the window's list, e.g. 19200,e,8,1 (the default).
 
 Exit status: 0 success; 1 the reader did not answer or answered wrongly (or a read-back differs);
@@ -29,6 +30,7 @@ Examples:
   quorvane-cli backup reader.json --port COM3
   quorvane-cli restore reader.json --port COM3
   quorvane-cli watch --port COM3 --json --seconds 60 > tags.jsonl
+  quorvane-cli watch --port usb:0403:6001:A50285BI --reconnect 30
   quorvane-cli info --port rfc2217://192.0.2.10:4001 --settings 38400,e,8,1
 )";
 

@@ -2,6 +2,7 @@
 
 #include "link/commands.h"
 #include "link/network_device.h"
+#include "link/port_list.h"
 #include "link/replies.h"
 
 #include <cctype>
@@ -11,13 +12,16 @@ namespace qv::cli {
 
 namespace {
 
+// A port named by itself rather than by a COM number: a device path, a URL or a USB selector.
+bool NamesItself(const std::string& port) {
+    return port.starts_with('/') || link::IsPortUrl(port) || link::IsUsbSelector(port);
+}
+
 // The link names what it opened "COMn path"; a place given as a path or URL has only that.
 std::string Where(const std::string& port, const link::TraceEvent& event) {
     const std::string text(event.port);
     const auto space = text.find(' ');
-    return (port.starts_with('/') || link::IsPortUrl(port)) && space != std::string::npos
-               ? text.substr(space + 1)
-               : text;
+    return NamesItself(port) && space != std::string::npos ? text.substr(space + 1) : text;
 }
 
 } // namespace
@@ -39,12 +43,13 @@ std::optional<Place> MakePlace(const std::string& port, const std::string& setti
             place.device = link::ResolveComPort(*n, overrides);
             return place;
         }
-    } else if (port.starts_with('/') || link::IsPortUrl(port)) {
+    } else if (NamesItself(port)) {
         place.device = port;
         place.map = {{place.linkPort, port}};
         return place;
     }
-    error = "--port " + port + ": not COM1..COM16, an absolute device path or a port URL";
+    error = "--port " + port +
+            ": not COM1..COM16, an absolute device path, a port URL or a USB selector";
     return std::nullopt;
 }
 
@@ -100,7 +105,7 @@ void TraceLog::write(const std::string& port, const link::TraceEvent& event) {
         break;
     case link::TraceEvent::Kind::OpenFailed:
         what = "open failed " + Where(port, event) + " at " + std::string(event.bytes) + ": " +
-               link::DescribeSerialError(event.error);
+               link::DescribeOpenFailure(event.error, std::string(event.detail));
         break;
     case link::TraceEvent::Kind::Closed:
         what = "closed";

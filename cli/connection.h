@@ -26,8 +26,8 @@ using reader::ReaderIdentity;
 using reader::RowOf;
 using reader::Value;
 
-// Where a reader is looked for: "COMn" (resolved as the window resolves it, overrides included)
-// or an absolute device path, and a line-settings text.
+// Where a reader is looked for: "COMn" (resolved as the window resolves it, overrides included),
+// an absolute device path, a port URL or a USB selector, and a line-settings text.
 struct Place {
     std::string port;     // as given: "COM3" or "/dev/ttyUSB0"
     std::string device;   // the resolved path; empty when a COM number has no device
@@ -58,7 +58,6 @@ private:
 std::string PrintableBytes(std::string_view bytes);
 std::string HexBytes(std::string_view bytes);
 
-
 class Connection {
 public:
     // `tries`: the number of tries for gets and sets instead of the window's count.
@@ -73,6 +72,10 @@ public:
     bool open(const std::string& settings = {});
     void close();
     link::SerialError openError() const { return link_.lastOpenError(); }
+    // The reason in plain words, with what the device added (the adapters a selector matched).
+    std::string openErrorText() const {
+        return link::DescribeOpenFailure(link_.lastOpenError(), link_.lastOpenErrorDetail());
+    }
     link::Link& link() { return link_; }
 
     // The discovery's identity and version reads (reader/identity.h), `--tries` times when

@@ -27,7 +27,7 @@ std::unique_ptr<Connection> Session::open(const OnePlace& o) {
         std::make_unique<Connection>(placeOf(o.port, o.settings), traceLog(), o.tries);
     if (!connection->open())
         throw Failure{kExitPort, "cannot open " + PlaceText(connection->place()) + ": " +
-                                     link::DescribeSerialError(connection->openError())};
+                                     connection->openErrorText()};
     return connection;
 }
 
@@ -44,7 +44,9 @@ std::string PlaceText(const Place& place) {
 }
 
 void AddOnePlace(CLI::App* sub, OnePlace& o, bool tries) {
-    sub->add_option("-p,--port", o.port, "COMn, an absolute device path or a port URL")->required();
+    sub->add_option("-p,--port", o.port,
+                    "COMn, an absolute device path, a port URL or usb:VID:PID[:SERIAL]")
+        ->required();
     sub->add_option("-s,--settings", o.settings, "line settings, e.g. 19200,e,8,1")
         ->capture_default_str();
     if (tries)
@@ -57,8 +59,8 @@ void AddOnePlace(CLI::App* sub, OnePlace& o, bool tries) {
 const ParamRow& NamedParam(const std::string& name) {
     const ParamRow* row = FindParam(name);
     if (!row)
-        throw Failure{kExitUsage, "unknown parameter \"" + name + "\" (see: " + kProgram +
-                                      " help parameters)"};
+        throw Failure{kExitUsage,
+                      "unknown parameter \"" + name + "\" (see: " + kProgram + " help parameters)"};
     return *row;
 }
 

@@ -6,7 +6,8 @@ namespace qv::cli {
 
 WatchResult Watch(Connection& connection, const WatchOptions& options,
                   const std::atomic<bool>& stop, const std::function<void(const TagEvent&)>& onTag,
-                  const std::function<void(bool silent)>& onSilence) {
+                  const std::function<void(bool silent)>& onSilence,
+                  const reader::ReopenFailure& onReopenFailure) {
     using Clock = std::chrono::steady_clock;
     const auto start = Clock::now();
     const auto timeUp = [&] {
@@ -20,8 +21,24 @@ WatchResult Watch(Connection& connection, const WatchOptions& options,
         wanted = reader::Outputs{options.do1.value_or(false), options.do2.value_or(false)};
 
     reader::SilenceRule silence;
+    const auto tell = [&](reader::SilenceRule::Change change) {
+        if (change != reader::SilenceRule::Change::None && onSilence)
+            onSilence(change == reader::SilenceRule::Change::Silent);
+    };
     WatchResult result;
     while (!stop && !timeUp() && (!options.count || result.tags < *options.count)) {
+        if (options.reconnect && link.lineGone()) {
+            tell(silence.lost());
+            result.lastPollAnswered = false;
+            const auto limitMs = static_cast<std::uint32_t>(*options.reconnect * 1000.0);
+            const Place& place = connection.place();
+            const auto back = reader::Reconnect(
+                link, place.linkPort, place.settings, [&] { return stop || timeUp(); }, limitMs,
+                onReopenFailure);
+            result.portLost = back == reader::Reconnected::TimeUp;
+            if (back != reader::Reconnected::Yes)
+                break;
+        }
         const auto poll =
             reader::PollStep(link, wanted, sent, [&](const reader::PollResult& polled) {
                 ++result.tags;
@@ -29,9 +46,7 @@ WatchResult Watch(Connection& connection, const WatchOptions& options,
             });
         result.lastPollAnswered = poll.answered;
         result.pollsAnswered += poll.answered ? 1 : 0;
-        const auto change = silence.polled(poll.answered, link.nowMs());
-        if (change != reader::SilenceRule::Change::None && onSilence)
-            onSilence(change == reader::SilenceRule::Change::Silent);
+        tell(silence.polled(poll.answered, link.nowMs()));
     }
     return result;
 }

@@ -3,6 +3,7 @@
 // event per tag.
 
 #include "cli/connection.h"
+#include "reader/reconnect.h"
 #include "reader/tag_poll.h"
 
 #include <atomic>
@@ -20,19 +21,26 @@ struct WatchOptions {
     std::optional<long> count;     // stop after this many tags
     std::optional<double> seconds; // stop after this long
     std::optional<bool> do1, do2;  // outputs to set; unset ones are sent as off
+    // How long to wait for a port whose device went away to open again (reader/reconnect.h);
+    // unset: no reopening, polls simply go unanswered.
+    std::optional<double> reconnect;
 };
 
 struct WatchResult {
     long tags = 0;
     long pollsAnswered = 0;
     bool lastPollAnswered = false;
+    bool portLost = false; // the device went away and did not come back within `reconnect`
 };
 
-// Runs poll steps on the open connection until `stop`, the count or the time is reached.
-// `onSilence(true)` when the reader stops answering (reader::SilenceRule), `onSilence(false)`
-// when a poll is answered again.
+// Runs poll steps on the open connection until `stop`, the count or the time is reached, or the
+// port's device went away and did not come back within `options.reconnect`.
+// `onSilence(true)` when the reader stops answering (reader::SilenceRule) or its device went away,
+// `onSilence(false)` when a poll is answered again; `onReopenFailure` when a reopen fails for a
+// reason worth telling.
 WatchResult Watch(Connection& connection, const WatchOptions& options,
                   const std::atomic<bool>& stop, const std::function<void(const TagEvent&)>& onTag,
-                  const std::function<void(bool silent)>& onSilence = {});
+                  const std::function<void(bool silent)>& onSilence = {},
+                  const reader::ReopenFailure& onReopenFailure = {});
 
 } // namespace qv::cli

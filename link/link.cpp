@@ -60,6 +60,14 @@ const char* DescribeSerialError(SerialError error) {
     return "cannot be opened";
 }
 
+std::string DescribeOpenFailure(SerialError error, const std::string& detail) {
+    const std::string reason = DescribeSerialError(error);
+    if (detail.empty())
+        return reason;
+    // "Cannot be opened" says less than the detail does.
+    return error == SerialError::Other ? detail : reason + " (" + detail + ")";
+}
+
 const char* DescribeOutcome(Outcome outcome) {
     switch (outcome) {
     case Outcome::Verified:
@@ -117,6 +125,7 @@ Link::Link(SerialDevice& device, Clock& clock, Sleeper& sleeper)
     : device_(device), clock_(clock), sleeper_(sleeper) {}
 
 bool Link::CommOpen(int port, const std::string& settings) {
+    openDetail_.clear();
     if (open_) {
         openError_ = SerialError::AlreadyOpen;
         return false; // the open port, its handle and saved timeouts stay as they are
@@ -134,6 +143,8 @@ bool Link::CommOpen(int port, const std::string& settings) {
     } else {
         open_ = device_.open(path, *line);
         openError_ = open_ ? SerialError::None : device_.lastError();
+        if (!open_)
+            openDetail_ = device_.lastErrorDetail();
     }
     if (trace_) {
         const std::string where = "COM" + std::to_string(port) + (path.empty() ? "" : " " + path);
@@ -143,7 +154,8 @@ bool Link::CommOpen(int port, const std::string& settings) {
                .ms = clock_.nowMs(),
                .bytes = shown,
                .error = openError_,
-               .port = where});
+               .port = where,
+               .detail = openDetail_});
     }
     return open_;
 }

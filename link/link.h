@@ -20,11 +20,12 @@ namespace qv::link {
 using PortMap = std::map<int, std::string>;
 
 // The device path of COM `port`; empty: no device. Each platform has its own file.
-// Linux (ports_posix.cpp): the override if there is one (it must be an absolute path or a port
-// URL, network_device.h, else the port has no device), else the fixed table (COM1-4 /dev/ttyS0-3, COM5-12 /dev/ttyUSB0-7,
-// COM13-16 /dev/ttyACM0-3).
+// Linux (ports_posix.cpp): the override if there is one (it must be an absolute path, a port
+// URL, network_device.h, or a USB selector, port_list.h, else the port has no device), else the
+// fixed table (COM1-4 /dev/ttyS0-3, COM5-12 /dev/ttyUSB0-7, COM13-16 /dev/ttyACM0-3).
 // Windows (ports_win32.cpp): the override if there is one (a COM device, "COM7" or "\\.\COM7",
-// or a port URL; anything else, a Linux path included, has no device), else \\.\COMn for COM1-16.
+// a port URL or a USB selector; anything else, a Linux path included, has no device), else
+// \\.\COMn for COM1-16. A selector is resolved by the device at each open.
 std::string ResolveComPort(int port, const PortMap& overrides);
 // The words for SerialError::AccessDenied, with the platform's remedy; beside ResolveComPort.
 const char* NoPermissionText();
@@ -50,6 +51,7 @@ struct TraceEvent {
     Outcome outcome = Outcome::NoReply; // Finished
     SerialError error = SerialError::None; // OpenFailed
     std::string_view port = {};            // Opened, OpenFailed: "COM3 /dev/ttyS2"
+    std::string_view detail = {};          // OpenFailed: the device's lastErrorDetail()
 };
 using TraceSink = std::function<void(const TraceEvent&)>;
 
@@ -70,8 +72,12 @@ public:
     // Restores the saved timeouts and closes. Does nothing when no port is open.
     void CommClose();
     bool isOpen() const { return open_; }
-    // Why the last CommOpen failed (None after one that succeeded).
+    // Why the last CommOpen failed (None after one that succeeded), and what the device added.
     SerialError lastOpenError() const { return openError_; }
+    const std::string& lastOpenErrorDetail() const { return openDetail_; }
+    // True while the open port's device has gone away (SerialDevice::gone): only CommClose and a
+    // new CommOpen help.
+    bool lineGone() const { return open_ && device_.gone(); }
 
     // One byte, then a 1 ms pause. / `count` bytes in one write, then a 5 ms pause.
     void CommWriteByte(std::uint8_t value);
@@ -120,6 +126,7 @@ private:
     std::function<PortMap()> portSource_;
     bool open_ = false;
     SerialError openError_ = SerialError::None;
+    std::string openDetail_;
 };
 
 } // namespace qv::link

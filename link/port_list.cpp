@@ -111,7 +111,7 @@ PortSelection SelectUsbPort(std::string_view selector, const std::vector<PortInf
         std::string error = "\"";
         error.append(selector).append("\" is no USB selector: write usb:VID:PID or "
                                       "usb:VID:PID:SERIAL, with VID and PID in hexadecimal");
-        return {std::nullopt, error};
+        return {std::nullopt, error, false};
     }
 
     std::vector<const PortInfo*> matches;
@@ -122,7 +122,7 @@ PortSelection SelectUsbPort(std::string_view selector, const std::vector<PortInf
     const std::string adapter =
         Hex4(*vid) + ":" + Hex4(*pid) + (serialAt ? " serial " + std::string(serial) : "");
     if (matches.empty())
-        return {std::nullopt, "no USB adapter " + adapter + " is plugged in"};
+        return {std::nullopt, "no USB adapter " + adapter + " is plugged in", true};
     const PortInfo& first = *matches.front();
     for (const PortInfo* other : matches)
         if (other->usbDevice.empty() || other->usbDevice != first.usbDevice)
@@ -131,8 +131,9 @@ PortSelection SelectUsbPort(std::string_view selector, const std::vector<PortInf
                         "two USB adapters " + adapter + " are plugged in, " + Describe(first) +
                             " and " + Describe(*other) +
                             (serialAt ? ": name the port by its stable path instead"
-                                      : ": add the serial number to tell them apart")};
-    return {first, {}};
+                                      : ": add the serial number to tell them apart"),
+                        false};
+    return {first, {}, false};
 }
 
 PortInfo ParseWin32DeviceIds(std::string_view hardwareId, std::string_view instanceId,

@@ -50,7 +50,8 @@ bool IsUsbSelector(std::string_view text);
 // as is no match and a selector that does not parse. Pure.
 struct PortSelection {
     std::optional<PortInfo> port;
-    std::string error; // plain words for the operator when there is no port
+    std::string error;   // plain words for the operator when there is no port
+    bool absent = false; // a well-formed selector that no plugged-in adapter matches
 };
 PortSelection SelectUsbPort(std::string_view selector, const std::vector<PortInfo>& ports);
 

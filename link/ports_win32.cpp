@@ -1,7 +1,8 @@
-// COM numbers on Windows: COMn is the system's own COM port, or another COM device or a port URL
-// named by the overrides.
+// COM numbers on Windows: COMn is the system's own COM port, or another COM device, a port URL
+// or a USB selector named by the overrides.
 #include "link/link.h"
 #include "link/network_device.h"
+#include "link/port_list.h"
 
 #include <algorithm>
 #include <cctype>
@@ -28,7 +29,7 @@ bool IsComName(std::string_view name) {
 
 std::string ResolveComPort(int port, const PortMap& overrides) {
     if (auto it = overrides.find(port); it != overrides.end()) {
-        if (IsPortUrl(it->second))
+        if (IsPortUrl(it->second) || IsUsbSelector(it->second))
             return it->second;
         std::string_view name = it->second;
         if (name.starts_with(kDevicePrefix))

@@ -2,9 +2,11 @@
 // The serial device under the link: one line at a time, whatever carries it.
 
 #include "link/line_settings.h"
+#include "link/port_list.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -31,6 +33,10 @@ enum class SerialError {
 
 // The reason in plain words for an operator ("does not exist", "no permission ...").
 const char* DescribeSerialError(SerialError error);
+// The reason with the device's detail after it in brackets, when there is one:
+// "does not exist (no USB adapter 0403:6001 is plugged in)"; for SerialError::Other the detail
+// alone.
+std::string DescribeOpenFailure(SerialError error, const std::string& detail);
 
 // One serial line at a time. Implementations: the POSIX device (serial_posix.cpp), the Windows
 // device (serial_win32.cpp), the network device (network_device.cpp) and the test fake.
@@ -50,13 +56,25 @@ public:
     virtual void purge() = 0;
     // Why the last open() failed; None after a successful one.
     virtual SerialError lastError() const { return SerialError::Other; }
+    // What the reason alone does not say about the last failed open, in plain words (which
+    // adapters a USB selector matched); empty when there is nothing to add.
+    virtual std::string lastErrorDetail() const { return {}; }
+    // True once the open line has gone away under the program: the adapter was pulled out or the
+    // far end hung up, and no read or write will reach a reader again until the device is closed
+    // and opened anew. False while nothing is open.
+    virtual bool gone() const { return false; }
     // After a successful open: what a trace should add to the line settings, empty when they are
     // in force as asked (a raw TCP port says that the far end's settings hold instead).
     virtual std::string settingsNote() const { return {}; }
 };
 
 // The device for every port name: device paths through the platform's serial device
-// (serial_posix.cpp on Linux, serial_win32.cpp on Windows), port URLs through the network device.
-std::unique_ptr<SerialDevice> MakePlatformSerialDevice();
+// (serial_posix.cpp on Linux, serial_win32.cpp on Windows), port URLs through the network device,
+// and a USB selector (usb:VID:PID[:SERIAL]) through the port that `listPorts` shows for it at
+// each open, so that a replugged adapter is found wherever it came back. A selector that matches
+// no adapter fails with NoDevice, one that does not parse or matches two adapters with Other;
+// lastErrorDetail() names the adapters.
+using PortLister = std::function<std::vector<PortInfo>()>;
+std::unique_ptr<SerialDevice> MakePlatformSerialDevice(PortLister listPorts = ListSerialPorts);
 
 } // namespace qv::link

@@ -37,6 +37,12 @@ SerialError TranslateError(int errnum) {
     }
 }
 
+// A read or write error that means the device itself went away (an unplugged adapter, a
+// pseudo-terminal whose other side closed), not a passing failure.
+bool GoneError(int errnum) {
+    return errnum == EIO || errnum == ENXIO || errnum == ENODEV;
+}
+
 std::optional<speed_t> SpeedFor(std::uint32_t baud) {
     switch (baud) {
     case 300:
@@ -158,6 +164,7 @@ bool PosixSerialDevice::open(const std::string& path, const LineSettings& settin
         return ::tcsetattr(fd, TCSANOW, &working) == 0;
     });
     fd_ = fd;
+    gone_ = false;
     error_ = SerialError::None;
     return true;
 }
@@ -175,6 +182,7 @@ void PosixSerialDevice::close() {
     ::flock(fd_, LOCK_UN);
     ::close(fd_);
     fd_ = -1;
+    gone_ = false;
 }
 
 void PosixSerialDevice::write(const std::uint8_t* data, std::size_t count) {
@@ -187,13 +195,17 @@ void PosixSerialDevice::write(const std::uint8_t* data, std::size_t count) {
         }
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            gone_ = gone_ || GoneError(errno);
             return; // hung up or failed: the missing reply will tell
+        }
         pollfd p{fd_, POLLOUT, 0};
         if (::poll(&p, 1, -1) < 0 && errno != EINTR)
             return;
-        if (p.revents & (POLLHUP | POLLERR | POLLNVAL))
+        if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) {
+            gone_ = true;
             return;
+        }
     }
 }
 
@@ -208,13 +220,18 @@ std::optional<std::uint8_t> PosixSerialDevice::readByte() {
     const int ready = ::poll(&p, 1, 1);
     if (ready > 0 && (p.revents & POLLIN)) {
         std::uint8_t byte = 0;
-        if (::read(fd_, &byte, 1) == 1)
+        const ssize_t n = ::read(fd_, &byte, 1);
+        if (n == 1)
             return byte;
-        WaitOutRead(timer, start); // end of file or an error: the line is gone
+        // End of file on a terminal is a hang-up; EAGAIN is another reader's byte.
+        gone_ = gone_ || n == 0 || GoneError(errno);
+        WaitOutRead(timer, start);
         return std::nullopt;
     }
+    if (ready > 0)
+        gone_ = true; // POLLHUP, POLLERR or POLLNVAL: the device went away
     if (ready != 0)
-        WaitOutRead(timer, start); // POLLHUP, POLLERR, POLLNVAL or a failed poll
+        WaitOutRead(timer, start); // that, or a failed poll
     return std::nullopt;
 }
 

@@ -40,11 +40,15 @@ public:
 
     bool isOpen() const { return fd_ >= 0; }
     SerialError lastError() const override { return error_; }
+    // Set by a hang-up or error seen by poll, end of file, or EIO, ENXIO or ENODEV from a read or
+    // write; cleared by open and close.
+    bool gone() const override { return fd_ >= 0 && gone_; }
 
 private:
     bool fail(int errnum);
 
     int fd_ = -1;
+    bool gone_ = false;
     cc_t savedVmin_ = 0;
     cc_t savedVtime_ = 0;
     SerialError error_ = SerialError::None;

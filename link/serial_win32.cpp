@@ -96,6 +96,21 @@ SerialError TranslateWin32Error(DWORD code) {
     }
 }
 
+bool Win32LineGone(DWORD code) {
+    switch (code) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_BAD_COMMAND:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_DEV_NOT_EXIST:
+    case ERROR_GEN_FAILURE:
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_INVALID_HANDLE:
+        return true;
+    default:
+        return false;
+    }
+}
+
 DCB BuildDcb(const DCB& base, const LineSettings& settings) {
     DCB dcb = base;
     dcb.DCBlength = sizeof dcb;
@@ -166,6 +181,7 @@ bool Win32SerialDevice::open(const std::string& path, const LineSettings& settin
         return giveUp(TranslateWin32Error(set));
     calls_.beginFineTimer();
     handle_ = handle;
+    gone_ = false;
     saved_ = saved;
     error_ = SerialError::None;
     return true;
@@ -178,6 +194,7 @@ void Win32SerialDevice::close() {
     calls_.closeHandle(handle_);
     calls_.endFineTimer();
     handle_ = INVALID_HANDLE_VALUE;
+    gone_ = false;
 }
 
 void Win32SerialDevice::write(const std::uint8_t* data, std::size_t count) {
@@ -185,7 +202,9 @@ void Win32SerialDevice::write(const std::uint8_t* data, std::size_t count) {
     while (isOpen() && done < count) {
         DWORD written = 0;
         const DWORD chunk = static_cast<DWORD>(count - done);
-        if (calls_.writeFile(handle_, data + done, chunk, written) != ERROR_SUCCESS || written == 0)
+        const DWORD failed = calls_.writeFile(handle_, data + done, chunk, written);
+        gone_ = gone_ || Win32LineGone(failed);
+        if (failed != ERROR_SUCCESS || written == 0)
             return; // a failed line: the missing reply will tell
         done += written;
     }
@@ -195,8 +214,12 @@ std::optional<std::uint8_t> Win32SerialDevice::readByte() {
     const std::int64_t start = calls_.nowUs();
     std::uint8_t byte = 0;
     DWORD got = 0;
-    if (isOpen() && calls_.readFile(handle_, &byte, 1, got) == ERROR_SUCCESS && got == 1)
-        return byte;
+    if (isOpen()) {
+        const DWORD failed = calls_.readFile(handle_, &byte, 1, got);
+        if (failed == ERROR_SUCCESS && got == 1)
+            return byte;
+        gone_ = gone_ || Win32LineGone(failed);
+    }
     // A time-out has taken its millisecond already; a failed read or a driver that returns at
     // once has not.
     WaitOutRead(calls_, start);

@@ -46,6 +46,9 @@ Win32Calls& SystemWin32Calls();
 // The link's reason for a Win32 error code: the one place where they are translated.
 // ERROR_ACCESS_DENIED is "in use": Windows gives it to the second opener of a COM port.
 SerialError TranslateWin32Error(DWORD code);
+// True for a read or write error of an open port that means the device went away (a USB adapter
+// pulled out: access denied, bad command, device not connected and their kin).
+bool Win32LineGone(DWORD code);
 
 // The working DCB for `settings`, built on `base`: baud rate, data bits, parity (checked on
 // input when on), stop bits, binary mode, no flow control of any kind (no XON/XOFF, no CTS or
@@ -67,9 +70,10 @@ public:
     // Opens `path` (such as \\.\COM3) for reading and writing, share mode 0, no overlapped I/O.
     // The handle must answer GetCommState, else it is no serial port (Wine opens a COM number
     // mapped to a missing path and fails only later). Saves the COMMTIMEOUTS, applies BuildDcb
-    // (by ApplyWithParityFallback: a pseudo-terminal behind Wine drops parity) and WorkingTimeouts, and raises the timer resolution. False while a line is already
-    // open here (that line stays untouched) and on any failure, which leaves nothing open and the
-    // timer as it was; lastError() says why.
+    // (by ApplyWithParityFallback: a pseudo-terminal behind Wine drops parity) and WorkingTimeouts,
+    // and raises the timer resolution. False while a line is already open here (that line stays
+    // untouched) and on any failure, which leaves nothing open and the timer as it was; lastError()
+    // says why.
     bool open(const std::string& path, const LineSettings& settings) override;
     // Restores the saved COMMTIMEOUTS only (the line settings stay), lowers the timer resolution
     // again, closes. Does nothing when nothing is open.
@@ -84,12 +88,15 @@ public:
 
     bool isOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
     SerialError lastError() const override { return error_; }
+    // Set by a read or write that failed with Win32LineGone; cleared by close.
+    bool gone() const override { return isOpen() && gone_; }
 
 private:
     bool fail(SerialError error);
 
     Win32Calls& calls_;
     HANDLE handle_ = INVALID_HANDLE_VALUE;
+    bool gone_ = false;
     COMMTIMEOUTS saved_{};
     SerialError error_ = SerialError::None;
 };

@@ -24,6 +24,8 @@ struct Context {
     Beeper& beeper;
     // The outputs last sent to the reader; a reader starts with both off.
     std::optional<reader::Outputs> SentOutputs = reader::Outputs{};
+    // A tag run holds the port, open or (while its device is away) closed and waited for.
+    bool TagRunHolding = false;
     // Where the operations say which operation and try the link's traffic belongs to, and where
     // tag reading records every tag it shows. Either may be absent.
     TrafficLog* traffic = nullptr;

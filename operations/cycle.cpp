@@ -48,7 +48,7 @@ void Report(Context& ctx, const QColor& lamp, const QString& text, int beepHz) {
 }
 
 void RunOperation(Context& ctx, const Operation& op) {
-    if (ctx.link.isOpen()) // a tag run holds the port
+    if (ctx.link.isOpen() || ctx.TagRunHolding) // a tag run holds the port
         return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     ctx.ui.window->setEnabled(false);

@@ -152,7 +152,7 @@ bool ReadVersion(Context& ctx) {
 } // namespace
 
 static void btnScanClick(Context& ctx) {
-    if (ctx.link.isOpen()) // a tag run holds the port
+    if (ctx.link.isOpen() || ctx.TagRunHolding) // a tag run holds the port
         return;
     ProgramValues& v = ctx.values;
     QApplication::setOverrideCursor(Qt::WaitCursor);

@@ -10,6 +10,7 @@
 #include "program/program_values.h"
 #include "program/tag_history.h"
 #include "program/traffic_log.h"
+#include "reader/reconnect.h"
 #include "reader/tag_poll.h"
 
 #include <QCheckBox>
@@ -75,8 +76,13 @@ class SilenceWatch {
 public:
     explicit SilenceWatch(Context& ctx) : ctx_(ctx) {}
 
-    void polled(bool answered) {
-        switch (rule_.polled(answered, ctx_.link.nowMs())) {
+    void polled(bool answered) { show(rule_.polled(answered, ctx_.link.nowMs())); }
+    void lost() { show(rule_.lost()); }
+    bool lastAnswered() const { return rule_.lastAnswered(); }
+
+private:
+    void show(reader::SilenceRule::Change change) {
+        switch (change) {
         case reader::SilenceRule::Change::Silent:
             before_ = ctx_.ui.pnMsg->text();
             ctx_.ui.tmrBusy->stop();
@@ -91,9 +97,7 @@ public:
             break;
         }
     }
-    bool lastAnswered() const { return rule_.lastAnswered(); }
 
-private:
     Context& ctx_;
     reader::SilenceRule rule_;
     QString before_;
@@ -112,8 +116,9 @@ static void btnReadCardClick(Context& ctx) {
         v.TagReadActive = false; // the loop ends the run after its current cycle
         return;
     }
-    // A stopped run holds the port until its current cycle has finished: no second run inside it.
-    if (ctx.link.isOpen())
+    // A stopped run holds the port until its current cycle has finished, and one that waits for
+    // its device to come back holds it closed: no second run inside it.
+    if (ctx.link.isOpen() || ctx.TagRunHolding)
         return;
 
     v.TagReadActive = true;
@@ -131,9 +136,21 @@ static void btnReadCardClick(Context& ctx) {
     } else {
         SetBusy(ctx, true);
         ctx.ui.window->setEnabled(true);
+        ctx.TagRunHolding = true;
         SilenceWatch silence(ctx);
-        while (v.TagReadActive)
+        const std::string settings = v.ScanSettings.toStdString();
+        while (v.TagReadActive) {
             silence.polled(PollCycle(ctx));
+            // A device that went away is waited for, "not answering", until it is back or the
+            // run is stopped; its failed opens reach the status line's tooltip through the trace.
+            if (ctx.link.lineGone() && v.TagReadActive) {
+                silence.lost();
+                reader::Reconnect(
+                    ctx.link, v.ScanPort, settings, [&v] { return !v.TagReadActive; },
+                    std::nullopt);
+            }
+        }
+        ctx.TagRunHolding = false;
         SetBusy(ctx, false);
         // A run whose reader went away is no success.
         const bool answered = silence.lastAnswered();

@@ -39,6 +39,7 @@ void TrafficLog::append(const link::TraceEvent& event) {
     line.wallMs = wallClock_();
     line.outcome = event.outcome;
     line.error = event.error;
+    line.detail.assign(event.detail);
     line.byteCount = event.bytes.size();
     line.bytes.assign(event.bytes.substr(0, kMaxBytes));
     line.label.assign(label_);

@@ -21,6 +21,7 @@ struct TrafficLine {
     std::int64_t wallMs = 0; // milliseconds since 1970 UTC, when the line was logged
     link::Outcome outcome = link::Outcome::NoReply;    // Finished
     link::SerialError error = link::SerialError::None; // OpenFailed
+    std::string detail;        // OpenFailed: what the device added to the reason
     std::string bytes;         // Sent, Received: the bytes (at most kMaxBytes); Opened, OpenFailed:
                                // the line settings
     std::size_t byteCount = 0; // Sent, Received: how many bytes there were in all

@@ -79,4 +79,13 @@ SilenceRule::Change SilenceRule::polled(bool answered, std::uint32_t nowMs) {
     return Change::None;
 }
 
+SilenceRule::Change SilenceRule::lost() {
+    lastAnswered_ = false;
+    failingSince_.reset();
+    if (silent_)
+        return Change::None;
+    silent_ = true;
+    return Change::Silent;
+}
+
 } // namespace qv::reader

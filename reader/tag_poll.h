@@ -49,6 +49,8 @@ public:
     enum class Change { None, Silent, AnsweringAgain };
 
     Change polled(bool answered, std::uint32_t nowMs);
+    // The device went away (link::Link::lineGone): silent at once, without the second.
+    Change lost();
     bool silent() const { return silent_; }
     bool lastAnswered() const { return lastAnswered_; }
 

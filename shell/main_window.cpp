@@ -223,8 +223,9 @@ void Tu::NoteOpen(const link::TraceEvent& event) {
             openFailures_.erase(same);
     } else if (same != openFailures_.end()) {
         same->error = event.error;
+        same->detail.assign(event.detail);
     } else {
-        openFailures_.push_back({std::string(event.port), event.error});
+        openFailures_.push_back({std::string(event.port), event.error, std::string(event.detail)});
     }
 }
 
@@ -234,7 +235,8 @@ QString Tu::statusToolTip() const {
     if (!openFailures_.empty()) {
         tip += "\n\n" + Msg(msg::PortsNotOpened, l);
         for (const OpenFailure& f : openFailures_)
-            tip += "\n" + QString::fromStdString(f.port) + ": " + DescribeReason(f.error, l);
+            tip +=
+                "\n" + QString::fromStdString(f.port) + ": " + DescribeReason(f.error, f.detail, l);
     }
     return tip;
 }

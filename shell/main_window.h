@@ -125,6 +125,7 @@ private:
     struct OpenFailure {
         std::string port;
         link::SerialError error;
+        std::string detail;
     };
     std::vector<OpenFailure> openFailures_;
 

@@ -97,6 +97,14 @@ QString DescribeReason(link::SerialError error, int language) {
     return Msg(k, language);
 }
 
+QString DescribeReason(link::SerialError error, const std::string& detail, int language) {
+    if (detail.empty())
+        return DescribeReason(error, language);
+    const QString more = QString::fromStdString(detail);
+    return error == link::SerialError::Other ? more
+                                             : DescribeReason(error, language) + " (" + more + ")";
+}
+
 QString DescribeOutcomeText(link::Outcome outcome, int language) {
     int k = msg::OutcomeNoReply;
     switch (outcome) {
@@ -135,7 +143,8 @@ QString FormatTrafficLine(const TrafficLine& line, int language) {
         break;
     case Kind::OpenFailed:
         text += "  !!  " + where + " " + FromStd(line.bytes) + " " +
-                Msg(msg::PortNotOpened, language) + ": " + DescribeReason(line.error, language);
+                Msg(msg::PortNotOpened, language) + ": " +
+                DescribeReason(line.error, line.detail, language);
         break;
     case Kind::Closed:
         text += "  --  " + where + " " + Msg(msg::PortClosed, language);

@@ -25,6 +25,9 @@ struct ProgramValues;
 
 // The reason a port could not be opened, in plain words in `language`.
 QString DescribeReason(link::SerialError error, int language);
+// The same with the device's detail (TraceEvent::detail) after it in brackets; a reason of
+// "another" kind gives way to the detail, which says more.
+QString DescribeReason(link::SerialError error, const std::string& detail, int language);
 // How a transaction ended, in plain words in `language`.
 QString DescribeOutcomeText(link::Outcome outcome, int language);
 // One line of the log as the window shows it:

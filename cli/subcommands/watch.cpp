@@ -1,6 +1,6 @@
 // quorvane-cli watch: every tag the reader reads, one line each.
-#include "cli/session.h"
 #include "cli/watch.h"
+#include "cli/session.h"
 
 #include "link/frame.h"
 
@@ -14,6 +14,7 @@ struct WatchCommandOptions {
     OnePlace place;
     WatchOptions watch;
     std::string do1, do2;
+    std::string reconnectText; // --reconnect as given, for the message
 };
 
 int RunWatch(Session& s, WatchCommandOptions o) {
@@ -21,6 +22,8 @@ int RunWatch(Session& s, WatchCommandOptions o) {
         o.watch.do1 = o.do1 == "on";
     if (!o.do2.empty())
         o.watch.do2 = o.do2 == "on";
+    if (!o.reconnectText.empty())
+        o.watch.reconnect = std::stod(o.reconnectText);
     auto connection = s.open(o.place);
     const auto result = Watch(
         *connection, o.watch, s.stop,
@@ -40,8 +43,15 @@ int RunWatch(Session& s, WatchCommandOptions o) {
         [&](bool silent) {
             s.output.warn(IsoUtcNow(true) + " " +
                           (silent ? "reader not answering" : "reader answering again"));
+        },
+        [&](link::SerialError error, const std::string& detail) {
+            s.output.warn(IsoUtcNow(true) + " cannot reopen " + PlaceText(connection->place()) +
+                          ": " + link::DescribeOpenFailure(error, detail));
         });
     connection->close();
+    if (result.portLost)
+        throw Failure{kExitReader, PlaceText(connection->place()) + " did not come back within " +
+                                       o.reconnectText + " s"};
     if (result.pollsAnswered == 0)
         throw Failure{kExitReader, "the reader answered no poll"};
     if (!result.lastPollAnswered)
@@ -79,6 +89,10 @@ void SetupWatch(CLI::App& app, Session& session) {
                  "until Ctrl-C, --count or --seconds");
     sub->add_option("--count", options->watch.count, "stop after N tags")->check(kCount);
     sub->add_option("--seconds", options->watch.seconds, "stop after S seconds")->check(kSeconds);
+    sub->add_option("--reconnect", options->reconnectText,
+                    "when the port's device goes away (an adapter pulled out), reopen it every "
+                    "0.5 s for up to S seconds; without it polls just go unanswered")
+        ->check(kSeconds);
     sub->add_option("--do1", options->do1, "digital output 1: on or off")
         ->check(CLI::IsMember({"on", "off"}));
     sub->add_option("--do2", options->do2, "digital output 2: on or off")
