@@ -17,7 +17,7 @@ Reconnected Reconnect(link::Link& link, int port, const std::string& settings,
         if (limitMs && now - start >= *limitMs)
             return Reconnected::TimeUp;
         const bool inGrace =
-            deniedSince && now - *deniedSince < ReconnectRule::kNoPermissionGraceMs;
+            deniedSince && now - *deniedSince <= ReconnectRule::kNoPermissionGraceMs;
         const std::uint32_t interval =
             inGrace ? ReconnectRule::kGraceRetryMs : ReconnectRule::kRetryMs;
         if (!lastTry || now - *lastTry >= interval) {

@@ -26,6 +26,7 @@ bool FakeDevice::open(const std::string& path, const link::LineSettings& setting
     else if (ok && !openable.empty())
         ok = openable.count(path) > 0;
     opens.push_back({path, settings, ok, time_.us()});
+    error_ = ok ? link::SerialError::None : isOpen_ ? link::SerialError::AlreadyOpen : failWith;
     if (ok) {
         isOpen_ = true;
         path_ = path;
@@ -39,6 +40,7 @@ bool FakeDevice::open(const std::string& path, const link::LineSettings& setting
 void FakeDevice::close() {
     ++closeCount;
     isOpen_ = false;
+    vanished = false;
     incoming_.clear();
 }
 

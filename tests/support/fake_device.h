@@ -24,7 +24,7 @@ public:
     std::uint64_t us() const { return us_; } // microseconds since construction
     std::uint64_t ms() const { return us_ / 1000; }
     std::vector<std::uint32_t> sleeps; // every sleepMs request, in order
-    std::function<void()> onSleep;    // runs after each sleep (a test's stand-in for a click)
+    std::function<void()> onSleep;     // runs after each sleep (a test's stand-in for a click)
 
 private:
     std::uint64_t offsetMs_;
@@ -51,6 +51,10 @@ public:
     std::uint64_t byteUs = 100; // time one received byte takes
     // An endless source of incoming bytes (a chatty line); consulted when nothing is queued.
     std::function<std::optional<std::uint8_t>()> stream;
+    // The reason a refused open gives.
+    link::SerialError failWith = link::SerialError::Other;
+    // The open line's device went away (an adapter pulled out): gone() until the next close.
+    bool vanished = false;
 
     // Queue bytes to arrive `afterMs` from now.
     void inject(const std::string& bytes, std::uint32_t afterMs = 0);
@@ -60,6 +64,8 @@ public:
     void write(const std::uint8_t* data, std::size_t count) override;
     std::optional<std::uint8_t> readByte() override;
     void purge() override;
+    link::SerialError lastError() const override { return error_; }
+    bool gone() const override { return isOpen_ && vanished; }
 
     // What happened.
     struct OpenAttempt {
@@ -87,6 +93,7 @@ private:
     std::deque<Pending> incoming_;
     std::vector<std::uint8_t> outgoing_;
     bool isOpen_ = false;
+    link::SerialError error_ = link::SerialError::None;
     std::string path_;
     link::LineSettings settings_;
 };
