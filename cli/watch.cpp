@@ -41,6 +41,7 @@ WatchResult Watch(Connection& connection, const WatchOptions& options,
         }
         const auto poll =
             reader::PollStep(link, wanted, sent, [&](const reader::PollResult& polled) {
+                tell(silence.polled(true, link.nowMs())); // before the tag, not after it
                 ++result.tags;
                 onTag(TagEvent{*polled.tag, *polled.input});
             });

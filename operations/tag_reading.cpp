@@ -53,22 +53,6 @@ void ShowTag(Context& ctx, const reader::TagText& tag) {
         ctx.ui.tmrCard->start();
 }
 
-// One poll step with the window's outputs, input panel, tag display and history. True when the
-// reader answered the poll.
-bool PollCycle(Context& ctx) {
-    const reader::Outputs wanted{ctx.ui.chkDO1->isChecked(), ctx.ui.chkDO2->isChecked()};
-    const auto onTag = [&](const reader::PollResult& poll) {
-        ctx.ui.pnDI->setText(QString(QChar::fromLatin1(*poll.input)));
-        ShowTag(ctx, *poll.tag);
-        if (ctx.tags)
-            ctx.tags->record(poll.tag->id, *poll.input, QDateTime::currentDateTime());
-    };
-    const auto poll = reader::PollStep(ctx.link, wanted, ctx.SentOutputs, onTag);
-    if (poll.input && !poll.tag)
-        ctx.ui.pnDI->setText(QString(QChar::fromLatin1(*poll.input)));
-    return poll.answered;
-}
-
 // Shows a reader that stopped answering (reader::SilenceRule): the link lamp stays red (no
 // blinking) and the status line says so; the first poll answered again brings back the blinking
 // and the status line as it was.
@@ -102,6 +86,23 @@ private:
     reader::SilenceRule rule_;
     QString before_;
 };
+
+// One poll step with the window's outputs, input panel, tag display and history, and what it
+// tells `silence`. A tag is an answer: a status line restored after a silence must not cover it.
+void PollCycle(Context& ctx, SilenceWatch& silence) {
+    const reader::Outputs wanted{ctx.ui.chkDO1->isChecked(), ctx.ui.chkDO2->isChecked()};
+    const auto onTag = [&](const reader::PollResult& poll) {
+        silence.polled(true);
+        ctx.ui.pnDI->setText(QString(QChar::fromLatin1(*poll.input)));
+        ShowTag(ctx, *poll.tag);
+        if (ctx.tags)
+            ctx.tags->record(poll.tag->id, *poll.input, QDateTime::currentDateTime());
+    };
+    const auto poll = reader::PollStep(ctx.link, wanted, ctx.SentOutputs, onTag);
+    if (poll.input && !poll.tag)
+        ctx.ui.pnDI->setText(QString(QChar::fromLatin1(*poll.input)));
+    silence.polled(poll.answered);
+}
 
 } // namespace
 
@@ -140,7 +141,7 @@ static void btnReadCardClick(Context& ctx) {
         SilenceWatch silence(ctx);
         const std::string settings = v.ScanSettings.toStdString();
         while (v.TagReadActive) {
-            silence.polled(PollCycle(ctx));
+            PollCycle(ctx, silence);
             // A device that went away is waited for, "not answering", until it is back or the
             // run is stopped; its failed opens reach the status line's tooltip through the trace.
             if (ctx.link.lineGone() && v.TagReadActive) {

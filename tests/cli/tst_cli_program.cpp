@@ -4,6 +4,8 @@
 
 #include "tests/support/run_program.h"
 
+#include <QElapsedTimer>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -279,6 +281,47 @@ private slots:
         QCOMPARE(RunCli({"info", "--port", sim.path()}).code, 0); // the port was given back
     }
 
+    // The reader's device goes away (the simulator ends and the stable link to its terminal is
+    // removed) and comes back under the same link: watch --reconnect says so, waits, and reads
+    // the new reader's tags.
+    void watchReconnectsToADeviceThatComesBack() {
+        QTemporaryDir dir;
+        const QString byId = dir.filePath("usb-reader-if00-port0");
+        auto first = std::make_unique<Sim>(
+            QStringList{"--tags", "0000000000BC614E", "--tag-interval", "100"});
+        QVERIFY(QFile::link(first->path(), byId));
+        QProcess watch;
+        watch.setProcessChannelMode(QProcess::MergedChannels);
+        watch.start(QV_CLI_PROGRAM, {"watch", "--port", byId, "--reconnect", "20"});
+        QString out;
+        const auto waitFor = [&](const QString& text) {
+            for (QElapsedTimer clock; !out.contains(text);) {
+                if (!clock.isValid())
+                    clock.start();
+                if (clock.elapsed() > 10000 || watch.state() == QProcess::NotRunning)
+                    return false;
+                watch.waitForReadyRead(100);
+                out += QString::fromUtf8(watch.readAll());
+            }
+            return true;
+        };
+        QVERIFY2(waitFor("00BC614E(H)"), qPrintable(out));
+        first.reset();
+        QFile::remove(byId);
+        QVERIFY2(waitFor("reader not answering"), qPrintable(out));
+        Sim second({"--tags", "00000000FFFFFFFF", "--tag-interval", "100"});
+        QVERIFY(QFile::link(second.path(), byId));
+        QVERIFY2(waitFor("FFFFFFFF(H)"), qPrintable(out));
+        QCOMPARE(::kill(static_cast<pid_t>(watch.processId()), SIGINT), 0);
+        QVERIFY(watch.waitForFinished(5000));
+        QCOMPARE(watch.exitCode(), 0);
+        out += QString::fromUtf8(watch.readAll());
+        QVERIFY2(out.indexOf("reader not answering") < out.indexOf("reader answering again") &&
+                     out.indexOf("reader answering again") < out.indexOf("FFFFFFFF(H)"),
+                 qPrintable(out));
+        QVERIFY2(!out.contains("cannot reopen"), qPrintable(out)); // "not there" is only waited out
+    }
+
     void readerBytesThatAreNotUtf8GiveValidJson() {
         // A shell passes the simulator a serial number and input state with bytes 0xFE and 0xFF.
         Sim sim({"-c",
@@ -332,6 +375,12 @@ private slots:
         QTest::newRow("watch, reader stopped answering")
             << QStringList{"watch", "--port", "PTY", "--seconds", "2"} << "hangup-after=10" << 1
             << "reader not answering";
+        QTest::newRow("watch, the device did not come back")
+            << QStringList{"watch", "--port", "PTY", "--reconnect", "1.5", "--seconds", "30"}
+            << "hangup-after=10" << 1 << "did not come back within 1.5 s";
+        QTest::newRow("no such USB adapter")
+            << QStringList{"info", "--port", "usb:ffff:fffe"} << "" << 3
+            << "cannot open usb:ffff:fffe: does not exist (no USB adapter ffff:fffe is plugged in)";
         QTest::newRow("seven digits")
             << QStringList{"set", "same-card", "1234567", "--port", "PTY"} << "none" << 2
             << "1234567 is out of range 0..9999";

@@ -465,6 +465,88 @@ private slots:
         QVERIFY(!rig.link.isOpen());
     }
 
+    // In real time: the reader's device goes away (the simulator ends and the stable link to its
+    // terminal, the name the COM number maps to, is removed) and comes back under the same link.
+    // The run shows "not answering" with a red lamp meanwhile, then reads tags again, blinking.
+    void runWaitsForItsDeviceToComeBack() {
+        QTemporaryDir dir;
+        const QString byId = dir.filePath("usb-reader-if00-port0");
+        auto first = std::make_unique<SimProgram>();
+        if (!first->start({"--tags", "0000000000BC614E", "--tag-interval", "100"}))
+            QSKIP("quorvane-sim is not built beside the tests");
+        QVERIFY(QFile::link(first->terminal, byId));
+        RealRig rig(1, byId);
+        rig.values.ScanPort = 1;
+        rig.values.ReaderFound = true;
+        SimProgram second;
+        enum class Step { FirstTag, Away, SecondTag, Done } step = Step::FirstTag;
+        QString away, back;
+        QElapsedTimer clock;
+        clock.start();
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            const QString lamp = rig.ui.tmrBusy->isActive()             ? " blinking"
+                                 : rig.ui.shComm->color() == kRed ? " red"
+                                                                        : " other";
+            if (step == Step::FirstTag && rig.ui.pnCardID->text() != "ID") {
+                first->stop();
+                QFile::remove(byId);
+                step = Step::Away;
+            } else if (step == Step::Away && rig.ui.pnMsg->text() == "Reader not answering") {
+                away = rig.ui.pnMsg->text() + lamp;
+                if (second.start({"--tags", "00000000FFFFFFFF", "--tag-interval", "100"}))
+                    QFile::link(second.terminal, byId);
+                step = Step::SecondTag;
+            } else if (step == Step::SecondTag && rig.ui.pnCardID->text().endsWith("FFFFFFFF(H)")) {
+                back = rig.ui.pnMsg->text() + " " + rig.ui.pnCardID->text() + lamp;
+                step = Step::Done;
+            }
+            if ((step == Step::Done || clock.elapsed() > 20000) && rig.values.TagReadActive)
+                Named("btnReadCardClick")(rig.ctx);
+        });
+        watch.start(20);
+        Named("btnReadCardClick")(rig.ctx);
+        QCOMPARE(away, QString("Reader not answering red"));
+        QCOMPARE(back, QString("00000000FFFFFFFF ID : 4294967295(D)  FFFFFFFF(H) blinking"));
+        QCOMPARE(rig.ui.shComm->color(), kYellow);
+        QCOMPARE(rig.beeper.beeps.size(), std::size_t(1));
+        QCOMPARE(rig.beeper.beeps[0].frequencyHz, 1000);
+        QVERIFY(!rig.link.isOpen());
+    }
+
+    // The device goes away after poll 2 and stays away; the stop click 1.2 s into the wait ends
+    // the run at once: no open after it, the port closed, the controls given back.
+    void stopWhileWaitingForTheDeviceEndsTheRun() {
+        Rig rig;
+        AnswerPolls(rig, [&](int poll) {
+            rig.device.vanished = poll >= 2;
+            return PollReply("0", "");
+        });
+        rig.device.failWith = link::SerialError::NoDevice;
+        rig.device.canOpen = [&](const std::string&, const link::LineSettings&) {
+            return rig.device.opens.empty(); // the run's own open, then never again
+        };
+        std::optional<std::uint64_t> stoppedAtUs;
+        rig.link.setEventPump([&] {
+            if (!stoppedAtUs && rig.device.opens.size() >= 2 &&
+                rig.time.us() - rig.device.opens[1].atUs >= 1200000) {
+                stoppedAtUs = rig.time.us();
+                Named("btnReadCardClick")(rig.ctx);
+            }
+        });
+        Named("btnReadCardClick")(rig.ctx);
+        QVERIFY(stoppedAtUs);
+        QCOMPARE(rig.device.opens.size(), std::size_t(4)); // the run's, then at 0, 0.5 and 1 s
+        QVERIFY(rig.device.opens.back().atUs < *stoppedAtUs);
+        QVERIFY(rig.time.us() - *stoppedAtUs < 20000);
+        QCOMPARE(rig.device.closeCount, 1);
+        QCOMPARE(rig.ui.shComm->color(), kRed);
+        QCOMPARE(rig.ui.btnReadCard->text(), QString("Read TAG"));
+        for (QWidget* w : Locked(rig.ui))
+            QVERIFY(w->isEnabled());
+        QVERIFY(!rig.ctx.TagRunHolding);
+    }
+
     void cardLampTimerPaintsWhiteAndStops() {
         Rig rig;
         rig.ui.shCard->setColor(kYellow);
