@@ -1,11 +1,19 @@
 // The port list on Linux, read from a sysfs tree and /dev/serial links made in a temporary folder
-// as the kernel and udev lay them out; the USB selector over that list; the reading of Windows
-// device IDs, which is pure and checked here as well.
+// as the kernel and udev lay them out; the USB selector over that list, and a COM number whose
+// override is a selector opening the adapter it names; the reading of Windows device IDs, which
+// is pure and checked here as well.
 
+#include "link/link.h"
 #include "link/port_list.h"
+#include "link/system_time.h"
 
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -114,6 +122,50 @@ void MakeTree(const fs::path& sys, const fs::path& dev) {
     for (const char* tty : {"ttyUSB0", "ttyACM0", "ttyUSB1", "ttyUSB10", "ttyS0"})
         Link(dev, "by-path", std::string("pci-0000:00:14.0-") + tty, tty);
 }
+
+// A pseudo-terminal standing in for an adapter's device node: the test reads at the master what
+// the link wrote to the slave.
+class Pty {
+public:
+    Pty() : master_(posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK)) {
+        if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0)
+            slave_ = ptsname(master_);
+    }
+    ~Pty() {
+        if (master_ >= 0)
+            ::close(master_);
+    }
+    const std::string& slave() const { return slave_; }
+    // What arrives within half a second.
+    std::string received() const {
+        std::string bytes;
+        pollfd p{master_, POLLIN, 0};
+        while (::poll(&p, 1, 500) > 0 && (p.revents & POLLIN)) {
+            char buffer[64];
+            const ssize_t n = ::read(master_, buffer, sizeof buffer);
+            if (n <= 0)
+                break;
+            bytes.append(buffer, static_cast<std::size_t>(n));
+        }
+        return bytes;
+    }
+
+private:
+    int master_;
+    std::string slave_;
+};
+
+// A link over the platform's port device that lists the ports of the tree at sys and dev.
+struct TreeLink {
+    std::unique_ptr<qv::link::SerialDevice> device;
+    qv::link::SteadyClock clock;
+    qv::link::ThreadSleeper sleeper;
+    qv::link::Link link;
+    TreeLink(const std::string& sys, const std::string& dev)
+        : device(qv::link::MakePlatformSerialDevice(
+              [sys, dev] { return qv::link::ListSerialPortsIn(sys, dev); })),
+          link(*device, clock, sleeper) {}
+};
 
 QString Q(const std::string& text) {
     return QString::fromStdString(text);
@@ -273,6 +325,81 @@ private slots:
         QCOMPARE(QString::fromStdString(chosen.error), QString(error).replace("DEV", dev));
         QCOMPARE(chosen.port ? QString::fromStdString(chosen.port->device) : QString(),
                  device.isEmpty() ? device : dev + "/" + device);
+    }
+
+    // The override of COM5 is a selector: each open finds the adapter among the ports of the
+    // moment, so the adapter opens where it is, and again where it comes back after a replug.
+    void selectorOverrideOpensTheAdapterWhereverItIs() {
+        QTemporaryDir root;
+        const std::string sys = root.path().toStdString() + "/sys",
+                          dev = root.path().toStdString() + "/dev";
+        Pty before, after;
+        QVERIFY(!before.slave().empty() && !after.slave().empty());
+        const Usb adapter{"1-1", 0, "0403", "6001", "A50285BI", "FTDI", "FT232R USB UART"};
+        UsbTty(sys, adapter, "ttyUSB0", true, "usb-serial/drivers/ftdi_sio");
+        fs::create_directories(dev);
+        fs::create_symlink(before.slave(), dev + "/ttyUSB0");
+        TreeLink t(sys, dev);
+        t.link.setPortMap({{5, "usb:0403:6001:a50285bi"}});
+        const std::uint8_t command[] = {'A', '0', '0', 'B'};
+
+        QVERIFY(t.link.CommOpen(5, "19200,e,8,1"));
+        t.link.CommWriteBytes(command, 4);
+        QCOMPARE(before.received(), std::string("A00B"));
+        t.link.CommClose();
+
+        // Pulled out and plugged in again on another hub port: now ttyUSB1.
+        fs::remove(sys + "/class/tty/ttyUSB0");
+        fs::remove(dev + "/ttyUSB0");
+        UsbTty(sys, {"1-2", 0, "0403", "6001", "A50285BI", "FTDI", "FT232R USB UART"}, "ttyUSB1",
+               true, "usb-serial/drivers/ftdi_sio");
+        fs::create_symlink(after.slave(), dev + "/ttyUSB1");
+        QVERIFY(t.link.CommOpen(5, "19200,e,8,1"));
+        t.link.CommWriteBytes(command, 4);
+        QCOMPARE(after.received(), std::string("A00B"));
+        QCOMPARE(before.received(), std::string());
+        t.link.CommClose();
+    }
+
+    // Why a selector did not open, as the command line and the window's tooltip get it: the
+    // reason, and the adapters in question in the device's detail, in the trace as well.
+    void selectorThatOpensNothingSaysWhy_data() {
+        QTest::addColumn<QString>("selector");
+        QTest::addColumn<int>("error"); // link::SerialError
+        QTest::addColumn<QString>("text"); // DEV stands for the /dev folder
+        QTest::newRow("two adapters")
+            << "usb:1a86:7523" << int(qv::link::SerialError::Other)
+            << "two USB adapters 1a86:7523 are plugged in, DEV/ttyUSB1 (no serial number) and "
+               "DEV/ttyUSB10 (no serial number): add the serial number to tell them apart";
+        QTest::newRow("no adapter")
+            << "usb:067b:2303" << int(qv::link::SerialError::NoDevice)
+            << "does not exist (no USB adapter 067b:2303 is plugged in)";
+        QTest::newRow("malformed")
+            << "usb:0403" << int(qv::link::SerialError::Other)
+            << "\"usb:0403\" is no USB selector: write usb:VID:PID or usb:VID:PID:SERIAL, with VID "
+               "and PID in hexadecimal";
+        QTest::newRow("the adapter's node is missing")
+            << "usb:0403:6001" << int(qv::link::SerialError::NoDevice)
+            << "does not exist (the adapter is DEV/ttyUSB0)";
+    }
+    void selectorThatOpensNothingSaysWhy() {
+        QFETCH(QString, selector);
+        QFETCH(int, error);
+        QFETCH(QString, text);
+        TreeLink t(sys_, dev_);
+        t.link.setPortMap({{7, selector.toStdString()}});
+        QString traced;
+        t.link.setTrace([&](const qv::link::TraceEvent& event) {
+            traced = QString::fromStdString(
+                qv::link::DescribeOpenFailure(event.error, std::string(event.detail)));
+        });
+        QVERIFY(!t.link.CommOpen(7, "19200,e,8,1"));
+        const QString expected = QString(text).replace("DEV", QString::fromStdString(dev_));
+        QCOMPARE(int(t.link.lastOpenError()), error);
+        QCOMPARE(QString::fromStdString(qv::link::DescribeOpenFailure(
+                     t.link.lastOpenError(), t.link.lastOpenErrorDetail())),
+                 expected);
+        QCOMPARE(traced, expected);
     }
 
     void windowsIdsGiveTheUsbIdentity_data() {
