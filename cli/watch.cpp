@@ -1,5 +1,6 @@
 #include "cli/watch.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace qv::cli {
@@ -30,7 +31,9 @@ WatchResult Watch(Connection& connection, const WatchOptions& options,
         if (options.reconnect && link.lineGone()) {
             tell(silence.lost());
             result.lastPollAnswered = false;
-            const auto limitMs = static_cast<std::uint32_t>(*options.reconnect * 1000.0);
+            // At most 24 days, well inside the link's wrapping millisecond clock.
+            const auto limitMs =
+                static_cast<std::uint32_t>(std::min(*options.reconnect * 1000.0, 2.0e9));
             const Place& place = connection.place();
             const auto back = reader::Reconnect(
                 link, place.linkPort, place.settings, [&] { return stop || timeUp(); }, limitMs,

@@ -293,6 +293,7 @@ void TstPosixSerial::idleReadWaitsAboutOneMillisecond() {
     for (int i = 0; i < 50; ++i)
         QVERIFY(!device.readByte());
     QVERIFY2(timer.elapsed() >= 40, qPrintable(QString::number(timer.elapsed())));
+    QVERIFY(!device.gone()); // a quiet line is still there
 }
 
 void TstPosixSerial::hungUpLineDoesNotSpin() {
@@ -306,10 +307,15 @@ void TstPosixSerial::hungUpLineDoesNotSpin() {
     for (int i = 0; i < 50; ++i)
         QVERIFY(!device.readByte());
     QVERIFY2(timer.elapsed() >= 40, qPrintable(QString::number(timer.elapsed())));
+    QVERIFY(device.gone()); // the device went away: only a new open helps
     const std::uint8_t byte = 0x09;
     device.write(&byte, 1); // returns although nobody is there
     device.close();
     QVERIFY(!device.isOpen());
+    QVERIFY(!device.gone());
+    Pty again;
+    QVERIFY(device.open(again.slave(), k19200e));
+    QVERIFY(!device.gone());
 }
 
 void TstPosixSerial::commOpenWithBadSettingsOpensNothing_data() {

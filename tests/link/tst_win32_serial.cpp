@@ -187,6 +187,7 @@ void TstWin32Serial::resolvesComNumbers_data() {
     QTest::newRow("COM6 mapped to COM") << 6 << "";
     QTest::newRow("COM7 mapped to COM07") << 7 << "";
     QTest::newRow("COM8 mapped to COM1x") << 8 << "";
+    QTest::newRow("COM10 mapped to a USB selector") << 10 << "usb:0403:6001:A50285BI";
 }
 
 void TstWin32Serial::resolvesComNumbers() {
@@ -194,7 +195,7 @@ void TstWin32Serial::resolvesComNumbers() {
     QFETCH(QString, path);
     const PortMap map = {{3, "COM7"},       {4, R"(\\.\COM12)"},   {20, "com21"},
                          {2, "/dev/pts/3"}, {5, R"(C:\port.txt)"}, {6, "COM"},
-                         {7, "COM07"},      {8, "COM1x"}};
+                         {7, "COM07"},      {8, "COM1x"},      {10, "usb:0403:6001:A50285BI"}};
     QCOMPARE(QString::fromStdString(ResolveComPort(port, map)), path);
 }
 
@@ -358,15 +359,20 @@ void TstWin32Serial::emptyReadTakesItsMillisecond_data() {
     QTest::addColumn<int>("readError");
     QTest::addColumn<int>("readTakesUs");
     QTest::addColumn<int>("extraSleeps");
-    QTest::newRow("time-out after 1 ms") << int(ERROR_SUCCESS) << 1000 << 0;
-    QTest::newRow("device pulled out") << int(ERROR_BAD_COMMAND) << 0 << 1;
-    QTest::newRow("driver returns at once") << int(ERROR_SUCCESS) << 20 << 1;
+    QTest::addColumn<bool>("gone"); // the device counts as pulled out
+    QTest::newRow("time-out after 1 ms") << int(ERROR_SUCCESS) << 1000 << 0 << false;
+    QTest::newRow("device pulled out") << int(ERROR_BAD_COMMAND) << 0 << 1 << true;
+    QTest::newRow("pulled out, access denied") << int(ERROR_ACCESS_DENIED) << 0 << 1 << true;
+    QTest::newRow("not connected") << int(ERROR_DEVICE_NOT_CONNECTED) << 0 << 1 << true;
+    QTest::newRow("driver returns at once") << int(ERROR_SUCCESS) << 20 << 1 << false;
+    QTest::newRow("a passing failure") << int(ERROR_OPERATION_ABORTED) << 0 << 1 << false;
 }
 
 void TstWin32Serial::emptyReadTakesItsMillisecond() {
     QFETCH(int, readError);
     QFETCH(int, readTakesUs);
     QFETCH(int, extraSleeps);
+    QFETCH(bool, gone);
     FakeSystem system;
     Win32SerialDevice device(system);
     QVERIFY(device.open(R"(\\.\COM1)", k19200e));
@@ -376,6 +382,11 @@ void TstWin32Serial::emptyReadTakesItsMillisecond() {
         QVERIFY(!device.readByte());
     QCOMPARE(int(system.sleeps.size()), 50 * extraSleeps);
     QVERIFY(system.us >= 50 * 1000);
+    QCOMPARE(device.gone(), gone);
+    device.close();
+    system.readError = ERROR_SUCCESS;
+    QVERIFY(device.open(R"(\\.\COM1)", k19200e));
+    QVERIFY(!device.gone()); // a new open starts afresh
 }
 
 void TstWin32Serial::purgeDropsBothDirections() {
