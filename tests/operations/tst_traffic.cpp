@@ -54,8 +54,8 @@ struct Pty {
 // The real window on the real serial device, with COM3 mapped to `path`; virtual time.
 struct PosixRig {
     VirtualTime time;
-    link::PosixSerialDevice device;
-    link::Link link{device, time, time};
+    std::unique_ptr<link::SerialDevice> device = link::MakePlatformSerialDevice();
+    link::Link link{*device, time, time};
     ProgramValues values;
     RecordingBeeper beeper;
     Tu window{link, beeper, values};
@@ -191,6 +191,8 @@ private slots:
                "again)";
         QTest::newRow("terminal held by another opener") << "held"
                                                          << "in use by another program";
+        QTest::newRow("USB selector that matches no adapter")
+            << "selector" << "does not exist (no USB adapter ffff:fffe is plugged in)";
     }
 
     // Real files through the link's open with a COM override: the reason in the log and on the
@@ -216,6 +218,8 @@ private slots:
             QVERIFY(!pty.slave.isEmpty());
             path = pty.slave;
             QCOMPARE(chmod(path.toLocal8Bit().constData(), 0), 0);
+        } else if (kind == "selector") {
+            path = "usb:ffff:fffe"; // an identity no adapter has
         } else if (kind == "held") {
             QVERIFY(!pty.slave.isEmpty());
             path = pty.slave;
