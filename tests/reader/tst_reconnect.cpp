@@ -80,7 +80,7 @@ private slots:
         test::VirtualTime time;
         test::FakeDevice device{time};
         link::Link link{device, time, time};
-        link.setPortMap({{5, "/dev/ttyUSB0"}});
+        link.setPortMap({{5, "usb:0403:6001"}}); // a name that reaches the device on every platform
         QVERIFY(link.CommOpen(5, "38400,n,8,1"));
         device.vanished = true;
         QVERIFY(link.lineGone());
@@ -101,7 +101,7 @@ private slots:
 
         QStringList triesSeen;
         for (std::size_t i = 1; i < device.opens.size(); ++i) {
-            QCOMPARE(device.opens[i].path, std::string("/dev/ttyUSB0")); // the same port ...
+            QCOMPARE(device.opens[i].path, std::string("usb:0403:6001")); // the same port ...
             QCOMPARE(device.opens[i].settings.baud, 38400u);             // ... at the same speed
             triesSeen << QString::number(device.opens[i].atUs / 1000);
         }
