@@ -178,8 +178,6 @@ void tst_Messages::namedRowsHoldTheirEnglishText_data() {
                              << "Lock the line setting. Ticked: the scan tries only the selected "
                                 "line setting on each port. Clear: it tries all twelve.";
     QTest::newRow("PortsTitle") << int(qv::msg::PortsTitle) << "Ports";
-    QTest::newRow("ColumnStablePath") << int(qv::msg::ColumnStablePath) << "Stable path";
-    QTest::newRow("PortNoPermission") << int(qv::msg::PortNoPermission) << "no permission";
     QTest::newRow("ComMappedTo") << int(qv::msg::ComMappedTo) << "%1 is mapped to %2";
     QTest::newRow("TipRelayTime")
         << int(qv::msg::TipRelayTime)

@@ -89,8 +89,6 @@ private slots:
         QTest::newRow("second channel: stable path")
             << "ttyUSB4" << "DEV/serial/by-id/usb-FTDI_Dual_RS232_FT4ZQ1-if01-port0"
             << "COM3"; // COM9 is the URL's
-        QTest::newRow("no serial: stable path")
-            << "ttyUSB10" << "DEV/serial/by-id/usb-1a86_USB_Serial-if00-port0" << "COM3";
     }
     void mapsAComNumberToTheSelectedPortAndClearsIt() {
         QFETCH(QString, tty);
