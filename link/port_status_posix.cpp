@@ -13,7 +13,7 @@ namespace {
 
 PortState StateOf(int errnum) {
     switch (errnum) {
-    case EBUSY: // TIOCEXCL held by another opener
+    case EBUSY:       // TIOCEXCL held by another opener
     case EWOULDBLOCK: // flock held by another opener
         return PortState::InUse;
     case EACCES:

@@ -11,13 +11,13 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLayout>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <QLayout>
 
 #include <algorithm>
 #include <iterator>
@@ -26,9 +26,9 @@ namespace qv {
 
 namespace {
 
-constexpr int kColumns[] = {msg::ColumnCom,        msg::ColumnDevice,  msg::ColumnStablePath,
-                            msg::ColumnVidPid,     msg::ColumnSerial,  msg::ColumnManufacturer,
-                            msg::ColumnProduct,    msg::ColumnState};
+constexpr int kColumns[] = {msg::ColumnCom,     msg::ColumnDevice, msg::ColumnStablePath,
+                            msg::ColumnVidPid,  msg::ColumnSerial, msg::ColumnManufacturer,
+                            msg::ColumnProduct, msg::ColumnState};
 constexpr int kStablePathColumn = 2;
 constexpr int kStateColumn = 7;
 // A stable path is long (/dev/serial/by-id/usb-<maker>_<product>_<serial>-if00-port0): past this

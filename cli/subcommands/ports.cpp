@@ -50,14 +50,14 @@ void WriteBlock(std::ostream& out, const link::PortStatus& s) {
     const link::PortInfo& p = s.port;
     out << p.device << "  " << ComList(s.comNumbers) << "  " << link::PortStateWord(s.state)
         << '\n';
-    const Rows rows = {{"stable path", p.stablePath},
-                       {"VID:PID", link::UsbIdText(p)},
-                       {"serial", p.serial},
-                       {"manufacturer", p.manufacturer},
-                       {"product", p.product},
-                       {"interface", p.interfaceNumber >= 0 ? std::to_string(p.interfaceNumber)
-                                                            : std::string()},
-                       {"driver", p.driver}};
+    const Rows rows = {
+        {"stable path", p.stablePath},
+        {"VID:PID", link::UsbIdText(p)},
+        {"serial", p.serial},
+        {"manufacturer", p.manufacturer},
+        {"product", p.product},
+        {"interface", p.interfaceNumber >= 0 ? std::to_string(p.interfaceNumber) : std::string()},
+        {"driver", p.driver}};
     std::size_t width = 0;
     for (const auto& [key, value] : rows)
         width = std::max(width, key.size());

@@ -109,26 +109,42 @@ private slots:
         QTest::addColumn<QString>("overrides");
         QTest::addColumn<QString>("tty");
         QTest::addColumn<QString>("numbers");
-        QTest::newRow("fixed ttyUSB0") << "" << "ttyUSB0" << "5";
-        QTest::newRow("past the fixed table") << "" << "ttyUSB10" << "";
-        QTest::newRow("selector with serial, beside the fixed number")
-            << "3=usb:0403:6001:A50285BI" << "ttyUSB0" << "3,5";
-        QTest::newRow("selector matching twins names neither")
-            << "3=usb:1a86:7523" << "ttyUSB1" << "6";
+        QTest::newRow("fixed ttyUSB0") << ""
+                                       << "ttyUSB0"
+                                       << "5";
+        QTest::newRow("past the fixed table") << ""
+                                              << "ttyUSB10"
+                                              << "";
+        QTest::newRow("selector with serial, beside the fixed number") << "3=usb:0403:6001:A50285BI"
+                                                                       << "ttyUSB0"
+                                                                       << "3,5";
+        QTest::newRow("selector matching twins names neither") << "3=usb:1a86:7523"
+                                                               << "ttyUSB1"
+                                                               << "6";
         QTest::newRow("selector of a two-channel adapter is its first channel")
-            << "3=usb:0403:6010:FT4ZQ1" << "ttyUSB3" << "3,8";
+            << "3=usb:0403:6010:FT4ZQ1"
+            << "ttyUSB3"
+            << "3,8";
         QTest::newRow("second channel not named by the adapter's selector")
-            << "3=usb:0403:6010:FT4ZQ1" << "ttyUSB4" << "9";
-        QTest::newRow("stable path")
-            << "2=DEV/serial/by-id/usb-1a86_USB_Serial-if00-port0" << "ttyUSB10" << "2";
+            << "3=usb:0403:6010:FT4ZQ1"
+            << "ttyUSB4"
+            << "9";
+        QTest::newRow("stable path") << "2=DEV/serial/by-id/usb-1a86_USB_Serial-if00-port0"
+                                     << "ttyUSB10"
+                                     << "2";
         QTest::newRow("another link to the port, followed")
-            << "4=DEV/serial/by-path/pci-0000:00:14.0-ttyUSB0" << "ttyUSB0" << "4,5";
-        QTest::newRow("override takes the fixed number away")
-            << "5=DEV/ttyUSB2" << "ttyUSB0" << "";
-        QTest::newRow("and gives it to the port it names")
-            << "5=DEV/ttyUSB2" << "ttyUSB2" << "5,7";
-        QTest::newRow("port URL names no listed port")
-            << "5=rfc2217://192.0.2.1:4001" << "ttyUSB0" << "";
+            << "4=DEV/serial/by-path/pci-0000:00:14.0-ttyUSB0"
+            << "ttyUSB0"
+            << "4,5";
+        QTest::newRow("override takes the fixed number away") << "5=DEV/ttyUSB2"
+                                                              << "ttyUSB0"
+                                                              << "";
+        QTest::newRow("and gives it to the port it names") << "5=DEV/ttyUSB2"
+                                                           << "ttyUSB2"
+                                                           << "5,7";
+        QTest::newRow("port URL names no listed port") << "5=rfc2217://192.0.2.1:4001"
+                                                       << "ttyUSB0"
+                                                       << "";
     }
     void comNumbersFollowTheTableAndTheOverrides() {
         QFETCH(QString, overrides);
@@ -141,12 +157,15 @@ private slots:
     void storedNameKeepsNamingThePort_data() {
         QTest::addColumn<QString>("tty");
         QTest::addColumn<QString>("name"); // DEV stands for the /dev folder
-        QTest::newRow("serial number: selector") << "ttyUSB0" << "usb:0403:6001:A50285BI";
-        QTest::newRow("first channel: selector") << "ttyUSB3" << "usb:0403:6010:FT4ZQ1";
+        QTest::newRow("serial number: selector") << "ttyUSB0"
+                                                 << "usb:0403:6001:A50285BI";
+        QTest::newRow("first channel: selector") << "ttyUSB3"
+                                                 << "usb:0403:6010:FT4ZQ1";
         QTest::newRow("second channel: stable path")
-            << "ttyUSB4" << "DEV/serial/by-id/usb-FTDI_Dual_RS232_FT4ZQ1-if01-port0";
-        QTest::newRow("no serial: stable path")
-            << "ttyUSB1" << "DEV/serial/by-path/pci-0000:00:14.0-ttyUSB1";
+            << "ttyUSB4"
+            << "DEV/serial/by-id/usb-FTDI_Dual_RS232_FT4ZQ1-if01-port0";
+        QTest::newRow("no serial: stable path") << "ttyUSB1"
+                                                << "DEV/serial/by-path/pci-0000:00:14.0-ttyUSB1";
     }
     void storedNameKeepsNamingThePort() {
         QFETCH(QString, tty);
@@ -163,8 +182,8 @@ private slots:
             for (const PortInfo& other : ports_) {
                 const auto numbers = qv::link::ComNumbersOf(other, ports_, map, dev_);
                 const bool has3 = std::find(numbers.begin(), numbers.end(), 3) != numbers.end();
-                QVERIFY2(has3 == (&other == &p), qPrintable(QString::fromStdString(
-                                                      p.device + " / " + other.device)));
+                QVERIFY2(has3 == (&other == &p),
+                         qPrintable(QString::fromStdString(p.device + " / " + other.device)));
             }
         }
     }

@@ -38,11 +38,11 @@ private slots:
         QTest::newRow("own number") << 0 << "" << 1 << "3";
         QTest::newRow("COM10 and above") << 0 << "" << 2 << "10";
         QTest::newRow("override in lower case") << 7 << "com3" << 1 << "3,7";
-        QTest::newRow("override through the device namespace") << 3 << R"(\\.\COM10)" << 2
-                                                               << "3,10";
+        QTest::newRow("override through the device namespace")
+            << 3 << R"(\\.\COM10)" << 2 << "3,10";
         QTest::newRow("override takes the own number away") << 3 << R"(\\.\COM10)" << 1 << "";
-        QTest::newRow("selector, serial in another case") << 5 << "usb:0403:6001:a50285bi" << 1
-                                                          << "3,5";
+        QTest::newRow("selector, serial in another case")
+            << 5 << "usb:0403:6001:a50285bi" << 1 << "3,5";
         QTest::newRow("Linux path names nothing") << 1 << "/dev/ttyS0" << 0 << "";
     }
     void comNumbersOfWindowsPorts() {
@@ -54,8 +54,8 @@ private slots:
         if (number > 0)
             overrides[number] = value.toStdString();
         QStringList list;
-        for (int n : qv::link::ComNumbersOf(kPorts[static_cast<std::size_t>(port)], kPorts,
-                                            overrides))
+        for (int n :
+             qv::link::ComNumbersOf(kPorts[static_cast<std::size_t>(port)], kPorts, overrides))
             list << QString::number(n);
         QCOMPARE(list.join(','), numbers);
     }

@@ -65,9 +65,15 @@ private slots:
         w.show();
         QCOMPARE(w.table()->rowCount(), 9);
         const int ftdi = rowOf(w, "ttyUSB0");
-        const QStringList expected = {"", dev_ + "/ttyUSB0",
-                                      dev_ + "/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0",
-                                      "0403:6001", "A50285BI", "FTDI", "FT232R USB UART", "available"};
+        const QStringList expected = {
+            "",
+            dev_ + "/ttyUSB0",
+            dev_ + "/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0",
+            "0403:6001",
+            "A50285BI",
+            "FTDI",
+            "FT232R USB UART",
+            "available"};
         for (int c = 0; c < expected.size(); ++c)
             QCOMPARE(cell(w, ftdi, c), expected[c]); // COM5 went to ttyUSB2
         QCOMPARE(cell(w, rowOf(w, "ttyUSB2"), 0), QString("COM5, COM7"));
@@ -84,10 +90,12 @@ private slots:
         QTest::addColumn<QString>("tty");
         QTest::addColumn<QString>("stored"); // DEV stands for the /dev folder
         QTest::addColumn<QString>("numbers");
-        QTest::newRow("adapter with serial: selector") << "ttyUSB0" << "usb:0403:6001:A50285BI"
+        QTest::newRow("adapter with serial: selector") << "ttyUSB0"
+                                                       << "usb:0403:6001:A50285BI"
                                                        << "COM3, COM5";
         QTest::newRow("second channel: stable path")
-            << "ttyUSB4" << "DEV/serial/by-id/usb-FTDI_Dual_RS232_FT4ZQ1-if01-port0"
+            << "ttyUSB4"
+            << "DEV/serial/by-id/usb-FTDI_Dual_RS232_FT4ZQ1-if01-port0"
             << "COM3"; // COM9 is the URL's
     }
     void mapsAComNumberToTheSelectedPortAndClearsIt() {

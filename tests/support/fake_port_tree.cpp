@@ -114,5 +114,4 @@ void MakeFakePortTree(const fs::path& sys, const fs::path& dev) {
         Write(dev / tty, "");
 }
 
-
 } // namespace qv::test
