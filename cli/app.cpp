@@ -24,6 +24,7 @@ not one of the ports; the reason on standard error).
 
 Examples:
   quorvane-cli scan --json
+  quorvane-cli ports
   quorvane-cli info --port COM3
   quorvane-cli get mode --port /dev/ttyUSB0 --settings 38400,e,8,1
   quorvane-cli set relays enabled:10 enabled+key:10 --port COM3
@@ -78,6 +79,7 @@ int RunCli(int argc, const char* const* argv, std::istream& in, std::ostream& ou
     SetupRestore(app, session);
     SetupWatch(app, session);
     SetupResets(app, session);
+    SetupPorts(app, session);
     SetupHelp(app, session);
 
     for (auto* sub : app.get_subcommands({}))

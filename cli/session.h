@@ -73,6 +73,7 @@ void SetupBackup(CLI::App& app, Session& session);
 void SetupRestore(CLI::App& app, Session& session);
 void SetupWatch(CLI::App& app, Session& session);
 void SetupResets(CLI::App& app, Session& session); // reset and factory-default
+void SetupPorts(CLI::App& app, Session& session);
 void SetupHelp(CLI::App& app, Session& session);
 
 // The overview of the parameters, for the help texts.

@@ -1,11 +1,11 @@
 #pragma once
-// The three-language message table: 181 rows, columns English, ChineseGB, ChineseBIG5 (UTF-8).
+// The three-language message table: 199 rows, columns English, ChineseGB, ChineseBIG5 (UTF-8).
 
 #include <QString>
 
 namespace qv {
 
-inline constexpr int kMessageCount = 181;
+inline constexpr int kMessageCount = 199;
 // Rows 0 to 100 are the designed table: the window's captions and the status line's messages;
 // the rows after them are the program's own additions.
 inline constexpr int kDesignedMessageCount = 101;
@@ -189,6 +189,24 @@ enum : int {
     ReasonRefused = 178,
     ReasonTimedOut = 179,
     ReasonSettingsRefused = 180,
+    PortsTitle = 181,
+    Refresh = 182,
+    ColumnCom = 183,
+    ColumnDevice = 184,
+    ColumnStablePath = 185,
+    ColumnVidPid = 186,
+    ColumnSerial = 187,
+    ColumnManufacturer = 188,
+    ColumnProduct = 189,
+    ColumnState = 190,
+    PortAvailable = 191,
+    PortNoPermission = 192,
+    MapToPort = 193,
+    ClearMapping = 194,
+    ComMappedTo = 195,
+    ComFixed = 196,
+    ComNoDevice = 197,
+    NoPortsFound = 198,
 };
 } // namespace msg
 

@@ -132,4 +132,14 @@ link::PortMap ReadPortMap() {
     return ports;
 }
 
+void SavePortOverride(int port, const QString& name) {
+    Store store;
+    const QString key = QStringLiteral("Ports/COM%1").arg(port);
+    if (name.isEmpty())
+        store.remove(key);
+    else
+        store.setValue(key, name);
+    store.sync();
+}
+
 } // namespace qv

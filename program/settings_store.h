@@ -15,5 +15,7 @@ void SaveScanSettings(const ProgramValues& values);
 void SaveLanguage(const ProgramValues& values);
 // The Ports/COMn overrides.
 link::PortMap ReadPortMap();
+// Sets (an empty `name`: removes) Ports/COM<port>; every other key stays as it is.
+void SavePortOverride(int port, const QString& name);
 
 } // namespace qv

@@ -1,11 +1,12 @@
 #!/bin/sh
 # Pictures of the windows for a look by eye: the main window in each language, narrow and wide,
-# and the traffic and TAG history windows in each language after a scan and a moment of tag
-# reading against the simulator.
+# the traffic and TAG history windows in each language after a scan and a moment of tag
+# reading against the simulator, and the Ports window (this machine's ports, or those of the
+# trees named by QV_SYSFS_ROOT and QV_DEV_ROOT).
 # Usage: scripts/screenshots.sh            (uses and builds ./build)
 #        BUILD_DIR=build-x scripts/screenshots.sh
-# Writes $BUILD_DIR/screens/<english|gb|big5>-<narrow|wide|traffic|tags|tooltip>.png. Needs xvfb,
-# xdotool, imagemagick.
+# Writes $BUILD_DIR/screens/<english|gb|big5>-<narrow|wide|traffic|tags|ports|tooltip>.png.
+# Needs xvfb, xdotool, imagemagick.
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -75,15 +76,19 @@ xdotool windowmove --sync "$traffic" 960 0
 xdotool windowfocus --sync "$window" key F3
 tags=$(xdotool search --sync --onlyvisible --name "^TAG History$" | head -n 1)
 xdotool windowmove --sync "$tags" 960 470
+xdotool windowfocus --sync "$window" key F4
+ports=$(xdotool search --sync --onlyvisible --name "^Ports$" | head -n 1)
+xdotool windowmove --sync "$ports" 0 600
 sleep 0.5
 
 for language in english:359:448:90:24 gb:460:448:89:24 big5:560:448:89:24; do
     name=${language%%:*}
     set -- $(echo "${language#*:}" | tr ':' ' ')
-    click "$1" "$2" "$3" "$4"      # the language button retitles the two windows too
+    click "$1" "$2" "$3" "$4"      # the language button retitles the other windows too
     sleep 0.3
     import -window "$traffic" "$screens/$name-traffic.png" && echo "$screens/$name-traffic.png"
     import -window "$tags" "$screens/$name-tags.png" && echo "$screens/$name-tags.png"
+    import -window "$ports" "$screens/$name-ports.png" && echo "$screens/$name-ports.png"
 done
 
 # The tooltip of the unlabelled lock box beside the line-settings list, in each language.

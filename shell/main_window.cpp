@@ -1,6 +1,7 @@
 #include "shell/main_window.h"
 
 #include "shell/designed_controls.h"
+#include "shell/ports_window.h"
 #include "shell/tag_history_window.h"
 #include "shell/tooltips.h"
 #include "shell/traffic_window.h"
@@ -202,7 +203,8 @@ void Tu::ConnectTraffic() {
     ui_.pnMsg->installEventFilter(this);
 
     const std::pair<Qt::Key, void (Tu::*)()> keys[] = {{Qt::Key_F2, &Tu::showTraffic},
-                                                       {Qt::Key_F3, &Tu::showTagHistory}};
+                                                       {Qt::Key_F3, &Tu::showTagHistory},
+                                                       {Qt::Key_F4, &Tu::showPorts}};
     for (const auto& [key, slot] : keys) {
         auto* shortcut = new QShortcut(QKeySequence(key), this);
         shortcut->setContext(Qt::ApplicationShortcut);
@@ -256,7 +258,8 @@ void Tu::contextMenuEvent(QContextMenuEvent* event) {
     const int l = values_.LanguageIndex;
     const std::tuple<int, Qt::Key, void (Tu::*)()> entries[] = {
         {msg::TrafficTitle, Qt::Key_F2, &Tu::showTraffic},
-        {msg::TagHistoryTitle, Qt::Key_F3, &Tu::showTagHistory}};
+        {msg::TagHistoryTitle, Qt::Key_F3, &Tu::showTagHistory},
+        {msg::PortsTitle, Qt::Key_F4, &Tu::showPorts}};
     for (const auto& [k, key, slot] : entries) {
         QAction* action = menu->addAction(Msg(k, l));
         action->setShortcut(QKeySequence(key));
@@ -279,6 +282,14 @@ void Tu::showTagHistory() {
     tagHistoryWindow_->show();
     tagHistoryWindow_->raise();
     tagHistoryWindow_->activateWindow();
+}
+
+void Tu::showPorts() {
+    if (!portsWindow_)
+        portsWindow_ = std::make_unique<PortsWindow>(values_);
+    portsWindow_->show();
+    portsWindow_->raise();
+    portsWindow_->activateWindow();
 }
 
 void Tu::BuildAreaA() {
@@ -565,12 +576,14 @@ void Tu::FormShow() {
             group->setTitle(Msg(k, l));
     }
 
-    // Beside the designed texts: the tooltips and the two other windows follow the language.
+    // Beside the designed texts: the tooltips and the other windows follow the language.
     ApplyToolTips(this, l);
     if (trafficWindow_)
         trafficWindow_->applyLanguage();
     if (tagHistoryWindow_)
         tagHistoryWindow_->applyLanguage();
+    if (portsWindow_)
+        portsWindow_->applyLanguage();
 }
 
 void Tu::SetLanguage(int index) {
@@ -614,11 +627,13 @@ void Tu::closeEvent(QCloseEvent* event) {
         return;
     }
     event->accept();
-    // The program ends with its last window: the two beside this one go with it.
+    // The program ends with its last window: those beside this one go with it.
     if (trafficWindow_)
         trafficWindow_->close();
     if (tagHistoryWindow_)
         tagHistoryWindow_->close();
+    if (portsWindow_)
+        portsWindow_->close();
 }
 
 void Tu::keyPressEvent(QKeyEvent* event) {

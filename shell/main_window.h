@@ -27,6 +27,7 @@ struct ProgramValues;
 class Beeper;
 class TrafficWindow;
 class TagHistoryWindow;
+class PortsWindow;
 
 // A drop-down list that tells when its open list closes, whether or not the choice changed:
 // once per opening, however the list closes (a pick, Enter, Escape, a click outside).
@@ -67,11 +68,12 @@ public:
     int wideWidth() const;
 
     // The traffic log and the tag history the operations feed, and their windows (created at
-    // the first showing, from the context menu, F2 and F3).
+    // the first showing, from the context menu, F2 and F3); the Ports window (F4).
     TrafficLog& trafficLog() { return traffic_; }
     TagHistory& tagHistory() { return tags_; }
     TrafficWindow* trafficWindow() const { return trafficWindow_.get(); }
     TagHistoryWindow* tagHistoryWindow() const { return tagHistoryWindow_.get(); }
+    PortsWindow* portsWindow() const { return portsWindow_.get(); }
     // The status line's tooltip now: what it is, and after ports could not be opened, which
     // and why.
     QString statusToolTip() const;
@@ -83,9 +85,10 @@ public slots:
     void btnBIG5Click();
     void btnEntryExitClick();
     void btnExitClick();
-    // The two windows beside this one.
+    // The windows beside this one.
     void showTraffic();
     void showTagHistory();
+    void showPorts();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -121,6 +124,7 @@ private:
     TagHistory tags_;
     std::unique_ptr<TrafficWindow> trafficWindow_;
     std::unique_ptr<TagHistoryWindow> tagHistoryWindow_;
+    std::unique_ptr<PortsWindow> portsWindow_;
     // Ports that could not be opened since the reader last answered: "COM3 /dev/ttyS2" and why.
     struct OpenFailure {
         std::string port;

@@ -2,6 +2,7 @@
 // pseudo-terminals. Each simulator logs every command it receives (--verbose), so a test can
 // see what reached the reader, and that nothing did.
 
+#include "tests/support/fake_port_tree.h"
 #include "tests/support/run_program.h"
 
 #include <QElapsedTimer>
@@ -9,6 +10,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -591,6 +594,65 @@ private slots:
             qPrintable(run.err));
         QVERIFY(run.err.contains(QRegularExpression(R"(received <LF>.*<CR>  \[0A )")));
         QCOMPARE(run.err.count("outcome  answered, checksum verified"), 2); // identity step, read
+    }
+
+    // The port list of a machine laid out in a folder, with two COM numbers mapped in the
+    // settings store: one to a selector, one taking a fixed number from its device.
+    void portsListsEachPortWithItsComNumbersAndState() {
+        QTemporaryDir root;
+        const QString dev = root.path() + "/dev";
+        qv::test::MakeFakePortTree((root.path() + "/sys").toStdString(), dev.toStdString());
+        QVERIFY(QDir().mkpath(root.path() + "/config/Velmora"));
+        QFile store(root.path() + "/config/Velmora/Quorvane_Tools.conf");
+        QVERIFY(store.open(QIODevice::WriteOnly));
+        store.write("[Ports]\nCOM3=usb:0403:6001:A50285BI\nCOM7=" + dev.toUtf8() + "/ttyUSB10\n");
+        store.close();
+        auto env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", root.path() + "/config");
+        env.insert("QV_SYSFS_ROOT", root.path() + "/sys");
+        env.insert("QV_DEV_ROOT", dev);
+
+        const Run json = RunCli({"ports", "--json"}, env);
+        QCOMPARE(json.code, 0);
+        const QJsonArray ports = QJsonDocument::fromJson(json.out.toUtf8()).array();
+        QCOMPARE(ports.size(), 9);
+        auto find = [&](const QString& tty) {
+            for (const auto& p : ports)
+                if (p.toObject()["device"].toString() == dev + "/" + tty)
+                    return p.toObject();
+            return QJsonObject();
+        };
+        const QJsonObject ftdi = {
+            {"device", dev + "/ttyUSB0"},
+            {"stable_path", dev + "/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"},
+            {"vid", "0403"}, {"pid", "6001"}, {"serial", "A50285BI"}, {"manufacturer", "FTDI"},
+            {"product", "FT232R USB UART"}, {"interface", 0}, {"driver", "ftdi_sio"},
+            {"com", QJsonArray({"COM3", "COM5"})}, {"state", "ok"}};
+        QCOMPARE(find("ttyUSB0"), ftdi);
+        QCOMPARE(find("ttyUSB2")["com"].toArray(), QJsonArray()); // COM7 went to ttyUSB10
+        QCOMPARE(find("ttyUSB10")["com"].toArray(), QJsonArray({"COM7"}));
+        QVERIFY(find("ttyS0")["vid"].isNull() && find("ttyS0")["interface"].isNull());
+
+        const Run text = RunCli({"ports"}, env);
+        QCOMPARE(text.code, 0);
+        const QString block = dev + "/ttyUSB0  COM3, COM5  ok\n"
+                                    "  stable path   " + dev +
+                              "/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0\n"
+                              "  VID:PID       0403:6001\n"
+                              "  serial        A50285BI\n"
+                              "  manufacturer  FTDI\n"
+                              "  product       FT232R USB UART\n"
+                              "  interface     0\n"
+                              "  driver        ftdi_sio\n\n";
+        QVERIFY2(text.out.contains(block), qPrintable(text.out));
+        QVERIFY(text.out.contains(dev + "/ttyUSB2  no COM number  ok\n"));
+
+        // A machine without serial ports: an empty list, not an error.
+        env.insert("QV_SYSFS_ROOT", root.path() + "/none");
+        QCOMPARE(RunCli({"ports"}, env).out, QString("no serial ports found\n"));
+        const Run none = RunCli({"ports", "--json"}, env);
+        QCOMPARE(none.code, 0);
+        QCOMPARE(none.out.trimmed(), QString("[]"));
     }
 
     void helpExplainsEveryParameter() {

@@ -8,6 +8,7 @@
 #include "program/program_values.h"
 #include "shell/designed_controls.h"
 #include "shell/main_window.h"
+#include "shell/ports_window.h"
 #include "shell/tag_history_window.h"
 #include "shell/tooltips.h"
 #include "shell/traffic_window.h"
@@ -152,6 +153,8 @@ void tst_MainWindow::initTestCase() {
     QVERIFY(home_.isValid() && machine_.isValid());
     qputenv("XDG_CONFIG_HOME", home_.path().toLocal8Bit());
     QSettings::setPath(QSettings::NativeFormat, QSettings::SystemScope, machine_.path());
+    // The Ports window lists an empty tree, not this machine's ports (which it would open).
+    qputenv("QV_SYSFS_ROOT", (home_.path() + "/sys").toLocal8Bit());
 }
 
 void tst_MainWindow::init() {
@@ -951,6 +954,11 @@ void tst_MainWindow::lampsShowTheirToolTipsAndPassClicksOn() {
     QVERIFY(!QApplication::activePopupWidget());
     QTest::mouseClick(window, Qt::RightButton, {}, at);
     QTRY_VERIFY(QApplication::activePopupWidget());
+    // The menu opens the windows beside this one, each with its function key.
+    QStringList entries;
+    for (const QAction* action : QApplication::activePopupWidget()->actions())
+        entries << action->text() + " " + action->shortcut().toString();
+    QCOMPARE(entries, QStringList({"Traffic F2", "TAG History F3", "Ports F4"}));
     QApplication::activePopupWidget()->close();
 }
 
@@ -969,6 +977,10 @@ void tst_MainWindow::functionKeysOpenTheWindowsBesideIt() {
 #endif
     QTest::keyClick(QApplication::activeWindow(), Qt::Key_F3);
     QVERIFY(w.tu.tagHistoryWindow() && w.tu.tagHistoryWindow()->isVisible());
+    QVERIFY(!w.tu.portsWindow());
+    QTest::keyClick(QApplication::activeWindow(), Qt::Key_F4);
+    QVERIFY(w.tu.portsWindow() && w.tu.portsWindow()->isVisible());
+    QVERIFY(w.tu.portsWindow()->parent() == nullptr);
     // Windows of their own: none of the main window's controls, which keeps its place and size.
     QVERIFY(w.tu.trafficWindow()->isWindow() && w.tu.trafficWindow()->parent() == nullptr);
     QVERIFY(w.tu.tagHistoryWindow()->parent() == nullptr);
@@ -976,10 +988,12 @@ void tst_MainWindow::functionKeysOpenTheWindowsBesideIt() {
     w.find<QPushButton>("btnBIG5")->click();
     QCOMPARE(w.tu.trafficWindow()->windowTitle(), QString::fromUtf8("通訊記錄"));
     QCOMPARE(w.tu.tagHistoryWindow()->windowTitle(), QString::fromUtf8("TAG 記錄"));
+    QCOMPARE(w.tu.portsWindow()->windowTitle(), QString::fromUtf8("串口"));
     // Exit ends the program, the two windows with it.
     w.find<QPushButton>("btnExit")->click();
     QVERIFY(!w.tu.isVisible());
     QVERIFY(!w.tu.trafficWindow()->isVisible() && !w.tu.tagHistoryWindow()->isVisible());
+    QVERIFY(!w.tu.portsWindow()->isVisible());
 }
 
 QTEST_MAIN(tst_MainWindow)
