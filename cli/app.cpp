@@ -74,6 +74,8 @@ int RunCli(int argc, const char* const* argv, std::istream& in, std::ostream& ou
     SetupSet(app, session);
     SetupBackup(app, session);
     SetupRestore(app, session);
+    SetupDiff(app, session);
+    SetupStation(app, session);
     SetupWatch(app, session);
     SetupResets(app, session);
     SetupHelp(app, session);
