@@ -132,12 +132,13 @@ int main(int argc, char** argv) {
     std::vector<double> rounds;
     int failed = 0;
     const std::atomic<bool> stop{false};
-    reader::Station station(plan, stop, [] { return std::string(); },
-                            [&](const reader::StationRecord& r) {
-                                rounds.push_back(static_cast<double>(r.durationMs));
-                                failed += r.passed ? 0 : 1;
-                                line.unplug();
-                            });
+    reader::Station station(
+        plan, stop, [] { return std::string(); },
+        [&](const reader::StationRecord& r) {
+            rounds.push_back(static_cast<double>(r.durationMs));
+            failed += r.passed ? 0 : 1;
+            line.unplug();
+        });
     const auto summary = station.run({&line});
 
     std::sort(rounds.begin(), rounds.end());

@@ -28,6 +28,8 @@ Examples:
   quorvane-cli set relays enabled:10 enabled+key:10 --port COM3
   quorvane-cli backup reader.json --port COM3
   quorvane-cli restore reader.json --port COM3
+  quorvane-cli diff reader.json --port COM3
+  quorvane-cli station reader.json --port COM3 --port COM4 --log line.jsonl --id-from 1
   quorvane-cli watch --port COM3 --json --seconds 60 > tags.jsonl
   quorvane-cli info --port rfc2217://192.0.2.10:4001 --settings 38400,e,8,1
 )";

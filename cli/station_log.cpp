@@ -26,8 +26,8 @@ void ResumeFromLog(const std::string& path, reader::IdSequence* ids) {
             continue;
         const auto record = nlohmann::ordered_json::parse(line, nullptr, false);
         if (!record.is_object())
-            throw Failure{kExitUsage, path + ": line " + std::to_string(number) +
-                                          " is not a station record"};
+            throw Failure{kExitUsage,
+                          path + ": line " + std::to_string(number) + " is not a station record"};
         if (ids)
             ids->resume(record);
     }

@@ -52,8 +52,7 @@ std::vector<ParamCheck> CompareProfile(link::Link& link, const std::vector<Profi
 }
 
 bool Matches(const ParamCheck& check) {
-    return check.state == ParamCheck::State::Equal ||
-           check.state == ParamCheck::State::NotReadable;
+    return check.state == ParamCheck::State::Equal || check.state == ParamCheck::State::NotReadable;
 }
 
 std::string Reason(const ParamCheck& check) {

@@ -34,8 +34,8 @@ void Compress(std::array<std::uint32_t, 8>& h, const unsigned char* block) {
     }
     auto [a, b, c, d, e, f, g, k] = h;
     for (int i = 0; i < 64; ++i) {
-        const std::uint32_t t1 = k + (Rotr(e, 6) ^ Rotr(e, 11) ^ Rotr(e, 25)) +
-                                 ((e & f) ^ (~e & g)) + kRound[i] + w[i];
+        const std::uint32_t t1 =
+            k + (Rotr(e, 6) ^ Rotr(e, 11) ^ Rotr(e, 25)) + ((e & f) ^ (~e & g)) + kRound[i] + w[i];
         const std::uint32_t t2 =
             (Rotr(a, 2) ^ Rotr(a, 13) ^ Rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
         k = g;

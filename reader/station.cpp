@@ -12,7 +12,7 @@ namespace qv::reader {
 namespace {
 
 constexpr int kVersionTries = 3;
-constexpr int kGoneTries = 2;             // identity requests unanswered: the reader is gone
+constexpr int kGoneTries = 2;               // identity requests unanswered: the reader is gone
 constexpr std::uint32_t kPauseSliceMs = 50; // how quickly a waiting port sees the stop flag
 
 std::string CsvField(const std::string& text) {
@@ -72,9 +72,16 @@ std::string CsvLine(const StationRecord& r) {
     std::string failures;
     for (const auto& f : r.failures)
         failures += (failures.empty() ? "" : "; ") + f.parameter + ": " + f.reason;
-    const std::vector<std::string> fields = {
-        r.time,  r.port,  r.serial, r.firmware, r.profile, r.profileSha256, r.id.value_or(""),
-        r.passed ? "pass" : "fail", failures, std::to_string(r.durationMs)};
+    const std::vector<std::string> fields = {r.time,
+                                             r.port,
+                                             r.serial,
+                                             r.firmware,
+                                             r.profile,
+                                             r.profileSha256,
+                                             r.id.value_or(""),
+                                             r.passed ? "pass" : "fail",
+                                             failures,
+                                             std::to_string(r.durationMs)};
     std::string line;
     for (const auto& field : fields)
         line += (line.empty() ? "" : ",") + CsvField(field);
@@ -83,8 +90,7 @@ std::string CsvLine(const StationRecord& r) {
 
 void IdSequence::resume(const nlohmann::ordered_json& record) {
     const std::lock_guard lock(mutex_);
-    if (const auto next = record.find("next_id");
-        next != record.end() && next->is_number_integer())
+    if (const auto next = record.find("next_id"); next != record.end() && next->is_number_integer())
         next_ = std::max(next_, next->get<int>());
     const auto id = record.find("id");
     const auto serial = record.find("serial");

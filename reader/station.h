@@ -36,12 +36,12 @@ public:
 };
 
 struct StationPlan {
-    std::vector<ProfileItem> items; // the profile's writes, in order
-    std::string profile;            // the profile's file name ...
-    std::string profileSha256;      // ... and its fingerprint, for the records
-    std::optional<int> idFrom;      // reader IDs in sequence from here
+    std::vector<ProfileItem> items;         // the profile's writes, in order
+    std::string profile;                    // the profile's file name ...
+    std::string profileSha256;              // ... and its fingerprint, for the records
+    std::optional<int> idFrom;              // reader IDs in sequence from here
     std::optional<std::uint32_t> tagTestMs; // wait this long for one tag; fail without one
-    std::optional<int> count;       // readers in all, over every port
+    std::optional<int> count;               // readers in all, over every port
     std::optional<int> tries;       // tries per parameter read or write instead of the row's
     std::uint32_t askEveryMs = 500; // how often a waiting port asks for an identity
 };

@@ -57,8 +57,7 @@ void SetupDiff(CLI::App& app, Session& session) {
     auto* sub = app.add_subcommand(
         "diff", "read every parameter that a profile (a backup file) names and print what "
                 "differs; exit 1 when something does");
-    sub->add_option("PROFILE", options->file, "the backup file, - for standard input")
-        ->required();
+    sub->add_option("PROFILE", options->file, "the backup file, - for standard input")->required();
     AddOnePlace(sub, options->place, true);
     sub->callback([&session, options] { session.exitCode = RunDiff(session, *options); });
 }

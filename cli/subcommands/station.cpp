@@ -1,8 +1,8 @@
 // quorvane-cli station PROFILE: a production station. Each port waits for a reader, gives it the
 // profile (and the next reader ID), checks it, records it and waits for the next; the ports run in
 // parallel. Ctrl-C ends after the current reader and prints a summary.
-#include "cli/station_log.h"
 #include "cli/session.h"
+#include "cli/station_log.h"
 
 #include "reader/sha256.h"
 #include "reader/station.h"
@@ -88,22 +88,23 @@ int RunStation(Session& s, const StationOptions& o) {
 
     StationLog log(o.log, o.csv);
     const bool colour = &s.output.out() == &std::cout && StdoutIsTerminal();
-    reader::Station station(plan, s.stop, [] { return IsoUtcNow(true); },
-                            [&](const reader::StationRecord& record) {
-                                log.write(record);
-                                if (s.output.asJson)
-                                    s.output.line(reader::ToJson(record));
-                                else
-                                    s.output.text(ResultLine(record, colour));
-                            });
+    reader::Station station(
+        plan, s.stop, [] { return IsoUtcNow(true); },
+        [&](const reader::StationRecord& record) {
+            log.write(record);
+            if (s.output.asJson)
+                s.output.line(reader::ToJson(record));
+            else
+                s.output.text(ResultLine(record, colour));
+        });
     ResumeFromLog(o.log, station.ids());
     if (!s.output.asJson) {
         std::string ports;
         for (const auto& place : places)
             ports += (ports.empty() ? "" : ", ") + PlaceText(place);
         s.output.text("profile " + plan.profile + " (sha256 " + plan.profileSha256.substr(0, 12) +
-                      "...), " + std::to_string(plan.items.size()) + " parameters; ports " +
-                      ports + "; log " + o.log);
+                      "...), " + std::to_string(plan.items.size()) + " parameters; ports " + ports +
+                      "; log " + o.log);
         if (station.ids())
             s.output.text("next reader ID " + std::to_string(station.ids()->next()));
         s.output.text("waiting for readers (Ctrl-C ends after the current one)");

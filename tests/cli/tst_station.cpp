@@ -123,7 +123,8 @@ private slots:
         QCOMPARE(records.size(), 2);
         QFile file(profile);
         QVERIFY(file.open(QIODevice::ReadOnly));
-        const QString sha = QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex();
+        const QString sha =
+            QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex();
         const QStringList serials = {"QV0000A1", "QV0000B2"}, ids = {"07", "08"};
         const QRegularExpression iso(
             R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d(\.\d+)?(Z|[+-]\d\d:\d\d)$)");
@@ -166,6 +167,27 @@ private slots:
         QCOMPARE(failures.size(), 1);
         QCOMPARE(failures[0]["parameter"].toString(), QString("rssi"));
         QCOMPARE(failures[0]["reason"].toString(), QString("no answer to the write"));
+    }
+
+    void tagTestNeedsOneTagRead_data() {
+        QTest::addColumn<QStringList>("simArgs");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("failure"); // empty: passed
+        QTest::newRow("a tag comes")
+            << QStringList{"--tags", "0000000000BC614E", "--tag-interval", "200"} << 0 << QString();
+        QTest::newRow("no tag") << QStringList{} << 1 << "tag-test: no tag read in 1.5 s";
+    }
+    void tagTestNeedsOneTagRead() {
+        QFETCH(QStringList, simArgs);
+        QFETCH(int, code);
+        QFETCH(QString, failure);
+        QTemporaryDir dir;
+        const QString profile = WriteFile(dir, "line.json", kProfile);
+        Sim sim(simArgs);
+        const Run run = RunCli({"station", profile, "--port", sim.path(), "--log",
+                                dir.filePath("s.jsonl"), "--tag-test", "1.5", "--count", "1"});
+        QCOMPARE(run.code, code);
+        QVERIFY(failure.isEmpty() ? run.out.contains("PASS") : run.out.contains(failure));
     }
 
     void portsRunInParallelWithoutSharingAnId() {
@@ -219,7 +241,8 @@ private slots:
         QVERIFY(station.waitFor("PASS"));
         station.interrupt();
         QCOMPARE(station.finish(5000), 0);
-        QVERIFY(station.out().contains(QRegularExpression("passed 1, failed 0, [0-9.]+ readers per hour")));
+        QVERIFY(station.out().contains(
+            QRegularExpression("passed 1, failed 0, [0-9.]+ readers per hour")));
     }
 
     void diffNamesWhatDiffers() {
@@ -248,12 +271,14 @@ private slots:
         QTest::addColumn<QString>("subcommand");
         QTest::addColumn<QByteArray>("profile");
         QTest::addColumn<QByteArray>("log");
-        QTest::newRow("station, not JSON") << "station" << QByteArray("{\"parameters\": {") << QByteArray();
+        QTest::newRow("station, not JSON")
+            << "station" << QByteArray("{\"parameters\": {") << QByteArray();
         QTest::newRow("station, out of range")
             << "station" << QByteArray(R"({"parameters": {"rssi": 300}})") << QByteArray();
         QTest::newRow("station, unknown parameter")
             << "station" << QByteArray(R"({"parameters": {"volume": 3}})") << QByteArray();
-        QTest::newRow("station, log not records") << "station" << kProfile << QByteArray("{\"id\":\n");
+        QTest::newRow("station, log not records")
+            << "station" << kProfile << QByteArray("{\"id\":\n");
         QTest::newRow("diff, out of range")
             << "diff" << QByteArray(R"({"parameters": {"same-card": -1}})") << QByteArray();
     }
@@ -267,7 +292,8 @@ private slots:
         Sim sim({});
         QStringList args = {subcommand, file, "--port", sim.path()};
         if (subcommand == "station")
-            args << "--log" << logFile << "--count" << "1";
+            args << "--log" << logFile << "--count"
+                 << "1";
         const Run run = RunCli(args);
         QCOMPARE(run.code, 2);
         QVERIFY(!run.err.isEmpty());

@@ -58,15 +58,16 @@ private slots:
     // Each reader is recorded once however long it stays, and the next one only after it: a
     // reader replaced without a gap counts as the next one too.
     void eachReaderOnceWhileItStays() {
-        TimetableLine line({{2000, 5000, "QV0000A1"}, {6200, 9000, "QV0000B2"},
-                            {9000, 11000, "QV0000C3"}});
+        TimetableLine line(
+            {{2000, 5000, "QV0000A1"}, {6200, 9000, "QV0000B2"}, {9000, 11000, "QV0000C3"}});
         std::atomic<bool> stop{false};
         line.time.onSleep = [&] { stop = stop || line.time.ms() >= 13000; };
         std::vector<std::pair<std::string, std::string>> seen; // serial, time of the round
-        reader::Station station({}, stop, [&] { return std::to_string(line.time.ms()); },
-                                [&](const reader::StationRecord& r) {
-                                    seen.push_back({r.serial, r.time});
-                                });
+        reader::Station station(
+            {}, stop, [&] { return std::to_string(line.time.ms()); },
+            [&](const reader::StationRecord& r) {
+                seen.push_back({r.serial, r.time});
+            });
         station.serve(line);
         QCOMPARE(seen.size(), std::size_t{3});
         QCOMPARE(seen[0].first, std::string("QV0000A1"));
@@ -90,16 +91,16 @@ private slots:
         QTest::addColumn<QStringList>("logged");  // earlier records: "serial id next_id"
         QTest::addColumn<QStringList>("serials"); // readers in turn
         QTest::addColumn<QStringList>("ids");     // what each gets; "-" for none
-        QTest::newRow("in sequence") << 7 << QStringList{} << QStringList{"A", "B", "C"}
-                                     << QStringList{"07", "08", "09"};
+        QTest::newRow("in sequence")
+            << 7 << QStringList{} << QStringList{"A", "B", "C"} << QStringList{"07", "08", "09"};
         QTest::newRow("a reader back keeps its ID")
             << 7 << QStringList{} << QStringList{"A", "B", "A"} << QStringList{"07", "08", "07"};
         QTest::newRow("the log goes on") << 3 << QStringList{"A 03 4", "B 04 5"}
                                          << QStringList{"C", "B"} << QStringList{"05", "04"};
         QTest::newRow("a higher start wins over the log")
             << 40 << QStringList{"A 03 4"} << QStringList{"C"} << QStringList{"40"};
-        QTest::newRow("ends at 99") << 98 << QStringList{} << QStringList{"A", "B", "C"}
-                                    << QStringList{"98", "99", "-"};
+        QTest::newRow("ends at 99")
+            << 98 << QStringList{} << QStringList{"A", "B", "C"} << QStringList{"98", "99", "-"};
     }
     void idSequence() {
         QFETCH(int, first);
