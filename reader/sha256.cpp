@@ -62,7 +62,7 @@ std::string Sha256Hex(std::string_view bytes) {
         Compress(h, reinterpret_cast<const unsigned char*>(bytes.data() + at));
     // The tail, the 0x80 marker, zeros and the length in bits: one block or two.
     std::array<unsigned char, 128> tail{};
-    const std::size_t rest = bytes.size() - whole;
+    const std::size_t rest = bytes.size() % 64;
     for (std::size_t i = 0; i < rest; ++i)
         tail[i] = static_cast<unsigned char>(bytes[whole + i]);
     tail[rest] = 0x80;

@@ -83,8 +83,11 @@ std::string CsvLine(const StationRecord& r) {
                                              failures,
                                              std::to_string(r.durationMs)};
     std::string line;
-    for (const auto& field : fields)
-        line += (line.empty() ? "" : ",") + CsvField(field);
+    for (const auto& field : fields) {
+        if (!line.empty())
+            line += ',';
+        line += CsvField(field);
+    }
     return line;
 }
 

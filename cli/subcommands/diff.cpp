@@ -30,9 +30,11 @@ int RunDiff(Session& s, const DiffOptions& o) {
                          {"result", reader::StateWord(check.state)}});
         if (check.state == reader::ParamCheck::State::Equal)
             ++equal;
-        else if (check.state == reader::ParamCheck::State::NotReadable)
-            unreadable += (unreadable.empty() ? "" : ", ") + std::string(name);
-        else
+        else if (check.state == reader::ParamCheck::State::NotReadable) {
+            if (!unreadable.empty())
+                unreadable += ", ";
+            unreadable += name;
+        } else
             table.push_back({name, ToText(check.param, check.expected),
                              check.actual ? ToText(check.param, *check.actual) : "-",
                              reader::Reason(check)});

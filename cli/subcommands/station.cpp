@@ -100,8 +100,11 @@ int RunStation(Session& s, const StationOptions& o) {
     ResumeFromLog(o.log, station.ids());
     if (!s.output.asJson) {
         std::string ports;
-        for (const auto& place : places)
-            ports += (ports.empty() ? "" : ", ") + PlaceText(place);
+        for (const auto& place : places) {
+            if (!ports.empty())
+                ports += ", ";
+            ports += PlaceText(place);
+        }
         s.output.text("profile " + plan.profile + " (sha256 " + plan.profileSha256.substr(0, 12) +
                       "...), " + std::to_string(plan.items.size()) + " parameters; ports " + ports +
                       "; log " + o.log);

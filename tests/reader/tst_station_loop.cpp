@@ -28,7 +28,6 @@ public:
                 return {};
             return test::ReplyFrame("B01B" + reader->serial);
         };
-        link_.setPortMap({{1, "/dev/fake"}});
     }
     std::string name() const override { return "fake"; }
     bool open() override { return link_.CommOpen(1, "19200,e,8,1"); }
