@@ -264,6 +264,11 @@ private slots:
         QCOMPARE(RunCli({"restore", profile, "--port", sim.path()}).code, 0);
         QCOMPARE(RunCli({"diff", profile, "--port", sim.path()}).code, 0);
         QCOMPARE(RunCli({"diff", profile, "--port", "/dev/no-such-port"}).code, 3);
+        Sim silent({"--fault", "silent"});
+        const Run none = RunCli({"diff", profile, "--port", silent.path()});
+        QCOMPARE(none.code, 1);
+        QVERIFY(none.err.contains("did not answer the identity request"));
+        QCOMPARE(silent.commands().count("A00B"), 3); // and not a read after it
     }
 
     // Nothing reaches the reader when the profile or the log is bad.
