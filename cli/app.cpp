@@ -30,6 +30,8 @@ Examples:
   quorvane-cli set relays enabled:10 enabled+key:10 --port COM3
   quorvane-cli backup reader.json --port COM3
   quorvane-cli restore reader.json --port COM3
+  quorvane-cli diff reader.json --port COM3
+  quorvane-cli station reader.json --port COM3 --port COM4 --log line.jsonl --id-from 1
   quorvane-cli watch --port COM3 --json --seconds 60 > tags.jsonl
   quorvane-cli watch --port usb:0403:6001:A50285BI --reconnect 30
   quorvane-cli info --port rfc2217://192.0.2.10:4001 --settings 38400,e,8,1
@@ -77,6 +79,8 @@ int RunCli(int argc, const char* const* argv, std::istream& in, std::ostream& ou
     SetupSet(app, session);
     SetupBackup(app, session);
     SetupRestore(app, session);
+    SetupDiff(app, session);
+    SetupStation(app, session);
     SetupWatch(app, session);
     SetupResets(app, session);
     SetupPorts(app, session);

@@ -10,6 +10,7 @@
 // }
 
 #include "cli/connection.h"
+#include "reader/profile.h"
 
 #include <nlohmann/json.hpp>
 
@@ -26,10 +27,7 @@ std::optional<nlohmann::ordered_json> MakeBackup(Connection& connection,
                                                  const std::string& programVersion,
                                                  const std::string& time, std::string& error);
 
-struct RestoreItem {
-    Param param;
-    Value value;
-};
+using RestoreItem = reader::ProfileItem;
 
 struct RestorePlan {
     std::vector<RestoreItem> items;   // in the order they are written

@@ -1,5 +1,7 @@
 #include "cli/connection.h"
 
+#include "reader/profile.h"
+
 #include "link/commands.h"
 #include "link/network_device.h"
 #include "link/port_list.h"
@@ -141,12 +143,6 @@ void Connection::close() {
     link_.CommClose();
 }
 
-link::Exchange Connection::withTries(link::Exchange exchange) const {
-    if (tries_)
-        exchange.tries = *tries_;
-    return exchange;
-}
-
 std::optional<ReaderIdentity> Connection::readIdentity(int tries) {
     return reader::ReadIdentity(link_, tries_.value_or(tries));
 }
@@ -156,26 +152,11 @@ std::optional<std::string> Connection::readVersion(int tries) {
 }
 
 std::optional<Value> Connection::get(Param param) {
-    const ParamRow& row = RowOf(param);
-    std::optional<Value> value;
-    if (!row.readable())
-        return value;
-    link::RunExchange(
-        link_, withTries(row.getExchange),
-        [&](const link::Reply&) -> std::optional<std::string> { return row.get(); },
-        [&](const link::Reply& reply) {
-            value = row.decode(reply);
-            return value.has_value(); // a field that is absent or not a number fails the try
-        });
-    return value;
+    return reader::ReadParam(link_, param, tries_);
 }
 
 bool Connection::set(Param param, const Value& value) {
-    const ParamRow& row = RowOf(param);
-    return link::RunExchange(
-        link_, withTries(row.setExchange),
-        [&](const link::Reply& identity) { return row.set(value, identity); },
-        [](const link::Reply&) { return true; });
+    return reader::WriteParam(link_, param, value, tries_);
 }
 
 bool Connection::reset() {

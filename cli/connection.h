@@ -93,8 +93,6 @@ public:
     bool factoryDefault();
 
 private:
-    link::Exchange withTries(link::Exchange exchange) const;
-
     Place place_;
     std::optional<int> tries_;
     std::unique_ptr<link::SerialDevice> device_;

@@ -5,6 +5,10 @@
 #include <cstdio>
 #include <ctime>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 namespace qv::cli {
 
 using json = nlohmann::ordered_json;
@@ -28,6 +32,14 @@ std::string IsoUtcNow(bool millis) {
         out += frac;
     }
     return out + "Z";
+}
+
+bool StdoutIsTerminal() {
+#ifdef _WIN32
+    return false;
+#else
+    return isatty(STDOUT_FILENO) == 1;
+#endif
 }
 
 void Output::emit(const json& doc, const Rows& rows) {

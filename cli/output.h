@@ -23,6 +23,9 @@ std::string Dump(const nlohmann::ordered_json& doc, int indent = -1);
 // "2026-01-31T08:15:00Z", with milliseconds when asked.
 std::string IsoUtcNow(bool millis);
 
+// Whether standard output is a terminal that shows colours (never on Windows).
+bool StdoutIsTerminal();
+
 class Output {
 public:
     Output(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}

@@ -1,9 +1,14 @@
 #include "cli/session.h"
 
+#include "cli/backup.h"
+
 #include "link/commands.h"
 #include "link/port_overrides.h"
 
 #include <CLI/CLI.hpp>
+
+#include <fstream>
+#include <sstream>
 
 namespace qv::cli {
 
@@ -54,6 +59,37 @@ void AddOnePlace(CLI::App* sub, OnePlace& o, bool tries) {
                         "tries per parameter read or write and per identity or version read "
                         "(default: the window's count, 3 for most)")
             ->check(CLI::Range(1, 20));
+}
+
+std::filesystem::path PathOf(const std::string& name) {
+#ifdef _WIN32
+    return std::filesystem::path(std::u8string(name.begin(), name.end()));
+#else
+    return std::filesystem::path(name);
+#endif
+}
+
+std::string ReadInputFile(Session& session, const std::string& file) {
+    std::ostringstream text;
+    if (file == "-") {
+        text << session.in.rdbuf();
+    } else {
+        std::ifstream f(PathOf(file), std::ios::binary);
+        if (!f)
+            throw Failure{kExitUsage, file + ": cannot be read"};
+        text << f.rdbuf();
+    }
+    return text.str();
+}
+
+Profile LoadProfile(Session& session, const std::string& file) {
+    Profile profile{file, ReadInputFile(session, file), {}};
+    std::string error;
+    auto plan = PlanRestore(profile.text, false, false, error);
+    if (!plan)
+        throw Failure{kExitUsage, file + ": " + error}; // before any port is opened
+    profile.items = std::move(plan->items);
+    return profile;
 }
 
 const ParamRow& NamedParam(const std::string& name) {

@@ -6,12 +6,15 @@
 #include "cli/app.h"
 #include "cli/connection.h"
 #include "cli/output.h"
+#include "reader/profile.h"
 
 #include <atomic>
+#include <filesystem>
 #include <istream>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace CLI {
 class App;
@@ -61,6 +64,22 @@ std::string PlaceText(const Place& place);
 // Adds --port and --settings to a subcommand, and --tries when `tries`.
 void AddOnePlace(CLI::App* sub, OnePlace& place, bool tries);
 
+// A backup file read as a profile: the writes a plain restore makes (without the reader ID and
+// the line speed). One that cannot be read or is not a valid backup ends with exit 2.
+struct Profile {
+    std::string file, text;
+    std::vector<reader::ProfileItem> items;
+};
+Profile LoadProfile(Session& session, const std::string& file);
+
+// A file name from the command line as a path. It is UTF-8 on both systems (the Windows programs
+// run with the UTF-8 code page), but a path made from a narrow string on Windows is read in the
+// system's code page, so there the bytes are handed over as UTF-8 explicitly.
+std::filesystem::path PathOf(const std::string& name);
+
+// The text of an input file, or of standard input for "-"; one that cannot be read ends with exit 2.
+std::string ReadInputFile(Session& session, const std::string& file);
+
 // The parameter named on the command line; an unknown one ends with exit 2.
 const ParamRow& NamedParam(const std::string& name);
 
@@ -71,6 +90,8 @@ void SetupGet(CLI::App& app, Session& session);
 void SetupSet(CLI::App& app, Session& session);
 void SetupBackup(CLI::App& app, Session& session);
 void SetupRestore(CLI::App& app, Session& session);
+void SetupDiff(CLI::App& app, Session& session);
+void SetupStation(CLI::App& app, Session& session);
 void SetupWatch(CLI::App& app, Session& session);
 void SetupResets(CLI::App& app, Session& session); // reset and factory-default
 void SetupPorts(CLI::App& app, Session& session);

@@ -23,17 +23,6 @@ struct BackupOptions {
     std::string file;
 };
 
-// A file name from the command line as a path. It is UTF-8 on both systems (the Windows programs
-// run with the UTF-8 code page), but a path made from a narrow string on Windows is read in the
-// system's code page, so there the bytes are handed over as UTF-8 explicitly.
-fs::path PathOf(const std::string& name) {
-#ifdef _WIN32
-    return fs::path(std::u8string(name.begin(), name.end()));
-#else
-    return fs::path(name);
-#endif
-}
-
 // The backup is written beside its place first and replaces it only when complete: a place that
 // cannot be written is found before anything is sent, and a reader that stops answering half-way
 // leaves an older backup there whole.

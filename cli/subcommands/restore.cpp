@@ -4,8 +4,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include <fstream>
-#include <sstream>
 
 namespace qv::cli {
 
@@ -24,17 +22,8 @@ const char* FlagFor(Param param) {
 }
 
 int RunRestore(Session& s, const RestoreOptions& o) {
-    std::ostringstream text;
-    if (o.file == "-") {
-        text << s.in.rdbuf();
-    } else {
-        std::ifstream f(o.file, std::ios::binary);
-        if (!f)
-            throw Failure{kExitUsage, o.file + ": cannot be read"};
-        text << f.rdbuf();
-    }
     std::string error;
-    const auto plan = PlanRestore(text.str(), o.withIdentity, o.withBaud, error);
+    const auto plan = PlanRestore(ReadInputFile(s, o.file), o.withIdentity, o.withBaud, error);
     if (!plan)
         throw Failure{kExitUsage, o.file + ": " + error}; // before the port is even opened
     auto connection = s.open(o.place);

@@ -4,6 +4,7 @@
 
 #include "tests/support/fake_port_tree.h"
 #include "tests/support/run_program.h"
+#include "tests/support/sim_program.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -32,47 +33,7 @@ QJsonObject JsonOf(const Run& run) {
     return QJsonDocument::fromJson(run.out.toUtf8()).object();
 }
 
-// A simulator program; stopped (SIGTERM) and waited for when it goes out of scope.
-class Sim {
-public:
-    explicit Sim(QStringList args, const QProcessEnvironment& env = {},
-                 const QString& program = QV_SIM_PROGRAM) {
-        if (!env.isEmpty())
-            process_.setProcessEnvironment(env);
-        process_.start(program, args << "--verbose");
-        if (!process_.waitForStarted(5000))
-            return;
-        while (!process_.canReadLine())
-            if (!process_.waitForReadyRead(5000))
-                return;
-        path_ = QString::fromUtf8(process_.readLine()).trimmed();
-    }
-    ~Sim() {
-        process_.terminate();
-        if (!process_.waitForFinished(5000))
-            process_.kill();
-    }
-    const QString& path() const { return path_; }
-    // The commands received so far, in order (the lines of its --verbose log).
-    QStringList commands() {
-        process_.waitForReadyRead(50);
-        log_ += QString::fromUtf8(process_.readAllStandardError());
-        QStringList out;
-        for (const auto& line : log_.split('\n', Qt::SkipEmptyParts))
-            if (line.startsWith("quorvane-sim: A"))
-                out << line.mid(14);
-        return out;
-    }
-    QString log() {
-        commands();
-        return log_;
-    }
-
-private:
-    QProcess process_;
-    QString path_;
-    QString log_;
-};
+using qv::test::Sim;
 
 } // namespace
 

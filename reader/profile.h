@@ -1,0 +1,54 @@
+#pragma once
+// A profile: the parameter values that a batch of readers is given (the parameters of a backup
+// file). Here the write and the read-back of one parameter on an open link, as the window's Set
+// and Get buttons run them, and the comparison of what a reader holds with a profile, which the
+// command line's diff and the production station share.
+
+#include "reader/parameters.h"
+
+#include "link/link.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qv::reader {
+
+struct ProfileItem {
+    Param param;
+    Value value;
+};
+
+// A readable parameter as the Get button reads it; `tries` replaces the row's count when given.
+// nullopt: no valid answer (or the parameter cannot be read).
+std::optional<Value> ReadParam(link::Link& link, Param param, std::optional<int> tries = {});
+// Writes `value` as the Set button does. True: the reader confirmed the command.
+bool WriteParam(link::Link& link, Param param, const Value& value, std::optional<int> tries = {});
+
+struct ParamCheck {
+    enum class State { Equal, Differs, NoAnswer, NotReadable };
+    Param param;
+    Value expected;
+    State state = State::NoAnswer;
+    std::optional<Value> actual; // what the reader reported (Equal, Differs)
+};
+
+// Reads every readable item back, in the profile's order, and compares it with the profile by
+// its JSON form (the form a backup holds). Items the reader cannot report are NotReadable.
+std::vector<ParamCheck> CompareProfile(link::Link& link, const std::vector<ProfileItem>& items,
+                                       std::optional<int> tries = {});
+// Equal, or a parameter that no read can check.
+bool Matches(const ParamCheck& check);
+// Why a check does not match, in words: "no answer", "read back 3, expected 5".
+std::string Reason(const ParamCheck& check);
+// "equal", "differs", "no answer", "not readable".
+const char* StateWord(ParamCheck::State state);
+
+// The fixed pauses of one try of `exchange`: the least time it takes on any line.
+std::uint32_t FixedPausesMs(const link::Exchange& exchange);
+// The least time that writing every item and reading back the readable ones takes: the floor
+// under a station's round.
+std::uint32_t ProfileFloorMs(const std::vector<ProfileItem>& items);
+
+} // namespace qv::reader

@@ -1,0 +1,261 @@
+#include "reader/station.h"
+
+#include "reader/tag_poll.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+namespace qv::reader {
+
+namespace {
+
+constexpr int kVersionTries = 3;
+constexpr int kGoneTries = 2;               // identity requests unanswered: the reader is gone
+constexpr std::uint32_t kPauseSliceMs = 50; // how quickly a waiting port sees the stop flag
+
+std::string CsvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos)
+        return text;
+    std::string quoted = "\"";
+    for (const char c : text) {
+        if (c == '"')
+            quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
+bool TagRead(link::Link& link, std::uint32_t ms) {
+    std::optional<Outputs> sent;
+    const std::uint32_t start = link.nowMs();
+    do {
+        if (PollStep(link, std::nullopt, sent).tag)
+            return true;
+    } while (link.nowMs() - start < ms);
+    return false;
+}
+
+std::string Seconds(std::uint32_t ms) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", static_cast<double>(ms) / 1000.0);
+    return text;
+}
+
+} // namespace
+
+nlohmann::ordered_json ToJson(const StationRecord& r) {
+    nlohmann::ordered_json failures = nlohmann::ordered_json::array();
+    for (const auto& f : r.failures)
+        failures.push_back({{"parameter", f.parameter}, {"reason", f.reason}});
+    nlohmann::ordered_json doc = {{"time", r.time},
+                                  {"port", r.port},
+                                  {"serial", r.serial},
+                                  {"firmware", r.firmware},
+                                  {"profile", r.profile},
+                                  {"profile_sha256", r.profileSha256},
+                                  {"id", r.id ? nlohmann::ordered_json(*r.id) : nullptr},
+                                  {"result", r.passed ? "pass" : "fail"},
+                                  {"failures", failures},
+                                  {"duration_ms", r.durationMs}};
+    if (r.nextId)
+        doc["next_id"] = *r.nextId;
+    return doc;
+}
+
+std::string CsvHeader() {
+    return "time,port,serial,firmware,profile,profile_sha256,id,result,failures,duration_ms";
+}
+
+std::string CsvLine(const StationRecord& r) {
+    std::string failures;
+    for (const auto& f : r.failures)
+        failures += (failures.empty() ? "" : "; ") + f.parameter + ": " + f.reason;
+    const std::vector<std::string> fields = {r.time,
+                                             r.port,
+                                             r.serial,
+                                             r.firmware,
+                                             r.profile,
+                                             r.profileSha256,
+                                             r.id.value_or(""),
+                                             r.passed ? "pass" : "fail",
+                                             failures,
+                                             std::to_string(r.durationMs)};
+    std::string line;
+    for (const auto& field : fields) {
+        if (!line.empty())
+            line += ',';
+        line += CsvField(field);
+    }
+    return line;
+}
+
+void IdSequence::resume(const nlohmann::ordered_json& record) {
+    const std::lock_guard lock(mutex_);
+    if (const auto next = record.find("next_id"); next != record.end() && next->is_number_integer())
+        next_ = std::max(next_, next->get<int>());
+    const auto id = record.find("id");
+    const auto serial = record.find("serial");
+    if (id != record.end() && id->is_string() && serial != record.end() && serial->is_string())
+        given_[serial->get<std::string>()] = id->get<std::string>();
+}
+
+std::optional<std::string> IdSequence::take(const std::string& serial) {
+    const std::lock_guard lock(mutex_);
+    if (const auto given = given_.find(serial); given != given_.end())
+        return given->second;
+    if (next_ > RowOf(Param::Id).bounds.high)
+        return std::nullopt;
+    char id[8];
+    std::snprintf(id, sizeof id, "%02d", next_++);
+    return given_[serial] = id;
+}
+
+int IdSequence::next() const {
+    const std::lock_guard lock(mutex_);
+    return next_;
+}
+
+double StationSummary::readersPerHour() const {
+    return seconds > 0 ? (passed + failed) * 3600.0 / seconds : 0.0;
+}
+
+Station::Station(StationPlan plan, const std::atomic<bool>& stop, std::function<std::string()> now,
+                 Sink sink)
+    : plan_(std::move(plan)), stop_(stop), now_(std::move(now)), sink_(std::move(sink)) {
+    if (plan_.idFrom)
+        ids_.emplace(*plan_.idFrom);
+}
+
+StationSummary Station::run(const std::vector<StationLine*>& lines) {
+    const auto start = std::chrono::steady_clock::now();
+    std::vector<std::thread> threads;
+    for (StationLine* line : lines)
+        threads.emplace_back([this, line] { serve(*line); });
+    for (auto& thread : threads)
+        thread.join();
+    const std::lock_guard lock(mutex_);
+    summary_.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return summary_;
+}
+
+void Station::serve(StationLine& line) {
+    while (const auto identity = waitForReader(line)) {
+        if (!claim())
+            break;
+        StationRecord record = round(line, *identity);
+        line.close();
+        {
+            const std::lock_guard lock(mutex_);
+            if (ids_)
+                record.nextId = ids_->next();
+            ++(record.passed ? summary_.passed : summary_.failed);
+            sink_(record);
+        }
+        if (stop_ || finished())
+            break;
+        waitUntilGone(line, identity->serial);
+    }
+    line.close();
+}
+
+std::optional<ReaderIdentity> Station::waitForReader(StationLine& line) {
+    link::Link& link = line.link();
+    while (!stop_ && !finished()) {
+        const std::uint32_t start = link.nowMs();
+        if (line.open()) {
+            if (auto identity = ReadIdentity(link, 1))
+                return identity;
+            line.close();
+        }
+        const std::uint32_t spent = link.nowMs() - start;
+        if (!pause(link, spent < plan_.askEveryMs ? plan_.askEveryMs - spent : 0))
+            break;
+    }
+    return std::nullopt;
+}
+
+StationRecord Station::round(StationLine& line, const ReaderIdentity& identity) {
+    link::Link& link = line.link();
+    const std::uint32_t start = link.nowMs();
+    StationRecord r;
+    {
+        const std::lock_guard lock(mutex_);
+        r.time = now_();
+    }
+    r.port = line.name();
+    r.serial = identity.serial;
+    r.profile = plan_.profile;
+    r.profileSha256 = plan_.profileSha256;
+    if (const auto version = ReadVersion(link, kVersionTries))
+        r.firmware = *version;
+    else
+        r.failures.push_back({"firmware", "no answer"});
+
+    std::vector<ProfileItem> items = plan_.items;
+    bool written = true;
+    if (ids_) {
+        r.id = ids_->take(identity.serial);
+        if (r.id)
+            items.push_back({Param::Id, *r.id}); // last, as a restore writes it
+        else {
+            r.failures.push_back({"id", "no reader ID left: the sequence ended at 99"});
+            written = false;
+        }
+    }
+    for (std::size_t i = 0; written && i < items.size(); ++i)
+        if (!WriteParam(link, items[i].param, items[i].value, plan_.tries)) {
+            r.failures.push_back({RowOf(items[i].param).name, "no answer to the write"});
+            written = false; // as a restore, stop at the first write the reader did not confirm
+        }
+    if (written)
+        for (const auto& check : CompareProfile(link, items, plan_.tries))
+            if (!Matches(check))
+                r.failures.push_back({RowOf(check.param).name, Reason(check)});
+    if (r.failures.empty() && plan_.tagTestMs && !TagRead(link, *plan_.tagTestMs))
+        r.failures.push_back({"tag-test", "no tag read in " + Seconds(*plan_.tagTestMs) + " s"});
+    r.passed = r.failures.empty();
+    r.durationMs = link.nowMs() - start;
+    return r;
+}
+
+void Station::waitUntilGone(StationLine& line, const std::string& serial) {
+    link::Link& link = line.link();
+    while (pause(link, plan_.askEveryMs)) {
+        if (!line.open())
+            return;
+        const auto identity = ReadIdentity(link, kGoneTries);
+        line.close();
+        if (!identity || identity->serial != serial)
+            return; // unplugged, or already another reader in its place
+    }
+}
+
+bool Station::claim() {
+    if (!plan_.count) {
+        ++claimed_;
+        return true;
+    }
+    int claimed = claimed_.load();
+    while (claimed < *plan_.count)
+        if (claimed_.compare_exchange_weak(claimed, claimed + 1))
+            return true;
+    return false;
+}
+
+bool Station::finished() const {
+    return plan_.count && claimed_.load() >= *plan_.count;
+}
+
+bool Station::pause(link::Link& link, std::uint32_t ms) {
+    while (ms > 0 && !stop_ && !finished()) {
+        const std::uint32_t slice = std::min(ms, kPauseSliceMs);
+        link.sleepMs(slice);
+        ms -= slice;
+    }
+    return !stop_ && !finished();
+}
+
+} // namespace qv::reader

@@ -1,0 +1,310 @@
+// quorvane-cli station and diff as a production line runs them: the real program against
+// simulator programs that are started and stopped as readers are plugged in and out. A port is a
+// symbolic link the test controls, so that "unplugged" is the simulator stopped and the link gone.
+
+#include "tests/support/run_program.h"
+#include "tests/support/sim_program.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+namespace {
+
+using qv::test::Run;
+using qv::test::Sim;
+
+// Two parameters keep a reader's round near two seconds; the simulator starts at same-card 10
+// and rssi 80, so a fresh reader differs in both.
+const QByteArray kProfile = R"({"parameters": {"same-card": 5, "rssi": 120}})";
+
+Run RunCli(const QStringList& args) {
+    return qv::test::RunProgram(QV_CLI_PROGRAM, args);
+}
+
+QString WriteFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
+    QFile file(dir.filePath(name));
+    if (file.open(QIODevice::WriteOnly))
+        file.write(bytes);
+    return file.fileName();
+}
+
+QList<QJsonObject> Records(const QString& log) {
+    QFile file(log);
+    QList<QJsonObject> records;
+    if (!file.open(QIODevice::ReadOnly))
+        return records;
+    for (const auto& line : file.readAll().split('\n'))
+        if (!line.trimmed().isEmpty())
+            records << QJsonDocument::fromJson(line).object();
+    return records;
+}
+
+// A station that runs while the test plugs readers in and out.
+class StationRun {
+public:
+    explicit StationRun(const QStringList& args) {
+        process_.start(QV_CLI_PROGRAM, QStringList{"station"} + args);
+        process_.waitForStarted(5000);
+    }
+    ~StationRun() {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.kill();
+            process_.waitForFinished();
+        }
+    }
+    // Waits up to `ms` for `text` in the station's output.
+    bool waitFor(const QString& text, int ms = 15000) {
+        QDeadlineTimer deadline(ms);
+        while (!out_.contains(text) && !deadline.hasExpired() &&
+               process_.state() == QProcess::Running) {
+            process_.waitForReadyRead(100);
+            out_ += QString::fromUtf8(process_.readAllStandardOutput());
+        }
+        return out_.contains(text);
+    }
+    void interrupt() { ::kill(static_cast<pid_t>(process_.processId()), SIGINT); }
+    // The exit status once it ends within `ms`; -1 when it does not.
+    int finish(int ms = 15000) {
+        if (!process_.waitForFinished(ms))
+            return -1;
+        out_ += QString::fromUtf8(process_.readAllStandardOutput());
+        return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
+    }
+    const QString& out() const { return out_; }
+
+private:
+    QProcess process_;
+    QString out_;
+};
+
+} // namespace
+
+class TstStation : public QObject {
+    Q_OBJECT
+
+private slots:
+    void readersOneAfterAnotherAreConfiguredAndRecorded() {
+        QTemporaryDir dir;
+        const QString profile = WriteFile(dir, "line.json", kProfile);
+        const QString port = dir.filePath("reader");
+        const QString log = dir.filePath("station.jsonl"), csv = dir.filePath("station.csv");
+        StationRun station({profile, "--port", port, "--log", log, "--csv", csv, "--id-from", "7",
+                            "--count", "2"});
+        {
+            Sim first({"--serial", "QV0000A1"});
+            QVERIFY(QFile::link(first.path(), port));
+            QVERIFY(station.waitFor("PASS"));
+            // Still plugged in for a while: a station that does not wait for it to go would
+            // configure it a second time and reach its count with it.
+            QTest::qWait(1200);
+            first.stop();
+            QVERIFY(QFile::remove(port));
+        }
+        Sim second({"--serial", "QV0000B2"});
+        QVERIFY(QFile::link(second.path(), port));
+        QCOMPARE(station.finish(), 0);
+        QVERIFY(station.out().contains("passed 2, failed 0"));
+        QVERIFY(!station.out().contains('\x1b')); // no colour into a pipe
+        QCOMPARE(RunCli({"diff", profile, "--port", second.path()}).code, 0);
+
+        const auto records = Records(log);
+        QCOMPARE(records.size(), 2);
+        QFile file(profile);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString sha =
+            QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex();
+        const QStringList serials = {"QV0000A1", "QV0000B2"}, ids = {"07", "08"};
+        const QRegularExpression iso(
+            R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d(\.\d+)?(Z|[+-]\d\d:\d\d)$)");
+        for (int i = 0; i < 2; ++i) {
+            const QJsonObject& r = records[i];
+            QCOMPARE(r["serial"].toString(), serials[i]);
+            QCOMPARE(r["id"].toString(), ids[i]);
+            QCOMPARE(r["next_id"].toInt(), 8 + i);
+            QCOMPARE(r["result"].toString(), QString("pass"));
+            QCOMPARE(r["failures"].toArray().size(), 0);
+            QCOMPARE(r["port"].toString(), port);
+            QCOMPARE(r["firmware"].toString(), QString("02.31-07"));
+            QCOMPARE(r["profile"].toString(), QString("line.json"));
+            QCOMPARE(r["profile_sha256"].toString(), sha);
+            QVERIFY(iso.match(r["time"].toString()).hasMatch());
+            QVERIFY(r["duration_ms"].toInt() > 0);
+        }
+        QFile table(csv);
+        QVERIFY(table.open(QIODevice::ReadOnly));
+        const auto lines = QString::fromUtf8(table.readAll()).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 3);
+        QVERIFY(lines[0].startsWith("time,port,serial,firmware,"));
+        QVERIFY(lines[1].contains(",QV0000A1,02.31-07,line.json," + sha + ",07,pass,,"));
+        QVERIFY(lines[2].contains(",QV0000B2,"));
+    }
+
+    void writeTheReaderDoesNotAnswerFailsItAndIsNamed() {
+        QTemporaryDir dir;
+        const QString profile = WriteFile(dir, "line.json", kProfile);
+        const QString log = dir.filePath("station.jsonl");
+        Sim deaf({"--serial", "QV0000F1", "--fault", "silent-for=O"}); // the RSSI command
+        StationRun station({profile, "--port", deaf.path(), "--log", log, "--count", "1"});
+        QCOMPARE(station.finish(), 1);
+        QVERIFY(station.out().contains("FAIL"));
+        QVERIFY(station.out().contains("passed 0, failed 1"));
+        const auto records = Records(log);
+        QCOMPARE(records.size(), 1);
+        QCOMPARE(records[0]["result"].toString(), QString("fail"));
+        const QJsonArray failures = records[0]["failures"].toArray();
+        QCOMPARE(failures.size(), 1);
+        QCOMPARE(failures[0]["parameter"].toString(), QString("rssi"));
+        QCOMPARE(failures[0]["reason"].toString(), QString("no answer to the write"));
+    }
+
+    void tagTestNeedsOneTagRead_data() {
+        QTest::addColumn<QStringList>("simArgs");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("failure"); // empty: passed
+        QTest::newRow("a tag comes")
+            << QStringList{"--tags", "0000000000BC614E", "--tag-interval", "200"} << 0 << QString();
+        QTest::newRow("no tag") << QStringList{} << 1 << "tag-test: no tag read in 1.5 s";
+    }
+    void tagTestNeedsOneTagRead() {
+        QFETCH(QStringList, simArgs);
+        QFETCH(int, code);
+        QFETCH(QString, failure);
+        QTemporaryDir dir;
+        const QString profile = WriteFile(dir, "line.json", kProfile);
+        Sim sim(simArgs);
+        const Run run = RunCli({"station", profile, "--port", sim.path(), "--log",
+                                dir.filePath("s.jsonl"), "--tag-test", "1.5", "--count", "1"});
+        QCOMPARE(run.code, code);
+        QVERIFY(failure.isEmpty() ? run.out.contains("PASS") : run.out.contains(failure));
+    }
+
+    void portsRunInParallelWithoutSharingAnId() {
+        QTemporaryDir dir;
+        const QString profile = WriteFile(dir, "line.json", kProfile);
+        const QString log = dir.filePath("station.jsonl");
+        Sim a({"--serial", "QV0000P1"}), b({"--serial", "QV0000P2"});
+        StationRun station({profile, "--port", a.path(), "--port", b.path(), "--log", log,
+                            "--id-from", "20", "--count", "2"});
+        QCOMPARE(station.finish(), 0);
+        const auto records = Records(log);
+        QCOMPARE(records.size(), 2);
+        QCOMPARE((QSet<QString>{records[0]["id"].toString(), records[1]["id"].toString()}),
+                 (QSet<QString>{"20", "21"}));
+        QCOMPARE((QSet<QString>{records[0]["port"].toString(), records[1]["port"].toString()}),
+                 (QSet<QString>{a.path(), b.path()}));
+        // The second reader's round began before the first one's ended.
+        const auto start = [&](int i) {
+            return QDateTime::fromString(records[i]["time"].toString(), Qt::ISODateWithMs);
+        };
+        QVERIFY(start(1) < start(0).addMSecs(records[0]["duration_ms"].toInt()));
+    }
+
+    void idSequenceGoesOnAfterARestart() {
+        QTemporaryDir dir;
+        const QString profile = WriteFile(dir, "line.json", kProfile);
+        const QString log = dir.filePath("station.jsonl");
+        // One station run per reader, each a fresh start reading the log; the third reader is
+        // the first one again, which keeps its ID.
+        const QStringList serials = {"QV0000R1", "QV0000R2", "QV0000R1"};
+        const QStringList ids = {"03", "04", "03"};
+        for (int i = 0; i < serials.size(); ++i) {
+            Sim sim({"--serial", serials[i]});
+            const Run run = RunCli({"station", profile, "--port", sim.path(), "--log", log,
+                                    "--id-from", "3", "--count", "1"});
+            QCOMPARE(run.code, 0);
+            QVERIFY(run.out.contains("id " + ids[i]));
+        }
+        const auto records = Records(log);
+        QCOMPARE(records.size(), 3);
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(records[i]["id"].toString(), ids[i]);
+        QCOMPARE(records[2]["next_id"].toInt(), 5);
+    }
+
+    void interruptEndsAfterTheCurrentReaderWithASummary() {
+        QTemporaryDir dir;
+        const QString profile = WriteFile(dir, "line.json", kProfile);
+        Sim sim({"--serial", "QV0000S1"});
+        StationRun station({profile, "--port", sim.path(), "--log", dir.filePath("s.jsonl")});
+        QVERIFY(station.waitFor("PASS"));
+        station.interrupt();
+        QCOMPARE(station.finish(5000), 0);
+        QVERIFY(station.out().contains(
+            QRegularExpression("passed 1, failed 0, [0-9.]+ readers per hour")));
+    }
+
+    void diffNamesWhatDiffers() {
+        QTemporaryDir dir;
+        const QString profile = WriteFile(dir, "line.json", kProfile);
+        Sim sim({});
+        const Run before = RunCli({"diff", profile, "--port", sim.path()});
+        QCOMPARE(before.code, 1);
+        QVERIFY(before.out.contains("read back 10, expected 5"));
+        QVERIFY(before.out.contains("read back 80, expected 120"));
+        const Run json = RunCli({"diff", profile, "--port", sim.path(), "--json"});
+        QCOMPARE(json.code, 1);
+        const QJsonArray items = QJsonDocument::fromJson(json.out.toUtf8())["parameters"].toArray();
+        QCOMPARE(items.size(), 2);
+        QCOMPARE(items[1]["parameter"].toString(), QString("rssi"));
+        QCOMPARE(items[1]["reader"].toInt(), 80);
+        QCOMPARE(items[1]["result"].toString(), QString("differs"));
+
+        QCOMPARE(RunCli({"restore", profile, "--port", sim.path()}).code, 0);
+        QCOMPARE(RunCli({"diff", profile, "--port", sim.path()}).code, 0);
+        QCOMPARE(RunCli({"diff", profile, "--port", "/dev/no-such-port"}).code, 3);
+        Sim silent({"--fault", "silent"});
+        const Run none = RunCli({"diff", profile, "--port", silent.path()});
+        QCOMPARE(none.code, 1);
+        QVERIFY(none.err.contains("did not answer the identity request"));
+        QCOMPARE(silent.commands().count("A00B"), 3); // and not a read after it
+    }
+
+    // Nothing reaches the reader when the profile or the log is bad.
+    void badInputIsRefusedBeforeAnythingIsSent_data() {
+        QTest::addColumn<QString>("subcommand");
+        QTest::addColumn<QByteArray>("profile");
+        QTest::addColumn<QByteArray>("log");
+        QTest::newRow("station, not JSON")
+            << "station" << QByteArray("{\"parameters\": {") << QByteArray();
+        QTest::newRow("station, out of range")
+            << "station" << QByteArray(R"({"parameters": {"rssi": 300}})") << QByteArray();
+        QTest::newRow("station, unknown parameter")
+            << "station" << QByteArray(R"({"parameters": {"volume": 3}})") << QByteArray();
+        QTest::newRow("station, log not records")
+            << "station" << kProfile << QByteArray("{\"id\":\n");
+        QTest::newRow("diff, out of range")
+            << "diff" << QByteArray(R"({"parameters": {"same-card": -1}})") << QByteArray();
+    }
+    void badInputIsRefusedBeforeAnythingIsSent() {
+        QFETCH(QString, subcommand);
+        QFETCH(QByteArray, profile);
+        QFETCH(QByteArray, log);
+        QTemporaryDir dir;
+        const QString file = WriteFile(dir, "line.json", profile);
+        const QString logFile = WriteFile(dir, "station.jsonl", log);
+        Sim sim({});
+        QStringList args = {subcommand, file, "--port", sim.path()};
+        if (subcommand == "station")
+            args << "--log" << logFile << "--count"
+                 << "1";
+        const Run run = RunCli(args);
+        QCOMPARE(run.code, 2);
+        QVERIFY(!run.err.isEmpty());
+        QVERIFY(sim.commands().isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TstStation)
+#include "tst_station.moc"
