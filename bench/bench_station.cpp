@@ -107,7 +107,12 @@ std::vector<reader::ProfileItem> Profile() {
     std::vector<reader::ProfileItem> items;
     for (const auto& [param, w] : words) {
         std::string error;
-        items.push_back({param, *reader::ParseWords(param, w, error)});
+        const auto value = reader::ParseWords(param, w, error);
+        if (!value) {
+            std::fprintf(stderr, "bench profile: %s\n", error.c_str());
+            std::exit(2);
+        }
+        items.push_back({param, *value});
     }
     return items;
 }
@@ -125,7 +130,7 @@ int main(int argc, char** argv) {
     plan.count = readers;
     // The floor of what a round writes and reads: the profile, and the reader ID given last.
     auto floorItems = plan.items;
-    floorItems.push_back({reader::Param::Id, std::string("01")});
+    floorItems.emplace_back(reader::Param::Id, std::string("01"));
     const double floorMs = reader::ProfileFloorMs(floorItems);
 
     BenchLine line(settings);
