@@ -8,6 +8,7 @@
 #include "link/system_time.h"
 #include "tests/support/fake_port_tree.h"
 
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -288,6 +289,10 @@ private slots:
         QFETCH(QString, selector);
         QFETCH(int, error);
         QFETCH(QString, text);
+        // The tree's device nodes are plain files; the adapter's is taken away for this test.
+        const fs::path node = dev_ + "/ttyUSB0", aside = dev_ + "/ttyUSB0.aside";
+        fs::rename(node, aside);
+        const auto restore = qScopeGuard([&] { fs::rename(aside, node); });
         TreeLink t(sys_, dev_);
         t.link.setPortMap({{7, selector.toStdString()}});
         QString traced;
