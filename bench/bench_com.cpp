@@ -8,6 +8,7 @@
 // terminal; Windows: a COM name such as COM3), else the platform's own COM table;
 // --settings: the line settings (default 19200,e,8,1); --count: transactions timed (default 200).
 
+#include "bench/bench_args.h"
 #include "link/commands.h"
 #include "link/link.h"
 #include "link/system_time.h"
@@ -21,16 +22,10 @@
 #include <vector>
 
 using namespace qv;
+using bench::Argument;
 using Steady = std::chrono::steady_clock;
 
 namespace {
-
-const char* Argument(int argc, char** argv, const char* name, const char* fallback) {
-    for (int i = 1; i + 1 < argc; ++i)
-        if (std::strcmp(argv[i], name) == 0)
-            return argv[i + 1];
-    return fallback;
-}
 
 double Percentile(std::vector<double> values, double p) {
     std::sort(values.begin(), values.end());

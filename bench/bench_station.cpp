@@ -11,6 +11,7 @@
 #include "reader/station.h"
 #include "sim/pty_host.h"
 
+#include "bench/bench_args.h"
 #include "link/link.h"
 #include "link/system_time.h"
 
@@ -26,15 +27,9 @@
 #include <vector>
 
 using namespace qv;
+using bench::Argument;
 
 namespace {
-
-const char* Argument(int argc, char** argv, const char* name, const char* fallback) {
-    for (int i = 1; i + 1 < argc; ++i)
-        if (std::strcmp(argv[i], name) == 0)
-            return argv[i + 1];
-    return fallback;
-}
 
 struct SimulatedReader {
     sim::Reader reader;
