@@ -57,8 +57,11 @@ bool ApplyFault(const std::string& text, Faults& faults) {
             return false;
         return true;
     }
-    if (name == "silent-for" && value.size() == 1 && value[0] >= 'A' && value[0] <= 'Z') {
+    const bool letter = value.size() == 1 && value[0] >= 'A' && value[0] <= 'Z';
+    if (name == "silent-for" && letter) {
         faults.silentFor.insert(value[0]);
+    } else if (name == "forgets" && letter) {
+        faults.forgets.insert(value[0]);
     } else if (name == "identity-length" && (value == "15" || value == "16" || value == "17")) {
         faults.identityLength = std::stoi(value);
     } else if (name == "late") {
@@ -182,6 +185,7 @@ Reader:
 Faults (--fault may be given several times):
   silent                never answers
   silent-for=L          never answers the command letter L (e.g. silent-for=V)
+  forgets=L             confirms a change by command letter L but keeps the old value
   bad-checksum          reply checksums are wrong
   lowercase-checksum    reply checksums in lower-case digits; where the checksum would be
                         two decimal digits, the unread letter at position 2 changes so that

@@ -154,9 +154,13 @@ std::optional<Reply> Reader::answer(std::string_view command, std::uint32_t nowM
         return std::nullopt;
     if (letter == 'I' && command.size() == 4)
         admitStreamTags(nowMs);
+    const bool forget = command.size() > 4 && faults_.forgets.count(letter);
+    const ReaderState before = forget ? state_ : ReaderState{};
     auto body = data(letter, command.substr(4));
     if (!body)
         return std::nullopt;
+    if (forget)
+        state_ = before; // the reply confirmed the new value; the reader keeps the old one
     ++answered_;
     if (faults_.hangupAfter >= 0 && answered_ >= faults_.hangupAfter)
         hungUp_ = true; // this reply still goes out, then the line drops

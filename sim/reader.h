@@ -19,6 +19,7 @@ namespace qv::sim {
 struct Faults {
     bool silent = false;            // never answers
     std::set<char> silentFor;       // never answers these command letters (e.g. 'V')
+    std::set<char> forgets;         // confirms a change by these letters but keeps the old value
     bool badChecksum = false;       // reply checksum digits are wrong
     bool lowercaseChecksum = false; // reply checksum digits in lower case
     int identityLength = 16;        // total length of the reply to B: 15, 16 or 17

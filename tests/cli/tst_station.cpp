@@ -151,22 +151,40 @@ private slots:
         QVERIFY(lines[2].contains(",QV0000B2,"));
     }
 
-    void writeTheReaderDoesNotAnswerFailsItAndIsNamed() {
+    // A write the reader leaves unanswered, or confirms but does not keep, fails that reader and
+    // names the parameter; --tries says how often the write is sent.
+    void parameterTheReaderDoesNotTakeFailsItAndIsNamed_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("tries");
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<int>("writes");
+        QTest::newRow("write unanswered")
+            << "silent-for=O" << "2" << "no answer to the write" << 2;
+        QTest::newRow("old value kept") << "forgets=O" << "3" << "read back 80, expected 120" << 1;
+    }
+    void parameterTheReaderDoesNotTakeFailsItAndIsNamed() {
+        QFETCH(QString, fault);
+        QFETCH(QString, tries);
+        QFETCH(QString, reason);
+        QFETCH(int, writes);
         QTemporaryDir dir;
         const QString profile = WriteFile(dir, "line.json", kProfile);
         const QString log = dir.filePath("station.jsonl");
-        Sim deaf({"--serial", "QV0000F1", "--fault", "silent-for=O"}); // the RSSI command
-        StationRun station({profile, "--port", deaf.path(), "--log", log, "--count", "1"});
+        Sim reader({"--serial", "QV0000F1", "--fault", fault});
+        StationRun station(
+            {profile, "--port", reader.path(), "--log", log, "--count", "1", "--tries", tries});
         QCOMPARE(station.finish(), 1);
         QVERIFY(station.out().contains("FAIL"));
+        QVERIFY(station.out().contains("rssi: " + reason));
         QVERIFY(station.out().contains("passed 0, failed 1"));
+        QCOMPARE(reader.commands().count("A00O78"), writes);
         const auto records = Records(log);
         QCOMPARE(records.size(), 1);
         QCOMPARE(records[0]["result"].toString(), QString("fail"));
         const QJsonArray failures = records[0]["failures"].toArray();
         QCOMPARE(failures.size(), 1);
         QCOMPARE(failures[0]["parameter"].toString(), QString("rssi"));
-        QCOMPARE(failures[0]["reason"].toString(), QString("no answer to the write"));
+        QCOMPARE(failures[0]["reason"].toString(), reason);
     }
 
     void tagTestNeedsOneTagRead_data() {

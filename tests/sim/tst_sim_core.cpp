@@ -291,6 +291,15 @@ private slots:
         QCOMPARE(int(reader.log().size()), 2); // heard both all the same
     }
 
+    void forgetfulReaderConfirmsAndKeepsTheOldValue() {
+        Reader reader;
+        QVERIFY(qv::sim::ApplyFault("forgets=O", reader.faults()));
+        QCOMPARE(Payload(Ask(reader, "A00OFA")), std::string("A01OFA")); // the change confirmed
+        QCOMPARE(Payload(Ask(reader, "A00O")), std::string("A01O50"));   // the factory value kept
+        QCOMPARE(Payload(Ask(reader, "A00N0005")), std::string("A01N0005"));
+        QCOMPARE(Payload(Ask(reader, "A00N")), std::string("A01N0005")); // other letters change
+    }
+
     void checksumFaultsFailVerification_data() {
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QByteArray>("command");

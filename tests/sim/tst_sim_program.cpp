@@ -244,6 +244,7 @@ private slots:
                                  "--version ",
                                  "silent ",
                                  "silent-for=L",
+                                 "forgets=L",
                                  "bad-checksum",
                                  "lowercase-checksum",
                                  "identity-length=N",
