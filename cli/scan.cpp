@@ -19,6 +19,7 @@ void ScanPort(PortScan& result, const std::vector<std::string>& settings, TraceL
             return;
         if (!connection.open(setting)) {
             result.openError = connection.openError();
+            result.openErrorText = connection.openErrorText();
             return;
         }
         if (auto identity = connection.readIdentity(kIdentityRequestsPerPlace)) {
@@ -37,7 +38,7 @@ std::vector<PortScan> Scan(const std::vector<Place>& ports,
                            const std::atomic<bool>& stop, bool parallel) {
     std::vector<PortScan> results;
     for (const auto& place : ports)
-        results.push_back(PortScan{place, link::SerialError::None, std::nullopt});
+        results.push_back(PortScan{place, link::SerialError::None, {}, std::nullopt});
     if (!parallel) {
         for (auto& result : results)
             ScanPort(result, settings, trace, stop);

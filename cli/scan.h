@@ -20,6 +20,7 @@ struct ScanFind {
 struct PortScan {
     Place place;                                           // its settings field is not used
     link::SerialError openError = link::SerialError::None; // the port could not be opened
+    std::string openErrorText; // why, with the device's detail (the adapters a selector matched)
     std::optional<ScanFind> find;
 };
 

@@ -47,11 +47,11 @@ int RunScan(Session& s, ScanOptions o) {
         } else if (r.openError != link::SerialError::None) {
             skipped.push_back({{"port", r.place.port},
                                {"device", r.place.device},
-                               {"reason", link::DescribeSerialError(r.openError)}});
+                               {"reason", r.openErrorText}});
             // A port that is there but would not open is worth a word; a missing one not.
             if (!s.output.asJson && r.openError != link::SerialError::NoDevice)
                 s.output.warn(PlaceText(r.place) +
-                              " not scanned: " + link::DescribeSerialError(r.openError));
+                              " not scanned: " + r.openErrorText);
         }
     }
     // Not one port opened: that is a port problem (exit 3), not a silent reader.
@@ -61,7 +61,7 @@ int RunScan(Session& s, ScanOptions o) {
         s.output.warn((results.size() == 1 ? "cannot open "
                                            : "none of the " + std::to_string(results.size()) +
                                                  " ports could be opened, e.g. ") +
-                      PlaceText(first.place) + ": " + link::DescribeSerialError(first.openError));
+                      PlaceText(first.place) + ": " + first.openErrorText);
     }
     const json doc = {{"ok", !readers.empty()}, {"readers", readers}, {"not_opened", skipped}};
     if (s.output.asJson || !readers.empty())

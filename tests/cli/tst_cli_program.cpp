@@ -349,6 +349,9 @@ private slots:
         QTest::newRow("no such USB adapter")
             << QStringList{"info", "--port", "usb:ffff:fffe"} << "" << 3
             << "cannot open usb:ffff:fffe: does not exist (no USB adapter ffff:fffe is plugged in)";
+        QTest::newRow("scan, no such USB adapter")
+            << QStringList{"scan", "--port", "usb:ffff:fffe"} << "" << 3
+            << "cannot open usb:ffff:fffe: does not exist (no USB adapter ffff:fffe is plugged in)";
         QTest::newRow("seven digits")
             << QStringList{"set", "same-card", "1234567", "--port", "PTY"} << "none" << 2
             << "1234567 is out of range 0..9999";
