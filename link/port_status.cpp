@@ -67,6 +67,19 @@ const char* PortStateWord(PortState state) {
     return "error";
 }
 
+PortState PortStateOf(SerialError error) {
+    switch (error) {
+    case SerialError::None:
+        return PortState::Ok;
+    case SerialError::InUse:
+        return PortState::InUse;
+    case SerialError::AccessDenied:
+        return PortState::NoPermission;
+    default:
+        return PortState::Error;
+    }
+}
+
 std::vector<int> ComNumbersOf(const PortInfo& port, const std::vector<PortInfo>& ports,
                               const PortMap& overrides, const std::string& devRoot) {
     std::vector<int> numbers;

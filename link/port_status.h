@@ -26,6 +26,8 @@ const char* PortStateWord(PortState state);
 // lock is left changed. Linux: open(O_RDWR|O_NOCTTY|O_NONBLOCK) and a non-blocking flock that is
 // released again. Windows: CreateFile with exclusive access.
 PortState ProbePort(const std::string& device);
+// The probe's word for why an open failed.
+PortState PortStateOf(SerialError error);
 
 // The COM numbers (1 to 16, ascending) under which the window opens `port`. COMn leads to a port
 // by its override when it has one (a path that names the port's device or its stable path, both

@@ -1,5 +1,6 @@
 // The port probe on Linux, and where the port list is read from.
 #include "link/port_status.h"
+#include "link/serial_posix.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -9,35 +10,18 @@
 
 namespace qv::link {
 
-namespace {
-
-PortState StateOf(int errnum) {
-    switch (errnum) {
-    case EBUSY:       // TIOCEXCL held by another opener
-    case EWOULDBLOCK: // flock held by another opener
-        return PortState::InUse;
-    case EACCES:
-    case EPERM:
-        return PortState::NoPermission;
-    default:
-        return PortState::Error;
-    }
-}
-
-} // namespace
-
 PortState ProbePort(const std::string& device) {
     // O_NONBLOCK: no wait for carrier. Nothing is set on the line, so closing leaves it as it was.
     const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return StateOf(errno);
+        return PortStateOf(TranslatePosixError(errno));
     // The program's own open takes this lock; another program holding it means "in use".
     const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
     const int lockError = errno;
     if (locked)
         ::flock(fd, LOCK_UN);
     ::close(fd);
-    return locked ? PortState::Ok : StateOf(lockError);
+    return locked ? PortState::Ok : PortStateOf(TranslatePosixError(lockError));
 }
 
 PortRoots PortRootsFromEnvironment() {

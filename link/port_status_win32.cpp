@@ -9,16 +9,8 @@ PortState ProbePort(const std::string& device) {
     // No sharing: a port another program holds answers ERROR_ACCESS_DENIED, which is "in use".
     const HANDLE handle = ::CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                         OPEN_EXISTING, 0, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        switch (TranslateWin32Error(::GetLastError())) {
-        case SerialError::InUse:
-            return PortState::InUse;
-        case SerialError::AccessDenied:
-            return PortState::NoPermission;
-        default:
-            return PortState::Error;
-        }
-    }
+    if (handle == INVALID_HANDLE_VALUE)
+        return PortStateOf(TranslateWin32Error(::GetLastError()));
     ::CloseHandle(handle);
     return PortState::Ok;
 }

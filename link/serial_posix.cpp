@@ -14,29 +14,6 @@ namespace qv::link {
 
 namespace {
 
-// The one place where the platform's error numbers become the link's reasons.
-SerialError TranslateError(int errnum) {
-    switch (errnum) {
-    case 0:
-        return SerialError::None;
-    case ENOENT:
-    case ENXIO:
-    case ENODEV:
-    case ENOTDIR:
-        return SerialError::NoDevice;
-    case ENOTTY:
-        return SerialError::NotCharacterDevice;
-    case EBUSY:
-    case EWOULDBLOCK:
-        return SerialError::InUse;
-    case EACCES:
-    case EPERM:
-        return SerialError::AccessDenied;
-    default:
-        return SerialError::Other;
-    }
-}
-
 // A read or write error that means the device itself went away (an unplugged adapter, a
 // pseudo-terminal whose other side closed), not a passing failure.
 bool GoneError(int errnum) {
@@ -91,6 +68,28 @@ tcflag_t CharacterSize(int dataBits) {
 
 } // namespace
 
+SerialError TranslatePosixError(int errnum) {
+    switch (errnum) {
+    case 0:
+        return SerialError::None;
+    case ENOENT:
+    case ENXIO:
+    case ENODEV:
+    case ENOTDIR:
+        return SerialError::NoDevice;
+    case ENOTTY:
+        return SerialError::NotCharacterDevice;
+    case EBUSY:
+    case EWOULDBLOCK:
+        return SerialError::InUse;
+    case EACCES:
+    case EPERM:
+        return SerialError::AccessDenied;
+    default:
+        return SerialError::Other;
+    }
+}
+
 termios BuildTermios(const termios& base, const LineSettings& settings) {
     termios t = base;
     // IUCLC too: a line left with upper case mapped to lower would turn "A01B..." into "a01b...".
@@ -122,7 +121,7 @@ PosixSerialDevice::~PosixSerialDevice() {
 }
 
 bool PosixSerialDevice::fail(int errnum) {
-    error_ = TranslateError(errnum);
+    error_ = TranslatePosixError(errnum);
     return false;
 }
 

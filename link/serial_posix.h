@@ -13,6 +13,9 @@ namespace qv::link {
 // CLOCAL|CREAD, VMIN=0 and VTIME=0. Modem control (HUPCL) is left as it was. Pure.
 termios BuildTermios(const termios& base, const LineSettings& settings);
 
+// The link's reason for an errno value: the one place where they are translated.
+SerialError TranslatePosixError(int errnum);
+
 class PosixSerialDevice : public SerialDevice {
 public:
     PosixSerialDevice() = default;
