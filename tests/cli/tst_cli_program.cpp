@@ -385,6 +385,7 @@ private slots:
             sim = std::make_unique<Sim>(simFault == "none" ? QStringList()
                                                            : QStringList{"--fault", simFault});
             args.replaceInStrings("PTY", sim->path());
+            sim->holdTerminal(); // "watch --reconnect" retries the path after the hang-up
         }
         const Run run = RunCli(args);
         QCOMPARE(run.code, code);

@@ -7,6 +7,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace qv::test {
 
 // A simulator program; stopped (SIGTERM) and waited for when it goes out of scope.
@@ -24,7 +27,17 @@ public:
                 return;
         path_ = QString::fromUtf8(process_.readLine()).trimmed();
     }
-    ~Sim() { stop(); }
+    ~Sim() {
+        stop();
+        if (held_ >= 0)
+            ::close(held_);
+    }
+    // Holds a descriptor of the terminal until this goes, so that its number is not given to
+    // another test's pseudo-terminal after a hang-up while a program still retries the path.
+    void holdTerminal() {
+        if (held_ < 0 && !path_.isEmpty())
+            held_ = ::open(path_.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    }
     // Stops the simulator (its terminal goes away with it) and waits for it.
     void stop() {
         if (process_.state() == QProcess::NotRunning)
@@ -55,6 +68,7 @@ private:
     QProcess process_;
     QString path_;
     QString log_;
+    int held_ = -1;
 };
 
 } // namespace qv::test
