@@ -2,6 +2,7 @@
 // and once over raw TCP: the real programs, started and stopped by their process ids.
 
 #include "tests/support/run_program.h"
+#include "tests/support/sim_program.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -51,29 +52,10 @@ bool Listening(int port) {
     return ok;
 }
 
-// A quorvane-sim with tags; stopped by its process id when this goes out of scope.
-class Sim {
-public:
-    Sim() {
-        process_.start(QV_SIM_PROGRAM, {"--settings", kSettings, "--tags", "0000000000BC614E",
-                                        "--tag-interval", "200"});
-        if (!process_.waitForStarted(5000))
-            return;
-        while (!process_.canReadLine())
-            if (!process_.waitForReadyRead(5000))
-                return;
-        pty = QString::fromUtf8(process_.readLine()).trimmed();
-    }
-    ~Sim() {
-        process_.terminate();
-        if (!process_.waitForFinished(5000))
-            process_.kill();
-    }
-    QString pty;
-
-private:
-    QProcess process_;
-};
+// A quorvane-sim with tags at the line settings the accepters are given.
+QStringList SimArgs() {
+    return {"--settings", kSettings, "--tags", "0000000000BC614E", "--tag-interval", "200"};
+}
 
 // ser2net fronting one simulator's pseudo-terminal with an RFC 2217 accepter and another's with
 // a raw TCP one (ser2net refuses a line to a second accepter for a moment after the first has
@@ -81,7 +63,7 @@ private:
 class Rig {
 public:
     explicit Rig(const QString& dir) {
-        if (forRfc2217_.pty.isEmpty() || forRaw_.pty.isEmpty())
+        if (forRfc2217_.path().isEmpty() || forRaw_.path().isEmpty())
             return;
         rfc2217Port = FreePort();
         rawPort = FreePort();
@@ -95,7 +77,7 @@ public:
                                      "  connector: serialdev,%4,38400e81,local\n")
                                  .arg(rfc2217Port)
                                  .arg(rawPort)
-                                 .arg(forRfc2217_.pty, forRaw_.pty);
+                                 .arg(forRfc2217_.path(), forRaw_.path());
         QFile config(dir + "/ser2net.yaml");
         if (!config.open(QIODevice::WriteOnly) || config.write(yaml.toUtf8()) != yaml.size())
             return;
@@ -121,7 +103,7 @@ public:
     int rfc2217Port = 0, rawPort = 0;
 
 private:
-    Sim forRfc2217_, forRaw_;
+    qv::test::Sim forRfc2217_{SimArgs()}, forRaw_{SimArgs()};
     QProcess server_;
 };
 
