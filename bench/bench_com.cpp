@@ -9,9 +9,9 @@
 // --settings: the line settings (default 19200,e,8,1); --count: transactions timed (default 200).
 
 #include "bench/bench_args.h"
-#include "link/commands.h"
-#include "link/link.h"
-#include "link/system_time.h"
+#include "link/protocol/commands.h"
+#include "link/protocol/link.h"
+#include "link/time/system_time.h"
 
 #include <algorithm>
 #include <chrono>

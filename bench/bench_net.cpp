@@ -9,9 +9,9 @@
 // in /usr/sbin; it is started on 127.0.0.1 at a free port and stopped by its process id.
 
 #include "cli/scan.h"
-#include "link/commands.h"
-#include "link/link.h"
-#include "link/system_time.h"
+#include "link/protocol/commands.h"
+#include "link/protocol/link.h"
+#include "link/time/system_time.h"
 #include "sim/pty_host.h"
 
 #include <algorithm>

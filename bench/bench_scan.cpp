@@ -11,7 +11,7 @@
 // (about 45 s).
 
 #include "cli/scan.h"
-#include "link/commands.h"
+#include "link/protocol/commands.h"
 #include "sim/pty_host.h"
 
 #include <atomic>

@@ -12,8 +12,8 @@
 #include "sim/pty_host.h"
 
 #include "bench/bench_args.h"
-#include "link/link.h"
-#include "link/system_time.h"
+#include "link/protocol/link.h"
+#include "link/time/system_time.h"
 
 #include <algorithm>
 #include <atomic>

@@ -2,7 +2,7 @@
 // What the benchmarks share: the thread's CPU time, a median, a virtual clock, and a serial
 // device in memory whose replies come back on that clock at the line's pace.
 
-#include "link/link.h"
+#include "link/protocol/link.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -19,9 +19,9 @@
 // a history that costs too much stops there and says how far it got.
 
 #include "bench/bench_support.h"
-#include "link/link.h"
-#include "link/serial_posix.h"
-#include "link/system_time.h"
+#include "link/protocol/link.h"
+#include "link/time/system_time.h"
+#include "link/transport/serial_posix.h"
 #include "program/beeper.h"
 #include "program/program_values.h"
 #include "program/tag_history.h"
@@ -170,8 +170,8 @@ void Feed(std::size_t size, double budget) {
     const double sampleStart = WallSeconds();
     for (int i = 0; i < 15 && WallSeconds() - sampleStart < budget; ++i) {
         const QDateTime now = QDateTime::currentDateTime();
-        fresh.push_back(TimedRefresh(
-            program, [&] { program.history().record(Id(0x20000000 + i), '0', now); }));
+        fresh.push_back(
+            TimedRefresh(program, [&] { program.history().record(Id(0x20000000 + i), '0', now); }));
         again.push_back(TimedRefresh(program, [&] {
             program.history().record(Id(0x10000000 + next - held / 2 + std::uint64_t(i)), '1', now);
         }));
@@ -239,7 +239,8 @@ bool PollRun(int held, double seconds, double budget, Rate* rate) {
     if (held < 0)
         std::printf("  history window never opened:        ");
     else
-        std::printf("  %5d tags held at the start, %5zu at the end:", held, Held(program.history()));
+        std::printf("  %5d tags held at the start, %5zu at the end:", held,
+                    Held(program.history()));
     std::printf(" %6.2f polls/s, window thread %5.2f %% of a core\n", rate->pollsPerSecond,
                 100 * rate->cpuShare);
     return true;
@@ -309,8 +310,8 @@ int main(int argc, char** argv) {
     }
     std::printf("  median of %d: window never opened %.2f polls/s (%.2f %% of a core); shown, none "
                 "held %.2f polls/s (%.2f %%); shown, 5000 held %.2f polls/s (%.2f %%)\n",
-                runs, Median(closed), 100 * Median(cpuClosed), Median(none),
-                100 * Median(cpuNone), Median(full), 100 * Median(cpuFull));
+                runs, Median(closed), 100 * Median(cpuClosed), Median(none), 100 * Median(cpuNone),
+                Median(full), 100 * Median(cpuFull));
     std::printf("  poll rate with 5000 held against none held: %.3f\n",
                 Median(full) / Median(none));
     return 0;

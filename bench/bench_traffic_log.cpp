@@ -13,9 +13,9 @@
 // 7); --pty-count: transactions per round in (2) (default 150).
 
 #include "bench/bench_support.h"
-#include "link/link.h"
-#include "link/serial_posix.h"
-#include "link/system_time.h"
+#include "link/protocol/link.h"
+#include "link/time/system_time.h"
+#include "link/transport/serial_posix.h"
 #include "program/traffic_log.h"
 #include "sim/pty_host.h"
 

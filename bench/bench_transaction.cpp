@@ -8,9 +8,9 @@
 // CPU shares are of one core, for the benchmark's own thread (RUSAGE_THREAD); the simulator
 // serves from another thread and is not counted.
 
-#include "link/link.h"
-#include "link/serial_posix.h"
-#include "link/system_time.h"
+#include "link/protocol/link.h"
+#include "link/time/system_time.h"
+#include "link/transport/serial_posix.h"
 #include "sim/pty_host.h"
 
 #include <algorithm>

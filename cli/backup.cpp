@@ -1,6 +1,6 @@
 #include "cli/backup.h"
 
-#include "link/commands.h"
+#include "link/protocol/commands.h"
 
 #include <set>
 

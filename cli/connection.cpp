@@ -2,10 +2,10 @@
 
 #include "reader/profile.h"
 
-#include "link/commands.h"
-#include "link/network_device.h"
-#include "link/port_list.h"
-#include "link/replies.h"
+#include "link/ports/port_list.h"
+#include "link/protocol/commands.h"
+#include "link/protocol/replies.h"
+#include "link/transport/network_device.h"
 
 #include <cctype>
 #include <cstdio>

@@ -7,8 +7,8 @@
 #include "reader/identity.h"
 #include "reader/parameters.h"
 
-#include "link/link.h"
-#include "link/system_time.h"
+#include "link/protocol/link.h"
+#include "link/time/system_time.h"
 
 #include <memory>
 #include <mutex>

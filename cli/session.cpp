@@ -2,8 +2,8 @@
 
 #include "cli/backup.h"
 
-#include "link/commands.h"
-#include "link/port_overrides.h"
+#include "link/ports/port_overrides.h"
+#include "link/protocol/commands.h"
 
 #include <CLI/CLI.hpp>
 

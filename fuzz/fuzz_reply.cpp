@@ -4,9 +4,9 @@
 // Input layout: 4 bytes clock start (exercises the wrap), 1 byte pacing (how many received
 // bytes share one millisecond), then the bytes the line delivers.
 
-#include "link/commands.h"
-#include "link/link.h"
-#include "link/replies.h"
+#include "link/protocol/commands.h"
+#include "link/protocol/link.h"
+#include "link/protocol/replies.h"
 
 #include <cstddef>
 #include <cstdint>

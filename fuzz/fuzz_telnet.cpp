@@ -5,7 +5,7 @@
 //
 // Input layout: 1 byte piece size (1 to 256), then the bytes the server sends.
 
-#include "link/telnet.h"
+#include "link/transport/telnet.h"
 
 #include <cstddef>
 #include <cstdint>

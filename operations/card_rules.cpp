@@ -3,8 +3,8 @@
 #include "operations/cycle.h"
 #include "operations/handlers.h"
 
-#include "link/commands.h"
-#include "link/link.h"
+#include "link/protocol/commands.h"
+#include "link/protocol/link.h"
 #include "program/messages.h"
 
 #include <QComboBox>
@@ -75,10 +75,11 @@ const Operation kGetNoNc{
 
 const Operation kSetMode{
     .startMsg = msg::SetReaderMode,
-    .command = [](Context& ctx) {
-        return ParamSet(Param::Mode,
-                   reader::ModeValue{ctx.ui.cmbRS485->currentIndex(), ctx.ui.cmbWiegand->currentIndex()});
-    },
+    .command =
+        [](Context& ctx) {
+            return ParamSet(Param::Mode, reader::ModeValue{ctx.ui.cmbRS485->currentIndex(),
+                                                           ctx.ui.cmbWiegand->currentIndex()});
+        },
     .okMsg = msg::SetReaderModeOk,
     .errorMsg = msg::SetReaderModeError,
 };
@@ -94,7 +95,8 @@ const Operation kGetMode{
             // Digits that name no entry would leave a list without a selection, and no mode command
             // could be built afterwards.
             const auto& mode = std::get<reader::ModeValue>(*decoded);
-            if (mode.rs485 >= ctx.ui.cmbRS485->count() || mode.wiegand >= ctx.ui.cmbWiegand->count())
+            if (mode.rs485 >= ctx.ui.cmbRS485->count() ||
+                mode.wiegand >= ctx.ui.cmbWiegand->count())
                 return false;
             ctx.ui.cmbWiegand->setCurrentIndex(mode.wiegand);
             ctx.ui.cmbRS485->setCurrentIndex(mode.rs485);

@@ -2,7 +2,7 @@
 // The operation cycle that every set/get button runs, driven by a small description per
 // operation, and the busy state (blinking link lamp) that discovery and tag reading use.
 
-#include "link/exchange.h"
+#include "link/protocol/exchange.h"
 #include "operations/context.h"
 #include "reader/parameters.h"
 

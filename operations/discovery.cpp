@@ -3,9 +3,9 @@
 #include "operations/cycle.h"
 #include "operations/handlers.h"
 
-#include "link/commands.h"
-#include "link/link.h"
-#include "link/replies.h"
+#include "link/protocol/commands.h"
+#include "link/protocol/link.h"
+#include "link/protocol/replies.h"
 #include "program/beeper.h"
 #include "program/lamp.h"
 #include "program/messages.h"

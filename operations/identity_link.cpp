@@ -2,9 +2,9 @@
 #include "operations/cycle.h"
 #include "operations/handlers.h"
 
-#include "link/commands.h"
-#include "link/link.h"
-#include "link/replies.h"
+#include "link/protocol/commands.h"
+#include "link/protocol/link.h"
+#include "link/protocol/replies.h"
 #include "program/messages.h"
 #include "program/program_values.h"
 #include "program/settings_store.h"

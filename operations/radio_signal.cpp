@@ -3,8 +3,8 @@
 #include "operations/cycle.h"
 #include "operations/handlers.h"
 
-#include "link/commands.h"
-#include "link/link.h"
+#include "link/protocol/commands.h"
+#include "link/protocol/link.h"
 #include "program/messages.h"
 
 #include <QLabel>

@@ -2,7 +2,7 @@
 #include "operations/cycle.h"
 #include "operations/handlers.h"
 
-#include "link/link.h"
+#include "link/protocol/link.h"
 #include "program/messages.h"
 
 #include <QCheckBox>

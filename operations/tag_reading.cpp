@@ -3,7 +3,7 @@
 #include "operations/cycle.h"
 #include "operations/handlers.h"
 
-#include "link/link.h"
+#include "link/protocol/link.h"
 #include "program/beeper.h"
 #include "program/lamp.h"
 #include "program/messages.h"

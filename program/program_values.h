@@ -2,7 +2,7 @@
 // The program-wide values that the window owns and the operations read and write, with their
 // start values: the defaults of the settings store too.
 
-#include "link/commands.h"
+#include "link/protocol/commands.h"
 
 #include <QString>
 

@@ -2,7 +2,8 @@
 // file behind, so a first run creates nothing until a discovery sweep or a language button saves.
 #include "program/settings_store.h"
 
-#include "link/commands.h"
+#include "link/ports/com_ports.h"
+#include "link/protocol/commands.h"
 
 #include <QSettings>
 #include <QStringList>
@@ -121,7 +122,7 @@ void SaveLanguage(const ProgramValues& values) {
 link::PortMap ReadPortMap() {
     const Store store;
     link::PortMap ports;
-    for (int n = 1; n <= 16; ++n) {
+    for (int n = link::kFirstComPort; n <= link::kLastComPort; ++n) {
         const QString key = QStringLiteral("Ports/COM%1").arg(n);
         if (!store.contains(key))
             continue;

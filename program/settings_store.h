@@ -2,7 +2,7 @@
 // The settings store: QSettings(NativeFormat, UserScope, "Velmora", "Quorvane_Tools").
 // One QSettings object per read or write. Failures are dropped silently.
 
-#include "link/link.h"
+#include "link/protocol/link.h"
 #include "program/program_values.h"
 
 namespace qv {

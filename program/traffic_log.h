@@ -5,7 +5,7 @@
 // hour of tag reading neither slows the link nor grows the program. No Qt, so that a benchmark
 // can drive it beside the bare link.
 
-#include "link/link.h"
+#include "link/protocol/link.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,8 +1,8 @@
 #include "reader/identity.h"
 
-#include "link/commands.h"
-#include "link/exchange.h"
-#include "link/replies.h"
+#include "link/protocol/commands.h"
+#include "link/protocol/exchange.h"
+#include "link/protocol/replies.h"
 
 namespace qv::reader {
 

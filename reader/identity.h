@@ -2,7 +2,7 @@
 // The reader's identity and firmware version, read as the discovery reads them: no identity step
 // of its own, each request after a 100 ms pause.
 
-#include "link/link.h"
+#include "link/protocol/link.h"
 
 #include <optional>
 #include <string>

@@ -1,7 +1,7 @@
 #include "reader/parameters.h"
 
-#include "link/commands.h"
-#include "link/replies.h"
+#include "link/protocol/commands.h"
+#include "link/protocol/replies.h"
 
 #include <algorithm>
 #include <array>
@@ -275,9 +275,8 @@ std::string Range(Bounds b) {
 }
 
 std::optional<int> Decimal(std::string_view text, Bounds bounds, std::string& error) {
-    const bool digits = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
-        return c >= '0' && c <= '9';
-    });
+    const bool digits = !text.empty() && std::all_of(text.begin(), text.end(),
+                                                     [](char c) { return c >= '0' && c <= '9'; });
     if (!digits) {
         error = "\"" + std::string(text) + "\" is not a decimal number";
         return std::nullopt;

@@ -9,8 +9,8 @@
 // JSON objects keep their keys in the order written (ordered_json), so backups and outputs read
 // top-down as documented.
 
-#include "link/exchange.h"
-#include "link/reply.h"
+#include "link/protocol/exchange.h"
+#include "link/protocol/reply.h"
 
 #include <nlohmann/json.hpp>
 
@@ -53,9 +53,9 @@ struct ParamRow {
     const char* form; // the value form in one line, for the overview
     const char* help; // range, form and an example, several lines
     Kind kind;
-    Bounds bounds;                  // numbers and IDs; exciter IDs each; relays their time
-    const char* words[2] = {};      // TwoWords: the word for true, the word for false
-    bool inBackup = false;          // backed up and restored by default
+    Bounds bounds;             // numbers and IDs; exciter IDs each; relays their time
+    const char* words[2] = {}; // TwoWords: the word for true, the word for false
+    bool inBackup = false;     // backed up and restored by default
     // The set command from a value; `identity` is the identity reply of the same try (the reader
     // ID command takes the serial number from it). nullopt: no command can be built.
     std::optional<std::string> (*set)(const Value& value, const link::Reply& identity) = nullptr;

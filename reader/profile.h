@@ -6,7 +6,7 @@
 
 #include "reader/parameters.h"
 
-#include "link/link.h"
+#include "link/protocol/link.h"
 
 #include <cstdint>
 #include <optional>

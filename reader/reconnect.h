@@ -4,7 +4,7 @@
 // the device is back, the run is stopped or a bound has passed. The window's run and `watch`
 // both wait here; the timings live in this one place and run on the link's clock.
 
-#include "link/link.h"
+#include "link/protocol/link.h"
 
 #include <cstdint>
 #include <functional>

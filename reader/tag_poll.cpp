@@ -1,7 +1,7 @@
 #include "reader/tag_poll.h"
 
-#include "link/commands.h"
-#include "link/replies.h"
+#include "link/protocol/commands.h"
+#include "link/protocol/replies.h"
 
 #include <charconv>
 #include <cstdio>

@@ -3,7 +3,7 @@
 // (let events in, pass changed outputs on, poll, decode, acknowledge a tag), the one tag
 // formatter, and the rule that says when a reader has stopped answering.
 
-#include "link/link.h"
+#include "link/protocol/link.h"
 
 #include <cstdint>
 #include <functional>

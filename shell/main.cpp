@@ -1,6 +1,6 @@
 // The program entry: the link on the real serial line and clock, the beeper, the window.
-#include "link/link.h"
-#include "link/system_time.h"
+#include "link/protocol/link.h"
+#include "link/time/system_time.h"
 #include "program/beeper.h"
 #include "program/program_values.h"
 #include "program/settings_store.h"

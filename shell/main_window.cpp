@@ -8,7 +8,7 @@
 
 #include "operations/handlers.h"
 
-#include "link/commands.h"
+#include "link/protocol/commands.h"
 #include "program/lamp.h"
 #include "program/messages.h"
 #include "program/program_values.h"

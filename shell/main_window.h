@@ -2,7 +2,7 @@
 // The main window Tu: every control at its designed place with its designed name, the two window
 // widths, the language switch, and the slots that hand each event to the reader operations.
 
-#include "link/link.h"
+#include "link/protocol/link.h"
 #include "operations/context.h"
 #include "operations/controls.h"
 #include "program/tag_history.h"

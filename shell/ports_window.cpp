@@ -74,7 +74,7 @@ PortsWindow::PortsWindow(const ProgramValues& values, link::PortRoots roots)
     table_->verticalHeader()->hide();
     table_->horizontalHeader()->setStretchLastSection(true);
     table_->setTextElideMode(Qt::ElideMiddle);
-    for (int n = 1; n <= 16; ++n)
+    for (int n = link::kFirstComPort; n <= link::kLastComPort; ++n)
         com_->addItem(ComName(n), n);
     com_->setObjectName(QStringLiteral("cmbCom"));
     mapping_->setObjectName(QStringLiteral("lblMapping"));

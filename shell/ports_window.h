@@ -5,7 +5,7 @@
 // Tu. The ports are listed and probed when the window is shown and on Refresh only: probing opens
 // every port, which is nothing to repeat on a timer.
 
-#include "link/port_status.h"
+#include "link/ports/port_status.h"
 #include "shell/side_window.h"
 
 #include <string>

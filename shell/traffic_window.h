@@ -3,7 +3,7 @@
 // each transaction, one line each, with the operation and try it belongs to. A second top-level
 // window beside Tu; it reads the traffic log only on its repaint timer and only while visible.
 
-#include "link/link.h"
+#include "link/protocol/link.h"
 #include "shell/side_window.h"
 
 #include <QAbstractListModel>

@@ -1,6 +1,6 @@
 #include "sim/com_mapping.h"
 
-#include "link/port_overrides.h"
+#include "link/ports/port_overrides.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,7 +1,7 @@
 // quorvane-sim: a Quorvane reader on a pseudo-terminal. Prints the terminal's path first, then
 // answers until SIGINT, SIGTERM or SIGHUP.
 
-#include "link/port_overrides.h"
+#include "link/ports/port_overrides.h"
 #include "qv_version.h"
 #include "sim/com_mapping.h"
 #include "sim/options.h"

@@ -1,6 +1,7 @@
 #include "sim/options.h"
 
-#include "link/commands.h"
+#include "link/ports/com_ports.h"
+#include "link/protocol/commands.h"
 
 #include <charconv>
 #include <cstdint>
@@ -102,8 +103,8 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
             continue;
         }
         static const std::set<std::string> kWithValue = {
-            "--id",    "--serial",      "--firmware", "--settings", "--tags", "--tag-interval",
-            "--input", "--reply-delay", "--fault",    "--com"};
+            "--id",           "--serial", "--firmware",    "--settings", "--tags",
+            "--tag-interval", "--input",  "--reply-delay", "--fault",    "--com"};
         if (!kWithValue.count(a))
             return fail("unknown option: " + a);
         if (i + 1 >= args.size())
@@ -152,9 +153,10 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
             if (!ApplyFault(v, o.faults))
                 return fail("unknown fault: " + v);
         } else if (a == "--com") {
-            const auto n = ParseNumber(v, 1, 16);
+            const auto n = ParseNumber(v, link::kFirstComPort, link::kLastComPort);
             if (!n)
-                return fail("--com takes a port number 1 to 16");
+                return fail("--com takes a port number " + std::to_string(link::kFirstComPort) +
+                            " to " + std::to_string(link::kLastComPort));
             o.comPort = static_cast<int>(*n);
         }
     }

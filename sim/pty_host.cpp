@@ -1,7 +1,7 @@
 #include "sim/pty_host.h"
 
-#include "link/commands.h"
-#include "link/system_time.h"
+#include "link/protocol/commands.h"
+#include "link/time/system_time.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,7 +1,7 @@
 #include "sim/reader.h"
 
-#include "link/frame.h"
-#include "link/replies.h"
+#include "link/protocol/frame.h"
+#include "link/protocol/replies.h"
 
 #include <algorithm>
 #include <cctype>

@@ -2,8 +2,8 @@
 // window gives them and whether they can be opened now.
 #include "cli/session.h"
 
-#include "link/port_overrides.h"
-#include "link/port_status.h"
+#include "link/ports/port_overrides.h"
+#include "link/ports/port_status.h"
 
 #include <CLI/CLI.hpp>
 

@@ -2,7 +2,7 @@
 #include "cli/scan.h"
 #include "cli/session.h"
 
-#include "link/commands.h"
+#include "link/protocol/commands.h"
 
 #include <CLI/CLI.hpp>
 
@@ -45,13 +45,11 @@ int RunScan(Session& s, ScanOptions o) {
                              PrintableBytes(f.identity.serial),
                              f.version ? PrintableBytes(*f.version) : "(no answer)"});
         } else if (r.openError != link::SerialError::None) {
-            skipped.push_back({{"port", r.place.port},
-                               {"device", r.place.device},
-                               {"reason", r.openErrorText}});
+            skipped.push_back(
+                {{"port", r.place.port}, {"device", r.place.device}, {"reason", r.openErrorText}});
             // A port that is there but would not open is worth a word; a missing one not.
             if (!s.output.asJson && r.openError != link::SerialError::NoDevice)
-                s.output.warn(PlaceText(r.place) +
-                              " not scanned: " + r.openErrorText);
+                s.output.warn(PlaceText(r.place) + " not scanned: " + r.openErrorText);
         }
     }
     // Not one port opened: that is a port problem (exit 3), not a silent reader.

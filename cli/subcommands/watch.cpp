@@ -2,7 +2,7 @@
 #include "cli/watch.h"
 #include "cli/session.h"
 
-#include "link/frame.h"
+#include "link/protocol/frame.h"
 
 #include <CLI/CLI.hpp>
 

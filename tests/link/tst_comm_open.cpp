@@ -1,6 +1,6 @@
 // Opening and closing the port through the link: settings text, COM number, the one open port.
 
-#include "link/link.h"
+#include "link/protocol/link.h"
 #include "tests/support/fake_device.h"
 
 #include <QtTest>

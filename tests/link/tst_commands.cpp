@@ -1,6 +1,6 @@
 // Every command text the link builds, written out literally.
 
-#include "link/commands.h"
+#include "link/protocol/commands.h"
 
 #include <QtTest>
 

@@ -1,6 +1,6 @@
 // The frame codec against frames worked out by hand, byte by byte.
 
-#include "link/frame.h"
+#include "link/protocol/frame.h"
 
 #include <QtTest>
 

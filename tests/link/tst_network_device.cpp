@@ -1,6 +1,6 @@
 // The network serial device against a scripted server on a fake socket and a virtual timer.
-#include "link/network_device.h"
-#include "link/telnet.h"
+#include "link/transport/network_device.h"
+#include "link/transport/telnet.h"
 
 #include <QtTest>
 

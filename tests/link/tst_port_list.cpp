@@ -3,9 +3,9 @@
 // override is a selector opening the adapter it names; the reading of Windows device IDs, which
 // is pure and checked here as well.
 
-#include "link/link.h"
-#include "link/port_list.h"
-#include "link/system_time.h"
+#include "link/ports/port_list.h"
+#include "link/protocol/link.h"
+#include "link/time/system_time.h"
 #include "tests/support/fake_port_tree.h"
 
 #include <QScopeGuard>
@@ -238,7 +238,8 @@ private slots:
                           dev = root.path().toStdString() + "/dev";
         Pty before, after;
         QVERIFY(!before.slave().empty() && !after.slave().empty());
-        const qv::test::Usb adapter{"1-1", 0, "0403", "6001", "A50285BI", "FTDI", "FT232R USB UART"};
+        const qv::test::Usb adapter{"1-1",      0,      "0403",           "6001",
+                                    "A50285BI", "FTDI", "FT232R USB UART"};
         qv::test::UsbTty(sys, adapter, "ttyUSB0", true, "usb-serial/drivers/ftdi_sio");
         fs::create_directories(dev);
         fs::create_symlink(before.slave(), dev + "/ttyUSB0");
@@ -254,8 +255,8 @@ private slots:
         // Pulled out and plugged in again on another hub port: now ttyUSB1.
         fs::remove(sys + "/class/tty/ttyUSB0");
         fs::remove(dev + "/ttyUSB0");
-        qv::test::UsbTty(sys, {"1-2", 0, "0403", "6001", "A50285BI", "FTDI", "FT232R USB UART"}, "ttyUSB1",
-               true, "usb-serial/drivers/ftdi_sio");
+        qv::test::UsbTty(sys, {"1-2", 0, "0403", "6001", "A50285BI", "FTDI", "FT232R USB UART"},
+                         "ttyUSB1", true, "usb-serial/drivers/ftdi_sio");
         fs::create_symlink(after.slave(), dev + "/ttyUSB1");
         QVERIFY(t.link.CommOpen(5, "19200,e,8,1"));
         t.link.CommWriteBytes(command, 4);
@@ -268,15 +269,14 @@ private slots:
     // reason, and the adapters in question in the device's detail, in the trace as well.
     void selectorThatOpensNothingSaysWhy_data() {
         QTest::addColumn<QString>("selector");
-        QTest::addColumn<int>("error"); // link::SerialError
+        QTest::addColumn<int>("error");    // link::SerialError
         QTest::addColumn<QString>("text"); // DEV stands for the /dev folder
         QTest::newRow("two adapters")
             << "usb:1a86:7523" << int(qv::link::SerialError::Other)
             << "two USB adapters 1a86:7523 are plugged in, DEV/ttyUSB1 (no serial number) and "
                "DEV/ttyUSB10 (no serial number): add the serial number to tell them apart";
-        QTest::newRow("no adapter")
-            << "usb:067b:2303" << int(qv::link::SerialError::NoDevice)
-            << "does not exist (no USB adapter 067b:2303 is plugged in)";
+        QTest::newRow("no adapter") << "usb:067b:2303" << int(qv::link::SerialError::NoDevice)
+                                    << "does not exist (no USB adapter 067b:2303 is plugged in)";
         QTest::newRow("malformed")
             << "usb:0403" << int(qv::link::SerialError::Other)
             << "\"usb:0403\" is no USB selector: write usb:VID:PID or usb:VID:PID:SERIAL, with VID "

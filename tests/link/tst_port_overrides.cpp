@@ -1,7 +1,7 @@
 // The settings store's COM overrides read without Qt, checked against files written by QSettings
 // itself: what the window would resolve, the scripting tool must resolve too.
 
-#include "link/port_overrides.h"
+#include "link/ports/port_overrides.h"
 
 #include <QSettings>
 #include <QTemporaryDir>

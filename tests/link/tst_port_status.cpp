@@ -2,7 +2,7 @@
 // overrides of every kind; the names stored for a port; and the probe against pseudo-terminals
 // held in different ways and a file this user may not open.
 
-#include "link/port_status.h"
+#include "link/ports/port_status.h"
 #include "tests/support/fake_port_tree.h"
 
 #include <QTemporaryDir>

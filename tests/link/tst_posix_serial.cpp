@@ -1,8 +1,8 @@
 // The POSIX serial device on a real pseudo-terminal, and the termios record it builds.
 
-#include "link/link.h"
-#include "link/serial_posix.h"
-#include "link/system_time.h"
+#include "link/protocol/link.h"
+#include "link/time/system_time.h"
+#include "link/transport/serial_posix.h"
 
 #include <QtTest>
 

@@ -1,8 +1,8 @@
 // The reply decoders, fed replies through a real transaction on the fake device. The checksum
 // digits of these replies are left as "XX": the decoders read fields, not the verdict.
 
-#include "link/link.h"
-#include "link/replies.h"
+#include "link/protocol/link.h"
+#include "link/protocol/replies.h"
 #include "tests/support/fake_device.h"
 
 #include <QtTest>

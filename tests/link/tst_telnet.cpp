@@ -1,8 +1,8 @@
 // The Telnet / COM-PORT-OPTION codec and the port URL, with byte sequences written by hand (the
 // greeting is the one ser2net 4.3 sends).
-#include "link/link.h"
-#include "link/network_device.h"
-#include "link/telnet.h"
+#include "link/protocol/link.h"
+#include "link/transport/network_device.h"
+#include "link/transport/telnet.h"
 
 #include <QtTest>
 

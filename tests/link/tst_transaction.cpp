@@ -7,8 +7,8 @@
 // 130000; after it the wait ends at 130000 with elapsed 121. A reply the fake answers with
 // replyDelayMs = d has its first byte due at 8000 + d * 1000.
 
-#include "link/exchange.h"
-#include "link/link.h"
+#include "link/protocol/exchange.h"
+#include "link/protocol/link.h"
 #include "tests/support/fake_device.h"
 
 #include <QtTest>

@@ -1,7 +1,7 @@
 // The port list on Windows: against a stand-in for SetupAPI holding the devices of a machine (Wine
 // has no USB adapters to show), and once against the system itself.
 
-#include "link/port_list_win32.h"
+#include "link/ports/port_list_win32.h"
 
 #include <QTest>
 

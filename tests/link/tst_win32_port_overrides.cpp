@@ -1,8 +1,8 @@
 // The COM number overrides on Windows, read from the registry as QSettings writes them. The test
 // writes to a key of its own beside the program's, never to the user's settings.
 
-#include "link/port_overrides.h"
-#include "link/port_overrides_win32.h"
+#include "link/ports/port_overrides.h"
+#include "link/ports/port_overrides_win32.h"
 
 #include <QSettings>
 #include <QTest>

@@ -1,7 +1,7 @@
 // The COM numbers of listed ports on Windows, where a port is \\.\COMn, an override names a COM
 // device in any case, and the name stored for an adapter without serial is its COM device.
 
-#include "link/port_status.h"
+#include "link/ports/port_status.h"
 
 #include <QTest>
 

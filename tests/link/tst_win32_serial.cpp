@@ -2,10 +2,10 @@
 // calls and their order) and, when a COM port with the simulator behind it is named in
 // QV_TEST_COM (and a silent one in QV_TEST_SILENT_COM), against a real port.
 
-#include "link/commands.h"
-#include "link/link.h"
-#include "link/system_time.h"
-#include "link/serial_win32.h"
+#include "link/protocol/commands.h"
+#include "link/protocol/link.h"
+#include "link/time/system_time.h"
+#include "link/transport/serial_win32.h"
 
 #include <QElapsedTimer>
 #include <QtTest>
@@ -195,7 +195,7 @@ void TstWin32Serial::resolvesComNumbers() {
     QFETCH(QString, path);
     const PortMap map = {{3, "COM7"},       {4, R"(\\.\COM12)"},   {20, "com21"},
                          {2, "/dev/pts/3"}, {5, R"(C:\port.txt)"}, {6, "COM"},
-                         {7, "COM07"},      {8, "COM1x"},      {10, "usb:0403:6001:A50285BI"}};
+                         {7, "COM07"},      {8, "COM1x"},          {10, "usb:0403:6001:A50285BI"}};
     QCOMPARE(QString::fromStdString(ResolveComPort(port, map)), path);
 }
 

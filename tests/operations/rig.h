@@ -2,9 +2,9 @@
 // The window under test with a fake serial device on a virtual clock: the real main window Tu,
 // a Link over FakeDevice, a recording beeper, and a reader that answers from a table.
 
-#include "link/link.h"
-#include "link/serial_posix.h"
-#include "link/system_time.h"
+#include "link/protocol/link.h"
+#include "link/time/system_time.h"
+#include "link/transport/serial_posix.h"
 #include "operations/handlers.h"
 #include "program/program_values.h"
 #include "shell/main_window.h"

@@ -1,7 +1,7 @@
 // The operation cycle as every set/get button runs it, and the busy blink.
 #include "rig.h"
 
-#include "link/link.h"
+#include "link/protocol/link.h"
 #include "operations/cycle.h"
 #include "operations/handlers.h"
 

@@ -2,7 +2,7 @@
 // the window shows afterwards.
 #include "rig.h"
 
-#include "link/link.h"
+#include "link/protocol/link.h"
 
 using namespace qv;
 using namespace qv::test;
@@ -480,8 +480,8 @@ private slots:
     // settings until the reader's baud rate answers, then reads the version.
     void findsTheSimulatedReaderInRealTime() {
         SimProgram sim;
-        if (!sim.start(
-                {"--id", "45", "--serial", "QV7A0042", "--firmware", "03.10-02", "--settings", "2"}))
+        if (!sim.start({"--id", "45", "--serial", "QV7A0042", "--firmware", "03.10-02",
+                        "--settings", "2"}))
             QSKIP("quorvane-sim is not built beside the tests");
         RealRig rig(2, sim.terminal);
         rig.ui.chkLock->setChecked(false);

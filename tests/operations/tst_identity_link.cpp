@@ -1,7 +1,7 @@
 // Identity and link settings: reader ID, line speed, factory default, reset, and the drop-down.
 #include "rig.h"
 
-#include "link/link.h"
+#include "link/protocol/link.h"
 
 #include <QAbstractItemView>
 

@@ -1,7 +1,7 @@
 // Tag reading: the toggle, the poll loop, outputs, the tag display and the card lamp.
 #include "rig.h"
 
-#include "link/link.h"
+#include "link/protocol/link.h"
 
 #include <QElapsedTimer>
 #include <QGroupBox>
@@ -485,9 +485,9 @@ private slots:
         clock.start();
         QTimer watch;
         QObject::connect(&watch, &QTimer::timeout, [&] {
-            const QString lamp = rig.ui.tmrBusy->isActive()             ? " blinking"
+            const QString lamp = rig.ui.tmrBusy->isActive()       ? " blinking"
                                  : rig.ui.shComm->color() == kRed ? " red"
-                                                                        : " other";
+                                                                  : " other";
             if (step == Step::FirstTag && rig.ui.pnCardID->text() != "ID") {
                 first->stop();
                 QFile::remove(byId);

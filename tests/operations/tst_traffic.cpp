@@ -3,7 +3,7 @@
 // on the status line's tooltip; and the tag history fed by tag reading.
 #include "rig.h"
 
-#include "link/serial_posix.h"
+#include "link/transport/serial_posix.h"
 #include "program/messages.h"
 #include "program/tag_history.h"
 #include "program/traffic_log.h"
@@ -192,7 +192,8 @@ private slots:
         QTest::newRow("terminal held by another opener") << "held"
                                                          << "in use by another program";
         QTest::newRow("USB selector that matches no adapter")
-            << "selector" << "does not exist (no USB adapter ffff:fffe is plugged in)";
+            << "selector"
+            << "does not exist (no USB adapter ffff:fffe is plugged in)";
     }
 
     // Real files through the link's open with a COM override: the reason in the log and on the

@@ -2,7 +2,7 @@
 // words and JSON a user gives for it. The frames are written out by hand from the command set.
 #include "reader/parameters.h"
 
-#include "link/link.h"
+#include "link/protocol/link.h"
 #include "tests/support/fake_device.h"
 
 #include <QtTest>
@@ -61,28 +61,50 @@ private slots:
         QTest::addColumn<QString>("reply"); // a reply payload to the read ...
         QTest::addColumn<QString>("text");  // ... and the value it reads as
         QTest::newRow("same-card") << "same-card" << QStringList{"25"} << "A00N0025"
-                                   << "A00N" << "A00N0120" << "120";
-        QTest::newRow("di5 NC") << "di5" << QStringList{"nc"} << "A00M0" << "A00M"
-                                << "A00M1" << "NO";
+                                   << "A00N"
+                                   << "A00N0120"
+                                   << "120";
+        QTest::newRow("di5 NC") << "di5" << QStringList{"nc"} << "A00M0"
+                                << "A00M"
+                                << "A00M1"
+                                << "NO";
         QTest::newRow("mode, window texts")
             << "mode" << QStringList{"RS485 40 bits", "Wiegand 34 bits"} << "A00L21"
-            << "A00L" << "A00L13" << "RS485 32 bits, Wiegand 35 bits";
+            << "A00L"
+            << "A00L13"
+            << "RS485 32 bits, Wiegand 35 bits";
         QTest::newRow("mode, short form") << "mode" << QStringList{"64", "off"} << "A00L3N"
-                                          << "A00L" << "A00L3N" << "RS485 64 bits, Wiegand Off";
+                                          << "A00L"
+                                          << "A00L3N"
+                                          << "RS485 64 bits, Wiegand Off";
         QTest::newRow("rssi top, FF held at 250") << "rssi" << QStringList{"250"} << "A00OFA"
-                                                  << "A00O" << "A00OFF" << "250";
-        QTest::newRow("exciter-id") << "exciter-id" << QStringList{"1234", "ff"}
-                                    << "A00P123400FF" << "A00P" << "A00P00FFabcd"
+                                                  << "A00O"
+                                                  << "A00OFF"
+                                                  << "250";
+        QTest::newRow("exciter-id") << "exciter-id" << QStringList{"1234", "ff"} << "A00P123400FF"
+                                    << "A00P"
+                                    << "A00P00FFabcd"
                                     << "00FF ABCD";
-        QTest::newRow("id2, FF held at 99") << "id2" << QStringList{"10"} << "A00Q0A" << "A00Q"
-                                            << "A00QFF" << "99";
+        QTest::newRow("id2, FF held at 99") << "id2" << QStringList{"10"} << "A00Q0A"
+                                            << "A00Q"
+                                            << "A00QFF"
+                                            << "99";
         QTest::newRow("relays, bits 3-7 and FF dropped")
             << "relays" << QStringList{"enabled:10", "enabled+key+mo:250"} << "A00R010A07FA"
-            << "A00R" << "A00RFB0A0DFF" << "enabled+key:10 enabled+mo:250";
-        QTest::newRow("gain") << "gain" << QStringList{"3"} << "A00W1C01BF" << "" << ""
+            << "A00R"
+            << "A00RFB0A0DFF"
+            << "enabled+key:10 enabled+mo:250";
+        QTest::newRow("gain") << "gain" << QStringList{"3"} << "A00W1C01BF"
+                              << ""
+                              << ""
                               << "";
-        QTest::newRow("beep") << "beep" << QStringList{"OFF"} << "A00HS0" << "" << "" << "";
-        QTest::newRow("baud") << "baud" << QStringList{"38400,e,8,1"} << "A00E7" << "" << ""
+        QTest::newRow("beep") << "beep" << QStringList{"OFF"} << "A00HS0"
+                              << ""
+                              << ""
+                              << "";
+        QTest::newRow("baud") << "baud" << QStringList{"38400,e,8,1"} << "A00E7"
+                              << ""
+                              << ""
                               << "";
     }
     void everyRowBuildsItsWireText() {
@@ -117,8 +139,7 @@ private slots:
         const auto id = reader::ParseWords(Param::Id, {"7"}, error);
         QVERIFY(id);
         Answering reader;
-        const auto command =
-            reader::SetCommand(Param::Id, *id, reader.replyOf("B07BSN012345"));
+        const auto command = reader::SetCommand(Param::Id, *id, reader.replyOf("B07BSN012345"));
         QCOMPARE(command.value_or("none"), std::string("A00CSN01234507"));
         QVERIFY(!reader::SetCommand(Param::Id, *id, link::Reply{}));
     }
@@ -150,21 +171,20 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QStringList>("words");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("above the range") << "rssi" << QStringList{"251"}
-                                         << "251 is out of range 0..250";
-        QTest::newRow("same-card above") << "same-card" << QStringList{"10000"}
-                                         << "10000 is out of range 0..9999";
-        QTest::newRow("seven digits") << "same-card" << QStringList{"1234567"}
-                                      << "1234567 is out of range 0..9999";
+        QTest::newRow("above the range")
+            << "rssi" << QStringList{"251"} << "251 is out of range 0..250";
+        QTest::newRow("same-card above")
+            << "same-card" << QStringList{"10000"} << "10000 is out of range 0..9999";
+        QTest::newRow("seven digits")
+            << "same-card" << QStringList{"1234567"} << "1234567 is out of range 0..9999";
         QTest::newRow("twenty digits") << "id2" << QStringList{"99999999999999999999"}
                                        << "99999999999999999999 is out of range 0..99";
-        QTest::newRow("not a number") << "rssi" << QStringList{"1e2"}
-                                      << "\"1e2\" is not a decimal number";
+        QTest::newRow("not a number")
+            << "rssi" << QStringList{"1e2"} << "\"1e2\" is not a decimal number";
         QTest::newRow("id 00") << "id" << QStringList{"00"} << "00 is out of range 1..99";
-        QTest::newRow("relay time") << "relays" << QStringList{"enabled:251", "none:0"}
-                                    << "251 is out of range 0..250";
-        QTest::newRow("one word for two") << "mode" << QStringList{"40"}
-                                          << "mode takes 2 values";
+        QTest::newRow("relay time")
+            << "relays" << QStringList{"enabled:251", "none:0"} << "251 is out of range 0..250";
+        QTest::newRow("one word for two") << "mode" << QStringList{"40"} << "mode takes 2 values";
         QTest::newRow("di5 word") << "di5" << QStringList{"maybe"} << "\"maybe\" is not NO or NC";
     }
     void badWordsNameTheirReason() {
@@ -182,13 +202,14 @@ private slots:
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<QString>("reason"); // empty: accepted and written back the same
         QTest::newRow("same-card top") << "same-card" << QByteArray("9999") << "";
-        QTest::newRow("same-card above") << "same-card" << QByteArray("10000")
-                                         << "10000 is out of range 0..9999";
+        QTest::newRow("same-card above")
+            << "same-card" << QByteArray("10000") << "10000 is out of range 0..9999";
         QTest::newRow("same-card at 1000") << "same-card" << QByteArray("1000") << "";
-        QTest::newRow("relays") << "relays"
-                                << QByteArray(R"({"rl1":{"enabled":true,"key":false,"mo":false,"time":10},)"
-                                              R"("rl2":{"enabled":false,"key":true,"mo":true,"time":250}})")
-                                << "";
+        QTest::newRow("relays")
+            << "relays"
+            << QByteArray(R"({"rl1":{"enabled":true,"key":false,"mo":false,"time":10},)"
+                          R"("rl2":{"enabled":false,"key":true,"mo":true,"time":250}})")
+            << "";
         QTest::newRow("relay with an extra key")
             << "relays"
             << QByteArray(R"({"rl1":{"enabled":true,"key":false,"mo":false,"time":10,"x":1},)"

@@ -2,7 +2,7 @@
 // how the wait ends; a fake device on a virtual clock, so seconds of waiting take no time.
 #include "reader/reconnect.h"
 
-#include "link/link.h"
+#include "link/protocol/link.h"
 #include "tests/support/fake_device.h"
 
 #include <QtTest>
@@ -49,25 +49,35 @@ private slots:
         QTest::addColumn<QString>("tries");
         QTest::addColumn<QString>("told");
         QTest::addColumn<QString>("result");
-        QTest::newRow("back after 1.2 s")
-            << "1200:absent ok" << -1 << -1 << "0 500 1000 1500" << "" << "open";
+        QTest::newRow("back after 1.2 s") << "1200:absent ok" << -1 << -1 << "0 500 1000 1500"
+                                          << ""
+                                          << "open";
         QTest::newRow("permission given within the grace")
             << "1000:absent 1700:denied ok" << -1 << -1
-            << "0 500 1000 1100 1200 1300 1400 1500 1600 1700" << "" << "open";
+            << "0 500 1000 1100 1200 1300 1400 1500 1600 1700"
+            << ""
+            << "open";
         QTest::newRow("permission refused past the grace")
             << "100000:denied" << -1 << 3000
             << "0 100 200 300 400 500 600 700 800 900 1000 1100 1200 1300 1400 1500 1600 1700 "
                "1800 1900 2000 2500"
-            << "2000:denied" << "time up";
+            << "2000:denied"
+            << "time up";
         QTest::newRow("in use is told at once, and once")
-            << "1000:busy ok" << -1 << -1 << "0 500 1000" << "0:busy" << "open";
+            << "1000:busy ok" << -1 << -1 << "0 500 1000"
+            << "0:busy"
+            << "open";
         QTest::newRow("a reason told again after another came between")
             << "500:busy 1000:absent 1500:busy ok" << -1 << -1 << "0 500 1000 1500"
-            << "0:busy 1000:busy" << "open";
-        QTest::newRow("stopped while waiting")
-            << "100000:absent" << 1200 << -1 << "0 500 1000" << "" << "stopped";
+            << "0:busy 1000:busy"
+            << "open";
+        QTest::newRow("stopped while waiting") << "100000:absent" << 1200 << -1 << "0 500 1000"
+                                               << ""
+                                               << "stopped";
         QTest::newRow("the bound passes before the next try")
-            << "100000:absent" << -1 << 1000 << "0 500" << "" << "time up";
+            << "100000:absent" << -1 << 1000 << "0 500"
+            << ""
+            << "time up";
     }
     void reopensOnTheRule() {
         QFETCH(QString, script);
@@ -102,7 +112,7 @@ private slots:
         QStringList triesSeen;
         for (std::size_t i = 1; i < device.opens.size(); ++i) {
             QCOMPARE(device.opens[i].path, std::string("usb:0403:6001")); // the same port ...
-            QCOMPARE(device.opens[i].settings.baud, 38400u);             // ... at the same speed
+            QCOMPARE(device.opens[i].settings.baud, 38400u);              // ... at the same speed
             triesSeen << QString::number(device.opens[i].atUs / 1000);
         }
         QCOMPARE(triesSeen.join(' '), tries);

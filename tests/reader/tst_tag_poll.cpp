@@ -2,7 +2,7 @@
 // and `watch` share; a fake reader on a virtual clock.
 #include "reader/tag_poll.h"
 
-#include "link/link.h"
+#include "link/protocol/link.h"
 #include "tests/support/fake_device.h"
 
 #include <QtTest>
@@ -33,11 +33,21 @@ private slots:
         QTest::addColumn<QString>("id");
         QTest::addColumn<QString>("hex");
         QTest::addColumn<QString>("decimal");
-        QTest::newRow("12345678") << "0000000000BC614E" << "00BC614E" << "0012345678";
-        QTest::newRow("top of 32 bits") << "00000000FFFFFFFF" << "FFFFFFFF" << "4294967295";
-        QTest::newRow("high half ignored") << "1234567800000001" << "00000001" << "0000000001";
-        QTest::newRow("not hex") << "00000000000000G1" << "000000G1" << "0000000000";
-        QTest::newRow("fewer than 8 digits") << "BC614E" << "BC614E" << "0000000000";
+        QTest::newRow("12345678") << "0000000000BC614E"
+                                  << "00BC614E"
+                                  << "0012345678";
+        QTest::newRow("top of 32 bits") << "00000000FFFFFFFF"
+                                        << "FFFFFFFF"
+                                        << "4294967295";
+        QTest::newRow("high half ignored") << "1234567800000001"
+                                           << "00000001"
+                                           << "0000000001";
+        QTest::newRow("not hex") << "00000000000000G1"
+                                 << "000000G1"
+                                 << "0000000000";
+        QTest::newRow("fewer than 8 digits") << "BC614E"
+                                             << "BC614E"
+                                             << "0000000000";
     }
     void formatterGivesTheWindowsFields() {
         QFETCH(QString, id);
@@ -60,11 +70,11 @@ private slots:
         std::optional<reader::Outputs> sent = reader::Outputs{};
         std::optional<PollResult> handed;
         std::size_t commandsAtHandOver = 0;
-        const auto poll = reader::PollStep(r.link, reader::Outputs{true, false}, sent,
-                                           [&](const PollResult& p) {
-                                               handed = p;
-                                               commandsAtHandOver = r.device.sent.size();
-                                           });
+        const auto poll =
+            reader::PollStep(r.link, reader::Outputs{true, false}, sent, [&](const PollResult& p) {
+                handed = p;
+                commandsAtHandOver = r.device.sent.size();
+            });
         QVERIFY(poll.answered);
         QCOMPARE(poll.input.value_or('?'), '1');
         QVERIFY(handed && handed->tag);
@@ -112,15 +122,20 @@ private slots:
     void silenceRule_data() {
         QTest::addColumn<QString>("polls");
         QTest::addColumn<QString>("changes");
-        QTest::newRow("a second of failures") << "f0 f500 f999 f1000 f1500" << "...S.";
-        QTest::newRow("a 0.1 s silence") << "f0 f100 a150 a200" << "....";
-        QTest::newRow("a miss after an earlier miss") << "f0 a500 f1600 f1700" << "....";
+        QTest::newRow("a second of failures") << "f0 f500 f999 f1000 f1500"
+                                              << "...S.";
+        QTest::newRow("a 0.1 s silence") << "f0 f100 a150 a200"
+                                         << "....";
+        QTest::newRow("a miss after an earlier miss") << "f0 a500 f1600 f1700"
+                                                      << "....";
         QTest::newRow("a second outage") << "f0 f1000 a1100 f1200 f2100 f2200 a2300"
                                          << ".SA..SA";
-        QTest::newRow("device lost: silent at once") << "a0 l10 f20 a600" << ".S.A";
-        QTest::newRow("lost after a second of failures") << "f0 f1000 l1100 a1200" << ".S.A";
-        QTest::newRow("the clock wraps")
-            << "f4294967000 f4294967295 f704" << "..S"; // 2^32 - 296 ms, then 1000 ms later
+        QTest::newRow("device lost: silent at once") << "a0 l10 f20 a600"
+                                                     << ".S.A";
+        QTest::newRow("lost after a second of failures") << "f0 f1000 l1100 a1200"
+                                                         << ".S.A";
+        QTest::newRow("the clock wraps") << "f4294967000 f4294967295 f704"
+                                         << "..S"; // 2^32 - 296 ms, then 1000 ms later
     }
     void silenceRule() {
         QFETCH(QString, polls);

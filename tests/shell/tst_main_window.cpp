@@ -2,7 +2,7 @@
 // buttons, Enter and the default button, closing only through Exit, the tab order and the wiring
 // of the scroll bars and the line-settings list. The reader is a fake on a virtual clock whose
 // ports never open, so a click that starts discovery ends at once with "not found".
-#include "link/link.h"
+#include "link/protocol/link.h"
 #include "program/lamp.h"
 #include "program/messages.h"
 #include "program/program_values.h"

@@ -3,9 +3,9 @@
 // gives 1; errors of another kind are not caught.
 #include "shell/startup.h"
 
-#include "link/link.h"
-#include "shell/main_window.h"
+#include "link/protocol/link.h"
 #include "program/program_values.h"
+#include "shell/main_window.h"
 #include "tests/support/fake_device.h"
 #include "tests/support/recording_beeper.h"
 

@@ -1,10 +1,10 @@
 // The simulator's host on a real pseudo-terminal, spoken to through the link and the POSIX serial
 // device as the program does, in real time. Durations are asserted loosely.
 
-#include "link/link.h"
-#include "link/serial_posix.h"
-#include "link/replies.h"
-#include "link/system_time.h"
+#include "link/protocol/link.h"
+#include "link/protocol/replies.h"
+#include "link/time/system_time.h"
+#include "link/transport/serial_posix.h"
 #include "sim/pty_host.h"
 
 #include <QTest>

@@ -1,7 +1,7 @@
 // The simulated reader in-process: frames in, reply frames out, no line and no clock.
 
-#include "link/frame.h"
-#include "link/replies.h"
+#include "link/protocol/frame.h"
+#include "link/protocol/replies.h"
 #include "sim/options.h"
 #include "sim/reader.h"
 

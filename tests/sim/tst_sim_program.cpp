@@ -1,11 +1,11 @@
 // The quorvane-sim program as scripts use it: the first line is the terminal, --com maps it in the
 // user's settings store for as long as the program runs, and the options shape the reader.
 
-#include "link/link.h"
-#include "link/port_overrides.h"
-#include "link/serial_posix.h"
-#include "link/replies.h"
-#include "link/system_time.h"
+#include "link/ports/port_overrides.h"
+#include "link/protocol/link.h"
+#include "link/protocol/replies.h"
+#include "link/time/system_time.h"
+#include "link/transport/serial_posix.h"
 #include "qv_version.h"
 
 #include <QDir>

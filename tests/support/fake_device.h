@@ -2,8 +2,8 @@
 // A serial device and a clock for tests: virtual time in microseconds in which sleeping and empty
 // reads advance the clock, a device that records what was written and answers from a script.
 
-#include "link/clock.h"
-#include "link/serial_device.h"
+#include "link/time/clock.h"
+#include "link/transport/serial_device.h"
 
 #include <cstdint>
 #include <deque>
