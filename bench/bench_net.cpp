@@ -8,10 +8,10 @@
 // (default 3). Prints the medians and their ratio (network / direct). Needs ser2net on the PATH or
 // in /usr/sbin; it is started on 127.0.0.1 at a free port and stopped by its process id.
 
-#include "cli/scan.h"
 #include "link/protocol/commands.h"
 #include "link/protocol/link.h"
 #include "link/time/system_time.h"
+#include "reader/scan.h"
 #include "sim/pty_host.h"
 
 #include <algorithm>
@@ -152,12 +152,12 @@ double TransactionMs(const std::string& where, const std::string& settings, int 
 double SweepSeconds(const std::string& where, int sweeps) {
     const std::vector<std::string> settings(link::SettingsList.begin(), link::SettingsList.end());
     std::string error;
-    const auto place = cli::MakePlace(where, "19200,e,8,1", {}, error);
+    const auto place = reader::MakePlace(where, "19200,e,8,1", {}, error);
     const std::atomic<bool> stop{false};
     std::vector<double> seconds;
     for (int i = 0; i < sweeps; ++i) {
         const auto start = Steady::now();
-        const auto results = cli::Scan({*place}, settings, nullptr, stop, false);
+        const auto results = reader::Scan({*place}, settings, nullptr, stop, false);
         seconds.push_back(SecondsSince(start));
         if (results.empty() || !results[0].find)
             std::fprintf(stderr, "bench_net: %s: the sweep found no reader\n", where.c_str());

@@ -10,8 +10,8 @@
 // sequential time is computed from the measured cost of one place; with it, it is measured too
 // (about 45 s).
 
-#include "cli/scan.h"
 #include "link/protocol/commands.h"
+#include "reader/scan.h"
 #include "sim/pty_host.h"
 
 #include <atomic>
@@ -42,11 +42,11 @@ double SecondsSince(Steady::time_point start) {
 }
 
 // One sweep; prints its time and what it found. Returns the seconds it took.
-double Sweep(const char* label, const std::vector<cli::Place>& places, bool parallel) {
+double Sweep(const char* label, const std::vector<reader::Place>& places, bool parallel) {
     const std::vector<std::string> settings(link::SettingsList.begin(), link::SettingsList.end());
     const std::atomic<bool> stop{false};
     const auto start = Steady::now();
-    const auto results = cli::Scan(places, settings, nullptr, stop, parallel);
+    const auto results = reader::Scan(places, settings, nullptr, stop, parallel);
     const double seconds = SecondsSince(start);
     int found = 0;
     std::string where;
@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
     const bool measureSequential = argc > 1 && std::strcmp(argv[1], "--sequential-too") == 0;
     std::vector<std::unique_ptr<SimulatedPort>> ports;
     std::atomic<bool> stop{false};
-    std::vector<cli::Place> places;
+    std::vector<reader::Place> places;
     for (int i = 0; i < kPorts; ++i) {
         auto port = std::make_unique<SimulatedPort>();
         if (i == kReaderPort)
@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "bench_scan: %s\n", error.c_str());
             return 1;
         }
-        auto place = cli::MakePlace(port->host.slavePath(), "19200,e,8,1", {}, error);
+        auto place = reader::MakePlace(port->host.slavePath(), "19200,e,8,1", {}, error);
         place->port = "COM" + std::to_string(i + 1); // labels only
         places.push_back(*place);
         port->thread = std::thread([&stop, host = &port->host] { host->serve(stop); });

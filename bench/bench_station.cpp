@@ -138,6 +138,7 @@ int main(int argc, char** argv) {
             rounds.push_back(static_cast<double>(r.durationMs));
             failed += r.passed ? 0 : 1;
             line.unplug();
+            return true;
         });
     const auto summary = station.run({&line});
 

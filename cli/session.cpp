@@ -1,6 +1,6 @@
 #include "cli/session.h"
 
-#include "cli/backup.h"
+#include "reader/backup.h"
 
 #include "link/ports/port_overrides.h"
 #include "link/protocol/commands.h"
@@ -18,9 +18,9 @@ Session::Session(std::istream& input, std::ostream& out, std::ostream& err,
 
 Place Session::placeOf(const std::string& port, const std::string& settings) const {
     std::string error;
-    auto place = MakePlace(port, settings, overrides_, error);
+    auto place = reader::MakePlace(port, settings, overrides_, error);
     if (!place)
-        throw Failure{kExitUsage, error};
+        throw Failure{kExitUsage, "--port " + error};
     if (!link::ParseLineSettings(settings))
         throw Failure{kExitUsage,
                       "--settings " + settings + ": not line settings such as 19200,e,8,1"};
@@ -85,7 +85,7 @@ std::string ReadInputFile(Session& session, const std::string& file) {
 Profile LoadProfile(Session& session, const std::string& file) {
     Profile profile{file, ReadInputFile(session, file), {}};
     std::string error;
-    auto plan = PlanRestore(profile.text, false, false, error);
+    auto plan = reader::PlanRestore(profile.text, false, false, error);
     if (!plan)
         throw Failure{kExitUsage, file + ": " + error}; // before any port is opened
     profile.items = std::move(plan->items);

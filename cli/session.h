@@ -4,9 +4,11 @@
 // own under cli/subcommands/ with a Setup function that adds it to the command line.
 
 #include "cli/app.h"
-#include "cli/connection.h"
 #include "cli/output.h"
+#include "reader/connection.h"
 #include "reader/profile.h"
+
+#include "link/protocol/commands.h"
 
 #include <atomic>
 #include <filesystem>
@@ -22,7 +24,19 @@ class App;
 
 namespace qv::cli {
 
-inline constexpr const char* kDefaultSettings = "19200,e,8,1";
+// The reader model's names the subcommands use.
+using reader::Connection;
+using reader::FindParam;
+using reader::Param;
+using reader::ParamRow;
+using reader::Params;
+using reader::Place;
+using reader::PrintableBytes;
+using reader::ReaderIdentity;
+using reader::RestoreStep;
+using reader::RowOf;
+using reader::TraceLog;
+using reader::Value;
 
 // Ends a subcommand with an exit status and a one-line reason.
 struct Failure {
@@ -33,7 +47,7 @@ struct Failure {
 // Options of the subcommands that talk to one reader.
 struct OnePlace {
     std::string port;
-    std::string settings = kDefaultSettings;
+    std::string settings = std::string(link::kDefaultSettings);
     std::optional<int> tries;
 };
 
@@ -44,7 +58,7 @@ public:
     std::istream& in;
     Output output;
     const std::atomic<bool>& stop;
-    bool trace = false; // --trace
+    bool trace = false;        // --trace
     int exitCode = kExitUsage; // set by the subcommand that ran
 
     // The place of `port` at `settings`; a bad word ends with exit 2.
@@ -77,7 +91,8 @@ Profile LoadProfile(Session& session, const std::string& file);
 // system's code page, so there the bytes are handed over as UTF-8 explicitly.
 std::filesystem::path PathOf(const std::string& name);
 
-// The text of an input file, or of standard input for "-"; one that cannot be read ends with exit 2.
+// The text of an input file, or of standard input for "-"; one that cannot be read ends with
+// exit 2.
 std::string ReadInputFile(Session& session, const std::string& file);
 
 // The parameter named on the command line; an unknown one ends with exit 2.

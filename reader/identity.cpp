@@ -1,14 +1,11 @@
 #include "reader/identity.h"
 
 #include "link/protocol/commands.h"
-#include "link/protocol/exchange.h"
 #include "link/protocol/replies.h"
 
 namespace qv::reader {
 
 namespace {
-
-constexpr std::uint32_t kDiscoveryPauseMs = 100; // before each identity or version request
 
 link::Exchange DiscoveryExchange(int tries) {
     return {.pauseMs = kDiscoveryPauseMs,
@@ -20,7 +17,8 @@ link::Exchange DiscoveryExchange(int tries) {
 
 } // namespace
 
-std::optional<ReaderIdentity> ReadIdentity(link::Link& link, int tries) {
+std::optional<ReaderIdentity> ReadIdentity(link::Link& link, int tries,
+                                           const link::TryHook& beforeTry) {
     std::optional<ReaderIdentity> found;
     link::RunExchange(
         link, DiscoveryExchange(tries),
@@ -29,11 +27,13 @@ std::optional<ReaderIdentity> ReadIdentity(link::Link& link, int tries) {
             if (const auto identity = link::DecodeIdentity(reply))
                 found = ReaderIdentity{identity->id, identity->serial};
             return found.has_value();
-        });
+        },
+        beforeTry);
     return found;
 }
 
-std::optional<std::string> ReadVersion(link::Link& link, int tries) {
+std::optional<std::string> ReadVersion(link::Link& link, int tries,
+                                       const link::TryHook& beforeTry) {
     std::optional<std::string> version;
     link::RunExchange(
         link, DiscoveryExchange(tries),
@@ -41,7 +41,8 @@ std::optional<std::string> ReadVersion(link::Link& link, int tries) {
         [&](const link::Reply& reply) {
             version = link::DecodeVersion(reply);
             return true;
-        });
+        },
+        beforeTry);
     return version;
 }
 

@@ -1,6 +1,6 @@
 #include "reader/station.h"
 
-#include "reader/tag_poll.h"
+#include "reader/tag_run.h"
 
 #include <algorithm>
 #include <chrono>
@@ -11,7 +11,6 @@ namespace qv::reader {
 
 namespace {
 
-constexpr int kVersionTries = 3;
 constexpr int kGoneTries = 2;               // identity requests unanswered: the reader is gone
 constexpr std::uint32_t kPauseSliceMs = 50; // how quickly a waiting port sees the stop flag
 
@@ -27,14 +26,18 @@ std::string CsvField(const std::string& text) {
     return quoted + '"';
 }
 
-bool TagRead(link::Link& link, std::uint32_t ms) {
+// The tag test: polls for up to `ms` until one tag is read.
+bool TagTestPasses(link::Link& link, std::uint32_t ms) {
+    struct FirstTag : TagSink {
+        bool seen = false;
+        void tag(const TagRead&) override { seen = true; }
+    } sink;
+    TagRunPlan plan;
+    plan.count = 1;
+    plan.forMs = ms;
     std::optional<Outputs> sent;
-    const std::uint32_t start = link.nowMs();
-    do {
-        if (PollStep(link, std::nullopt, sent).tag)
-            return true;
-    } while (link.nowMs() - start < ms);
-    return false;
+    RunTags(link, plan, sent, sink, [] { return false; });
+    return sink.seen;
 }
 
 std::string Seconds(std::uint32_t ms) {
@@ -152,7 +155,8 @@ void Station::serve(StationLine& line) {
             if (ids_)
                 record.nextId = ids_->next();
             ++(record.passed ? summary_.passed : summary_.failed);
-            sink_(record);
+            if (!sink_(record))
+                sinkFailed_ = true;
         }
         if (stop_ || finished())
             break;
@@ -205,16 +209,19 @@ StationRecord Station::round(StationLine& line, const ReaderIdentity& identity) 
             written = false;
         }
     }
-    for (std::size_t i = 0; written && i < items.size(); ++i)
-        if (!WriteParam(link, items[i].param, items[i].value, plan_.tries)) {
-            r.failures.push_back({RowOf(items[i].param).name, "no answer to the write"});
-            written = false; // as a restore, stop at the first write the reader did not confirm
-        }
+    // Written and read back as a restore does, which stops at the first write the reader did not
+    // confirm. The record names the reader ID only once the reader has taken it.
+    const std::optional<std::string> id = r.id;
+    r.id.reset();
     if (written)
-        for (const auto& check : CompareProfile(link, items, plan_.tries))
-            if (!Matches(check))
-                r.failures.push_back({RowOf(check.param).name, Reason(check)});
-    if (r.failures.empty() && plan_.tagTestMs && !TagRead(link, *plan_.tagTestMs))
+        for (const auto& step : Restore(link, items, plan_.tries)) {
+            if (step.param == Param::Id && step.state != RestoreStep::State::WriteFailed &&
+                step.state != RestoreStep::State::NotAttempted)
+                r.id = id;
+            if (const std::string reason = Reason(step); !reason.empty())
+                r.failures.push_back({RowOf(step.param).name, reason});
+        }
+    if (r.failures.empty() && plan_.tagTestMs && !TagTestPasses(link, *plan_.tagTestMs))
         r.failures.push_back({"tag-test", "no tag read in " + Seconds(*plan_.tagTestMs) + " s"});
     r.passed = r.failures.empty();
     r.durationMs = link.nowMs() - start;
@@ -246,7 +253,7 @@ bool Station::claim() {
 }
 
 bool Station::finished() const {
-    return plan_.count && claimed_.load() >= *plan_.count;
+    return sinkFailed_ || (plan_.count && claimed_.load() >= *plan_.count);
 }
 
 bool Station::pause(link::Link& link, std::uint32_t ms) {

@@ -91,8 +91,9 @@ struct StationSummary {
 class Station {
 public:
     // `now` gives the records' time; `sink` takes each record. Both are called under the
-    // station's lock, one record at a time.
-    using Sink = std::function<void(const StationRecord&)>;
+    // station's lock, one record at a time. A sink that could not keep a record returns false:
+    // the station then ends as on a stop, after the readers being configured.
+    using Sink = std::function<bool(const StationRecord&)>;
     Station(StationPlan plan, const std::atomic<bool>& stop, std::function<std::string()> now,
             Sink sink);
 
@@ -118,6 +119,7 @@ private:
     Sink sink_;
     std::optional<IdSequence> ids_;
     std::atomic<int> claimed_{0};
+    std::atomic<bool> sinkFailed_{false};
     std::mutex mutex_;
     StationSummary summary_;
 };

@@ -1,5 +1,5 @@
 // quorvane-cli backup FILE: every readable parameter and the reader's identity into a JSON file.
-#include "cli/backup.h"
+#include "reader/backup.h"
 #include "cli/session.h"
 
 #include "qv_version.h"
@@ -74,7 +74,7 @@ int RunBackup(Session& s, const BackupOptions& o) {
         part = std::make_unique<PartFile>(o.file);
     auto connection = s.open(o.place);
     std::string error;
-    const auto doc = MakeBackup(*connection, qv::ProgramVersion, IsoUtcNow(false), error);
+    const auto doc = reader::MakeBackup(*connection, qv::ProgramVersion, IsoUtcNow(false), error);
     if (!doc)
         throw Failure{kExitReader, error};
     if (!part) {

@@ -1,9 +1,8 @@
 // quorvane-cli restore FILE: every parameter of a backup written and read back.
-#include "cli/backup.h"
 #include "cli/session.h"
+#include "reader/backup.h"
 
 #include <CLI/CLI.hpp>
-
 
 namespace qv::cli {
 
@@ -23,23 +22,24 @@ const char* FlagFor(Param param) {
 
 int RunRestore(Session& s, const RestoreOptions& o) {
     std::string error;
-    const auto plan = PlanRestore(ReadInputFile(s, o.file), o.withIdentity, o.withBaud, error);
+    const auto plan =
+        reader::PlanRestore(ReadInputFile(s, o.file), o.withIdentity, o.withBaud, error);
     if (!plan)
         throw Failure{kExitUsage, o.file + ": " + error}; // before the port is even opened
     auto connection = s.open(o.place);
-    const auto steps = Restore(*connection, plan->items);
+    const auto steps = reader::Restore(*connection, plan->items);
     bool ok = true;
     json report = json::array();
     Table table = {{"PARAMETER", "VALUE", "RESULT"}};
     for (const auto& step : steps) {
         const char* name = RowOf(step.param).name;
-        ok = ok && Succeeded(step.state);
+        ok = ok && reader::Succeeded(step.state);
         json item = {{"parameter", name},
                      {"value", ToJson(step.param, step.wanted)},
                      {"written", step.state != RestoreStep::State::WriteFailed &&
                                      step.state != RestoreStep::State::NotAttempted},
-                     {"result", StateText(step.state)}};
-        std::string result = StateText(step.state);
+                     {"result", reader::StateText(step.state)}};
+        std::string result = reader::StateText(step.state);
         if (step.state == RestoreStep::State::Differs && step.readBack) {
             item["read_back"] = ToJson(step.param, *step.readBack);
             result += " (reader has " + ToText(step.param, *step.readBack) + ")";
@@ -50,8 +50,9 @@ int RunRestore(Session& s, const RestoreOptions& o) {
     json leftOut = json::array();
     for (const auto& item : plan->leftOut) {
         const char* name = RowOf(item.param).name;
-        leftOut.push_back(
-            {{"parameter", name}, {"value", ToJson(item.param, item.value)}, {"flag", FlagFor(item.param)}});
+        leftOut.push_back({{"parameter", name},
+                           {"value", ToJson(item.param, item.value)},
+                           {"flag", FlagFor(item.param)}});
         table.push_back({name, ToText(item.param, item.value),
                          std::string("left out (") + FlagFor(item.param) + " writes it)"});
     }

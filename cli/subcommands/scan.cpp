@@ -1,5 +1,5 @@
 // quorvane-cli scan: every port with every line setting, ports in parallel.
-#include "cli/scan.h"
+#include "reader/scan.h"
 #include "cli/session.h"
 
 #include "link/protocol/commands.h"
@@ -18,18 +18,18 @@ struct ScanOptions {
 
 int RunScan(Session& s, ScanOptions o) {
     if (o.ports.empty())
-        for (int n = 1; n <= 16; ++n)
+        for (int n = link::kFirstComPort; n <= link::kLastComPort; ++n)
             o.ports.push_back("COM" + std::to_string(n));
     if (o.settings.empty())
         o.settings.assign(link::SettingsList.begin(), link::SettingsList.end());
     std::vector<Place> places;
     for (const auto& port : o.ports)
-        places.push_back(s.placeOf(port, kDefaultSettings));
+        places.push_back(s.placeOf(port, std::string(link::kDefaultSettings)));
     for (const auto& setting : o.settings)
         if (!link::ParseLineSettings(setting))
             throw Failure{kExitUsage,
                           "--settings " + setting + ": not line settings such as 19200,e,8,1"};
-    const auto results = Scan(places, o.settings, s.traceLog(), s.stop);
+    const auto results = reader::Scan(places, o.settings, s.traceLog(), s.stop);
     json readers = json::array(), skipped = json::array();
     Table table = {{"PORT", "DEVICE", "SETTINGS", "ID", "SERIAL", "VERSION"}};
     for (const auto& r : results) {
@@ -76,7 +76,8 @@ void SetupScan(CLI::App& app, Session& session) {
     auto options = std::make_shared<ScanOptions>();
     auto* sub = app.add_subcommand("scan", "find readers: each port with each line setting, "
                                            "ports in parallel");
-    sub->add_option("-p,--port", options->ports, "a port to sweep (repeat; default COM1..COM16)");
+    sub->add_option("-p,--port", options->ports,
+                    "a port to sweep (repeat; default " + link::ComRangeText() + ")");
     sub->add_option("-s,--settings", options->settings,
                     "a line setting to try (repeat; default all twelve of the window's list)");
     sub->callback([&session, options] { session.exitCode = RunScan(session, *options); });

@@ -1,6 +1,6 @@
 // quorvane-cli set NAME VALUE...: one parameter written and read back.
-#include "cli/backup.h"
 #include "cli/session.h"
+#include "reader/backup.h"
 
 #include <CLI/CLI.hpp>
 
@@ -23,13 +23,13 @@ int RunSet(Session& s, const SetOptions& o) {
     if (!value)
         throw Failure{kExitUsage, std::string(row.name) + ": " + error};
     auto connection = s.open(o.place);
-    const RestoreStep step = WriteAndVerify(*connection, row.param, *value);
-    const bool ok = Succeeded(step.state);
+    const RestoreStep step = reader::WriteAndVerify(*connection, row.param, *value);
+    const bool ok = reader::Succeeded(step.state);
     json doc = {{"ok", ok},
                 {"parameter", row.name},
                 {"value", ToJson(row.param, *value)},
-                {"result", StateText(step.state)}};
-    Rows rows = {{row.name, ToText(row.param, *value)}, {"result", StateText(step.state)}};
+                {"result", reader::StateText(step.state)}};
+    Rows rows = {{row.name, ToText(row.param, *value)}, {"result", reader::StateText(step.state)}};
     if (step.readBack && step.state == RestoreStep::State::Differs) {
         doc["read_back"] = ToJson(row.param, *step.readBack);
         rows.push_back({"read back", ToText(row.param, *step.readBack)});
@@ -38,7 +38,7 @@ int RunSet(Session& s, const SetOptions& o) {
         rows.push_back({"note", "the reader now answers at " + ToText(Param::Baud, *value)});
     s.output.emit(doc, rows);
     if (!ok)
-        s.output.warn("set " + std::string(row.name) + ": " + StateText(step.state));
+        s.output.warn("set " + std::string(row.name) + ": " + reader::StateText(step.state));
     return ok ? kExitOk : kExitReader;
 }
 

@@ -2,7 +2,7 @@
 // profile (and the next reader ID), checks it, records it and waits for the next; the ports run in
 // parallel. Ctrl-C ends after the current reader and prints a summary.
 #include "cli/session.h"
-#include "cli/station_log.h"
+#include "reader/station_log.h"
 
 #include "reader/sha256.h"
 #include "reader/station.h"
@@ -22,7 +22,7 @@ using json = nlohmann::ordered_json;
 struct StationOptions {
     std::string file;
     std::vector<std::string> ports;
-    std::string settings = kDefaultSettings;
+    std::string settings = std::string(link::kDefaultSettings);
     std::string log;
     std::optional<std::string> csv;
     std::optional<int> idFrom, count, tries;
@@ -86,18 +86,28 @@ int RunStation(Session& s, const StationOptions& o) {
     if (o.tagTestSeconds)
         plan.tagTestMs = static_cast<std::uint32_t>(*o.tagTestSeconds * 1000.0 + 0.5);
 
-    StationLog log(o.log, o.csv);
+    std::string error;
+    const auto log = reader::StationLog::Open(o.log, o.csv, error);
+    if (!log)
+        throw Failure{kExitUsage, error};
+    bool recordLost = false;
     const bool colour = &s.output.out() == &std::cout && StdoutIsTerminal();
     reader::Station station(
         plan, s.stop, [] { return IsoUtcNow(true); },
         [&](const reader::StationRecord& record) {
-            log.write(record);
+            const bool kept = log->write(record);
             if (s.output.asJson)
                 s.output.line(reader::ToJson(record));
             else
                 s.output.text(ResultLine(record, colour));
+            recordLost = recordLost || !kept;
+            if (!kept)
+                s.output.warn(o.log + ": the record could not be written; the station ends after "
+                                      "the readers being configured");
+            return kept;
         });
-    ResumeFromLog(o.log, station.ids());
+    if (!log->resume(station.ids(), error))
+        throw Failure{kExitUsage, error};
     if (!s.output.asJson) {
         std::string ports;
         for (const auto& place : places) {
@@ -127,6 +137,8 @@ int RunStation(Session& s, const StationOptions& o) {
                          {"readers_per_hour", summary.readersPerHour()}}}});
     else
         s.output.text(SummaryLine(summary));
+    if (recordLost)
+        throw Failure{kExitUsage, o.log + ": a record could not be written"};
     return summary.failed == 0 ? kExitOk : kExitReader;
 }
 

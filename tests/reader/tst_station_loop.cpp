@@ -66,6 +66,7 @@ private slots:
             {}, stop, [&] { return std::to_string(line.time.ms()); },
             [&](const reader::StationRecord& r) {
                 seen.push_back({r.serial, r.time});
+                return true;
             });
         station.serve(line);
         QCOMPARE(seen.size(), std::size_t{3});

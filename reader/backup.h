@@ -9,7 +9,7 @@
 //   "parameters": {"same-card": 10, "di5": "NO", ..., "baud": "19200,e,8,1"}
 // }
 
-#include "cli/connection.h"
+#include "reader/connection.h"
 #include "reader/profile.h"
 
 #include <nlohmann/json.hpp>
@@ -19,7 +19,7 @@
 #include <utility>
 #include <vector>
 
-namespace qv::cli {
+namespace qv::reader {
 
 // Reads the identity, version and every backed-up parameter. nullopt with `error` naming the
 // first thing the reader did not answer.
@@ -27,7 +27,7 @@ std::optional<nlohmann::ordered_json> MakeBackup(Connection& connection,
                                                  const std::string& programVersion,
                                                  const std::string& time, std::string& error);
 
-using RestoreItem = reader::ProfileItem;
+using RestoreItem = ProfileItem;
 
 struct RestorePlan {
     std::vector<RestoreItem> items;   // in the order they are written
@@ -41,28 +41,9 @@ struct RestorePlan {
 std::optional<RestorePlan> PlanRestore(const std::string& text, bool withIdentity, bool withBaud,
                                        std::string& error);
 
-struct RestoreStep {
-    Param param;
-    Value wanted;
-    enum class State {
-        Verified,
-        Written,
-        Differs,
-        ReadFailed,
-        WriteFailed,
-        NotAttempted
-    } state = State::NotAttempted;
-    std::optional<Value> readBack;
-};
-
-// Writes each item and reads it back where the reader can report it. The first write the
-// reader does not confirm ends the restore; the items after it stay NotAttempted.
-std::vector<RestoreStep> Restore(Connection& connection, const std::vector<RestoreItem>& items);
-const char* StateText(RestoreStep::State state);
-// Verified, or written where the reader cannot report the value.
-bool Succeeded(RestoreStep::State state);
-
-// Writes `value` and reads it back (a new line speed by reaching the reader at it).
+// Writes and verifies one parameter or a backup's items on the connection; a new line speed is
+// read back by reopening the port at it and reading the identity (profile.h).
 RestoreStep WriteAndVerify(Connection& connection, Param param, const Value& value);
+std::vector<RestoreStep> Restore(Connection& connection, const std::vector<RestoreItem>& items);
 
-} // namespace qv::cli
+} // namespace qv::reader

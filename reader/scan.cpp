@@ -1,13 +1,10 @@
-#include "cli/scan.h"
+#include "reader/scan.h"
 
 #include <thread>
 
-namespace qv::cli {
+namespace qv::reader {
 
 namespace {
-
-constexpr int kIdentityRequestsPerPlace = 1;
-constexpr int kVersionTries = 3; // as the window's version read
 
 // One port: each setting in turn until a reader answers; a port that does not open is given up
 // at once, as the window's sweep gives it up.
@@ -22,7 +19,7 @@ void ScanPort(PortScan& result, const std::vector<std::string>& settings, TraceL
             result.openErrorText = connection.openErrorText();
             return;
         }
-        if (auto identity = connection.readIdentity(kIdentityRequestsPerPlace)) {
+        if (auto identity = connection.readIdentity(kScanIdentityTries)) {
             result.find = ScanFind{setting, *identity, connection.readVersion(kVersionTries)};
             connection.close();
             return;
@@ -54,4 +51,4 @@ std::vector<PortScan> Scan(const std::vector<Place>& ports,
     return results;
 }
 
-} // namespace qv::cli
+} // namespace qv::reader

@@ -1,30 +1,21 @@
 #pragma once
 // One reader place (a port and line settings) and the link that talks to it: its own serial
 // device, clock, sleeper and Link, so that every thread of a sweep has a connection of its own.
-// The reads and writes run the window's exchanges (link/exchange.h): the same frames, pauses and
-// identity step as the buttons.
+// The reads and writes run the window's exchanges (link/protocol/exchange.h): the same frames,
+// pauses and identity step as the buttons.
 
 #include "reader/identity.h"
 #include "reader/parameters.h"
+#include "reader/trace_log.h"
 
 #include "link/protocol/link.h"
 #include "link/time/system_time.h"
 
 #include <memory>
-#include <mutex>
 #include <optional>
-#include <ostream>
 #include <string>
 
-namespace qv::cli {
-
-using reader::FindParam;
-using reader::Param;
-using reader::ParamRow;
-using reader::Params;
-using reader::ReaderIdentity;
-using reader::RowOf;
-using reader::Value;
+namespace qv::reader {
 
 // Where a reader is looked for: "COMn" (resolved as the window resolves it, overrides included),
 // an absolute device path, a port URL or a USB selector, and a line-settings text.
@@ -36,27 +27,13 @@ struct Place {
     std::string settings; // "19200,e,8,1"
 };
 
-// nullopt with `error` for a port that is neither COM1..COM16 nor an absolute path.
+// nullopt with `error` for a port that is none of COM1..COM16, an absolute device path, a port
+// URL or a USB selector.
 std::optional<Place> MakePlace(const std::string& port, const std::string& settings,
                                const link::PortMap& overrides, std::string& error);
 
-// Writes the link's trace events to a stream, one line each, time-stamped in milliseconds since
-// the sink was made; safe to share between the threads of a sweep.
-class TraceLog {
-public:
-    explicit TraceLog(std::ostream& out);
-    void write(const std::string& port, const link::TraceEvent& event);
-
-private:
-    std::ostream& out_;
-    std::mutex mutex_;
-    std::uint32_t startMs_;
-};
-
-// Bytes as text for people (and safe on a terminal): printable ASCII as is, <TAB> <LF> <CR> by
-// name, others as \xNN.
-std::string PrintableBytes(std::string_view bytes);
-std::string HexBytes(std::string_view bytes);
+// A port named by itself rather than by a COM number: a device path, a URL or a USB selector.
+bool NamesItself(const std::string& port);
 
 class Connection {
 public:
@@ -77,11 +54,13 @@ public:
         return link::DescribeOpenFailure(link_.lastOpenError(), link_.lastOpenErrorDetail());
     }
     link::Link& link() { return link_; }
+    // The count of tries for parameter reads and writes, when one was given.
+    std::optional<int> tries() const { return tries_; }
 
-    // The discovery's identity and version reads (reader/identity.h), `--tries` times when
-    // given, else `tries` times.
-    std::optional<ReaderIdentity> readIdentity(int tries);
-    std::optional<std::string> readVersion(int tries);
+    // The discovery's identity and version reads (reader/identity.h), the connection's `tries`
+    // times when it has a count, else `tries` times.
+    std::optional<ReaderIdentity> readIdentity(int tries = kIdentityTries);
+    std::optional<std::string> readVersion(int tries = kVersionTries);
 
     // A readable parameter as the window's Get button reads it. nullopt: no valid answer.
     std::optional<Value> get(Param param);
@@ -101,4 +80,4 @@ private:
     link::Link link_;
 };
 
-} // namespace qv::cli
+} // namespace qv::reader

@@ -1,17 +1,14 @@
-#include "cli/backup.h"
+#include "reader/backup.h"
 
 #include "link/protocol/commands.h"
 
 #include <set>
 
-namespace qv::cli {
+namespace qv::reader {
 
 namespace {
 
 using json = nlohmann::ordered_json;
-
-constexpr int kVersionTries = 3;
-constexpr int kIdentityTries = 3;
 
 const std::set<std::string> kTopKeys = {"program",  "version", "time",      "port",
                                         "settings", "reader",  "parameters"};
@@ -159,70 +156,24 @@ std::optional<RestorePlan> PlanRestore(const std::string& text, bool withIdentit
     return plan;
 }
 
-RestoreStep WriteAndVerify(Connection& connection, Param param, const Value& value) {
-    RestoreStep step{param, value, RestoreStep::State::WriteFailed, std::nullopt};
-    if (!connection.set(param, value))
-        return step;
-    if (param == Param::Baud) {
-        // The reader answers at the new settings from now on: reach it there.
+namespace {
+
+ReachAt ReachThrough(Connection& connection) {
+    return [&connection](const std::string& settings) {
         connection.close();
-        const std::string settings(
-            link::SettingsList[static_cast<std::size_t>(std::get<int>(value))]);
-        const bool reached = connection.open(settings) && connection.readIdentity(kIdentityTries);
-        step.state = reached ? RestoreStep::State::Verified : RestoreStep::State::ReadFailed;
-        if (reached)
-            step.readBack = value;
-        return step;
-    }
-    if (!RowOf(param).readable()) {
-        step.state = RestoreStep::State::Written;
-        return step;
-    }
-    step.readBack = connection.get(param);
-    if (!step.readBack)
-        step.state = RestoreStep::State::ReadFailed;
-    else if (ToJson(param, *step.readBack) != ToJson(param, value))
-        step.state = RestoreStep::State::Differs;
-    else
-        step.state = RestoreStep::State::Verified;
-    return step;
+        return connection.open(settings) && connection.readIdentity(kIdentityTries).has_value();
+    };
+}
+
+} // namespace
+
+RestoreStep WriteAndVerify(Connection& connection, Param param, const Value& value) {
+    return reader::WriteAndVerify(connection.link(), param, value, connection.tries(),
+                                  ReachThrough(connection));
 }
 
 std::vector<RestoreStep> Restore(Connection& connection, const std::vector<RestoreItem>& items) {
-    std::vector<RestoreStep> steps;
-    bool stopped = false;
-    for (const auto& item : items) {
-        if (stopped) {
-            steps.push_back(
-                {item.param, item.value, RestoreStep::State::NotAttempted, std::nullopt});
-            continue;
-        }
-        steps.push_back(WriteAndVerify(connection, item.param, item.value));
-        stopped = steps.back().state == RestoreStep::State::WriteFailed;
-    }
-    return steps;
+    return reader::Restore(connection.link(), items, connection.tries(), ReachThrough(connection));
 }
 
-bool Succeeded(RestoreStep::State state) {
-    return state == RestoreStep::State::Verified || state == RestoreStep::State::Written;
-}
-
-const char* StateText(RestoreStep::State state) {
-    switch (state) {
-    case RestoreStep::State::Verified:
-        return "written, read back equal";
-    case RestoreStep::State::Written:
-        return "written (the reader cannot report it)";
-    case RestoreStep::State::Differs:
-        return "written, read back DIFFERENT";
-    case RestoreStep::State::ReadFailed:
-        return "written, read-back failed";
-    case RestoreStep::State::WriteFailed:
-        return "NOT written: the reader did not confirm";
-    case RestoreStep::State::NotAttempted:
-        return "NOT written: restore stopped before it";
-    }
-    return "?";
-}
-
-} // namespace qv::cli
+} // namespace qv::reader

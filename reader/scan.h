@@ -2,14 +2,14 @@
 // The discovery sweep for scripts: every port given, each with every line setting given, one
 // identity request per place; the ports are swept in parallel, one thread and one connection each.
 
-#include "cli/connection.h"
+#include "reader/connection.h"
 
 #include <atomic>
 #include <optional>
 #include <string>
 #include <vector>
 
-namespace qv::cli {
+namespace qv::reader {
 
 struct ScanFind {
     std::string settings;
@@ -30,4 +30,4 @@ std::vector<PortScan> Scan(const std::vector<Place>& ports,
                            const std::vector<std::string>& settings, TraceLog* trace,
                            const std::atomic<bool>& stop, bool parallel = true);
 
-} // namespace qv::cli
+} // namespace qv::reader
