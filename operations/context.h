@@ -3,9 +3,10 @@
 // values and the beeper. The window owns one and hands it to every handler.
 
 #include "operations/controls.h"
-#include "reader/tag_poll.h"
+#include "reader/tag_run.h"
 
 #include <optional>
+#include <vector>
 
 namespace qv {
 
@@ -15,7 +16,6 @@ class Link;
 struct ProgramValues;
 class Beeper;
 class TrafficLog;
-class TagHistory;
 
 struct Context {
     link::Link& link;
@@ -26,10 +26,12 @@ struct Context {
     std::optional<reader::Outputs> SentOutputs = reader::Outputs{};
     // A tag run holds the port, open or (while its device is away) closed and waited for.
     bool TagRunHolding = false;
-    // Where the operations say which operation and try the link's traffic belongs to, and where
-    // tag reading records every tag it shows. Either may be absent.
+    // Where the operations say which operation and try the link's traffic belongs to; may be
+    // absent.
     TrafficLog* traffic = nullptr;
-    TagHistory* tags = nullptr;
+    // Who hears of every tag a run shows and of every change of its reader, after the window's
+    // own panels (the TAG history; a log or a publisher could listen here too).
+    std::vector<reader::TagSink*> tagListeners = {};
 };
 
 } // namespace qv

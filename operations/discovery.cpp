@@ -11,6 +11,7 @@
 #include "program/messages.h"
 #include "program/program_values.h"
 #include "program/settings_store.h"
+#include "reader/identity.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -22,13 +23,6 @@ namespace qv::ops {
 
 namespace {
 
-constexpr std::uint32_t kScanPauseMs = 100;
-constexpr int kQuickTries = 3;
-constexpr int kSweepTries = 2;
-constexpr int kVersionTries = 3;
-constexpr int kFirstPort = 1;
-constexpr int kLastPort = 16;
-
 QString PortText(int port) {
     return QString::number(port);
 }
@@ -37,18 +31,11 @@ void SelectSetting(Context& ctx, int index) {
     ctx.ui.cmbBaudRate->setCurrentIndex(link::IsSettingsIndex(index) ? index : -1);
 }
 
-// Up to `tries` identity requests on the open port, each after the scan pause. Only a verified
-// 16-byte reply whose ID is two decimal digits counts.
-std::optional<link::Identity> AskIdentity(Context& ctx, int tries, const QString& label) {
-    for (int t = 0; t < tries; ++t) {
-        LabelTry(ctx, label, t + 1);
-        ctx.link.sleepMs(kScanPauseMs);
-        if (!ctx.link.ReaderTransact(link::cmd::Identity()))
-            continue;
-        if (auto identity = link::DecodeIdentity(ctx.link.reply()))
-            return identity;
-    }
-    return std::nullopt;
+// Up to `tries` identity requests on the open port, each after the discovery pause, each try
+// labelled in the traffic log. Only a verified 16-byte reply whose ID is two decimal digits
+// counts.
+std::optional<reader::ReaderIdentity> AskIdentity(Context& ctx, int tries, const QString& label) {
+    return reader::ReadIdentity(ctx.link, tries, [&](int number) { LabelTry(ctx, label, number); });
 }
 
 void ShowScanning(Context& ctx, int port) {
@@ -61,7 +48,7 @@ QString ScanLabel(Context& ctx, int port, const std::string& settings) {
 }
 
 // The quick attempt at the remembered place.
-std::optional<link::Identity> TryRememberedPlace(Context& ctx) {
+std::optional<reader::ReaderIdentity> TryRememberedPlace(Context& ctx) {
     ProgramValues& v = ctx.values;
     SelectSetting(ctx, v.ScanSettingsIndex);
     const QString label = ScanLabel(ctx, v.ScanPort, v.ScanSettings.toStdString());
@@ -69,20 +56,20 @@ std::optional<link::Identity> TryRememberedPlace(Context& ctx) {
     if (!ctx.link.CommOpen(v.ScanPort, v.ScanSettings.toStdString()))
         return std::nullopt;
     ShowScanning(ctx, v.ScanPort);
-    auto identity = AskIdentity(ctx, kQuickTries, label);
+    auto identity = AskIdentity(ctx, reader::kIdentityTries, label);
     ctx.link.CommClose();
     return identity;
 }
 
 // COM1 to COM16; each port that opens with every setting in list order, or only with the
 // current one while chkLock is ticked. The place found is stored at once.
-std::optional<link::Identity> Sweep(Context& ctx) {
+std::optional<reader::ReaderIdentity> Sweep(Context& ctx) {
     ProgramValues& v = ctx.values;
     const bool pinned = ctx.ui.chkLock->isChecked();
     const int pinnedIndex = link::IsSettingsIndex(v.ScanSettingsIndex)
                                 ? v.ScanSettingsIndex
                                 : link::kDefaultSettingsIndex;
-    for (int port = kFirstPort; port <= kLastPort; ++port) {
+    for (int port = link::kFirstComPort; port <= link::kLastComPort; ++port) {
         const int first = pinned ? pinnedIndex : 0;
         const int last = pinned ? pinnedIndex : static_cast<int>(link::SettingsList.size()) - 1;
         for (int i = first; i <= last; ++i) {
@@ -93,7 +80,7 @@ std::optional<link::Identity> Sweep(Context& ctx) {
             if (!ctx.link.CommOpen(port, settings))
                 break; // a port that does not open is given up at once
             ShowScanning(ctx, port);
-            auto identity = AskIdentity(ctx, kSweepTries, label);
+            auto identity = AskIdentity(ctx, reader::kSweepIdentityTries, label);
             if (identity) {
                 v.ScanPort = port;
                 v.ScanSettings = QString::fromStdString(settings);
@@ -108,7 +95,7 @@ std::optional<link::Identity> Sweep(Context& ctx) {
     return std::nullopt;
 }
 
-void ShowIdentity(Context& ctx, const link::Identity& identity) {
+void ShowIdentity(Context& ctx, const reader::ReaderIdentity& identity) {
     SelectSetting(ctx, ctx.values.ScanSettingsIndex);
     ctx.ui.pnSerial->setText(
         Text(ctx, msg::SerialNo) + " : " +
@@ -121,24 +108,19 @@ void ShowIdentity(Context& ctx, const link::Identity& identity) {
 }
 
 // The version read: true when the reader answered "A00V" (pnVersion and the busy state done).
-bool ReadVersion(Context& ctx) {
+bool ReadAndShowVersion(Context& ctx) {
     ProgramValues& v = ctx.values;
     const QString label = Text(ctx, msg::Version);
     LabelTraffic(ctx, label);
     if (!ctx.link.CommOpen(v.ScanPort, v.ScanSettings.toStdString()))
         return false;
-    bool found = false;
-    for (int t = 0; t < kVersionTries && !found; ++t) {
-        LabelTry(ctx, label, t + 1);
-        ctx.link.sleepMs(kScanPauseMs);
-        if (!ctx.link.ReaderTransact(link::cmd::Version()))
-            continue;
-        ctx.link.sleepMs(kScanPauseMs);
-        const std::string version = link::DecodeVersion(ctx.link.reply());
+    const auto version = reader::ReadVersion(ctx.link, reader::kVersionTries,
+                                             [&](int number) { LabelTry(ctx, label, number); });
+    if (version) {
+        ctx.link.sleepMs(reader::kDiscoveryPauseMs);
         ctx.ui.pnVersion->setText(
             Text(ctx, msg::Version) + " : " +
-            QString::fromLatin1(version.data(), static_cast<int>(version.size())));
-        found = true;
+            QString::fromLatin1(version->data(), static_cast<int>(version->size())));
         ctx.ui.pnMsg->setText(Text(ctx, msg::GetReaderInfoOk) + " : #" + PortText(v.ScanPort) +
                               ")");
         v.ReaderFound = true;
@@ -146,7 +128,7 @@ bool ReadVersion(Context& ctx) {
         ctx.ui.shComm->setColor(kYellow);
     }
     ctx.link.CommClose();
-    return found;
+    return version.has_value();
 }
 
 } // namespace
@@ -165,7 +147,7 @@ static void btnScanClick(Context& ctx) {
     ctx.link.pumpEvents();
 
     v.ReaderFound = false;
-    std::optional<link::Identity> identity;
+    std::optional<reader::ReaderIdentity> identity;
     if (v.ScanPort > 0)
         identity = TryRememberedPlace(ctx);
     if (!identity)
@@ -173,8 +155,9 @@ static void btnScanClick(Context& ctx) {
 
     if (identity) {
         v.ReaderSettings = v.ScanSettings; // where it answered
+        v.ReaderSerial = identity->serial;
         ShowIdentity(ctx, *identity);
-        if (ReadVersion(ctx)) {
+        if (ReadAndShowVersion(ctx)) {
             ctx.beeper.beep(kHighBeepHz, kBeepMs);
         } else {
             ctx.ui.pnMsg->setText(Text(ctx, msg::GetReaderInfoError) + " : #" +

@@ -8,10 +8,8 @@
 #include "program/lamp.h"
 #include "program/messages.h"
 #include "program/program_values.h"
-#include "program/tag_history.h"
 #include "program/traffic_log.h"
-#include "reader/reconnect.h"
-#include "reader/tag_poll.h"
+#include "reader/tag_run.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -53,56 +51,66 @@ void ShowTag(Context& ctx, const reader::TagText& tag) {
         ctx.ui.tmrCard->start();
 }
 
-// Shows a reader that stopped answering (reader::SilenceRule): the link lamp stays red (no
-// blinking) and the status line says so; the first poll answered again brings back the blinking
-// and the status line as it was.
-class SilenceWatch {
+QString FromLatin1(const std::string& text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The window's side of a run: the input panel, the tag display and the window's other
+// listeners (the TAG history) for every read; for a reader that stopped answering the link lamp
+// stays red (no blinking) and the status line says so, and the first poll answered again brings
+// back the blinking and the status line as it was.
+class WindowSink : public reader::TagSink {
 public:
-    explicit SilenceWatch(Context& ctx) : ctx_(ctx) {}
+    explicit WindowSink(Context& ctx) : ctx_(ctx) {}
 
-    void polled(bool answered) { show(rule_.polled(answered, ctx_.link.nowMs())); }
-    void lost() { show(rule_.lost()); }
-    bool lastAnswered() const { return rule_.lastAnswered(); }
+    void tag(const reader::TagRead& read) override {
+        ShowTag(ctx_, read.tag);
+        for (reader::TagSink* listener : ctx_.tagListeners)
+            listener->tag(read);
+    }
+    void input(char state) override { ctx_.ui.pnDI->setText(QString(QChar::fromLatin1(state))); }
 
-private:
-    void show(reader::SilenceRule::Change change) {
-        switch (change) {
-        case reader::SilenceRule::Change::Silent:
+    void changed(const reader::ReaderChange& change) override {
+        using Kind = reader::ReaderChange::Kind;
+        switch (change.kind) {
+        case Kind::NotAnswering:
             before_ = ctx_.ui.pnMsg->text();
             ctx_.ui.tmrBusy->stop();
             ctx_.ui.shComm->setColor(kRed);
             ctx_.ui.pnMsg->setText(Text(ctx_, msg::ReaderNotAnswering));
             break;
-        case reader::SilenceRule::Change::AnsweringAgain:
+        case Kind::AnsweringAgain:
             ctx_.ui.pnMsg->setText(before_);
             ctx_.ui.tmrBusy->start();
             break;
-        case reader::SilenceRule::Change::None:
+        case Kind::Another: {
+            // Another reader took the port while it was away: the status line comes back to say
+            // so, and the traffic log keeps it.
+            const QString text = Text(ctx_, msg::AnotherReader)
+                                     .arg(FromLatin1(change.serial), FromLatin1(change.previous));
+            before_ = text;
+            ctx_.ui.pnMsg->setText(text);
+            ctx_.ui.pnSerial->setText(Text(ctx_, msg::SerialNo) + " : " +
+                                      FromLatin1(change.serial));
+            if (ctx_.traffic)
+                ctx_.traffic->append({.kind = link::TraceEvent::Kind::AnotherReader,
+                                      .ms = ctx_.link.nowMs(),
+                                      .bytes = change.serial,
+                                      .detail = change.previous});
             break;
         }
+        case Kind::Gone:
+        case Kind::Back:
+            break;
+        }
+        for (reader::TagSink* listener : ctx_.tagListeners)
+            listener->changed(change);
     }
 
+private:
     Context& ctx_;
-    reader::SilenceRule rule_;
     QString before_;
 };
-
-// One poll step with the window's outputs, input panel, tag display and history, and what it
-// tells `silence`. A tag is an answer: a status line restored after a silence must not cover it.
-void PollCycle(Context& ctx, SilenceWatch& silence) {
-    const reader::Outputs wanted{ctx.ui.chkDO1->isChecked(), ctx.ui.chkDO2->isChecked()};
-    const auto onTag = [&](const reader::PollResult& poll) {
-        silence.polled(true);
-        ctx.ui.pnDI->setText(QString(QChar::fromLatin1(*poll.input)));
-        ShowTag(ctx, *poll.tag);
-        if (ctx.tags)
-            ctx.tags->record(poll.tag->id, *poll.input, QDateTime::currentDateTime());
-    };
-    const auto poll = reader::PollStep(ctx.link, wanted, ctx.SentOutputs, onTag);
-    if (poll.input && !poll.tag)
-        ctx.ui.pnDI->setText(QString(QChar::fromLatin1(*poll.input)));
-    silence.polled(poll.answered);
-}
 
 } // namespace
 
@@ -138,23 +146,25 @@ static void btnReadCardClick(Context& ctx) {
         SetBusy(ctx, true);
         ctx.ui.window->setEnabled(true);
         ctx.TagRunHolding = true;
-        SilenceWatch silence(ctx);
-        const std::string settings = v.ScanSettings.toStdString();
-        while (v.TagReadActive) {
-            PollCycle(ctx, silence);
-            // A device that went away is waited for, "not answering", until it is back or the
-            // run is stopped; its failed opens reach the status line's tooltip through the trace.
-            if (ctx.link.lineGone() && v.TagReadActive) {
-                silence.lost();
-                reader::Reconnect(
-                    ctx.link, v.ScanPort, settings, [&v] { return !v.TagReadActive; },
-                    std::nullopt);
-            }
-        }
+        // A device that went away is waited for, "not answering", until it is back or the run is
+        // stopped; its failed opens reach the status line's tooltip through the trace.
+        reader::TagRunPlan plan;
+        plan.outputs = [&ctx] {
+            return std::optional(
+                reader::Outputs{ctx.ui.chkDO1->isChecked(), ctx.ui.chkDO2->isChecked()});
+        };
+        plan.reconnect = true;
+        plan.port = v.ScanPort;
+        plan.settings = v.ScanSettings.toStdString();
+        plan.serial = v.ReaderSerial;
+        WindowSink sink(ctx);
+        const auto result = reader::RunTags(ctx.link, plan, ctx.SentOutputs, sink,
+                                            [&v] { return !v.TagReadActive; });
+        v.ReaderSerial = result.serial;
         ctx.TagRunHolding = false;
         SetBusy(ctx, false);
         // A run whose reader went away is no success.
-        const bool answered = silence.lastAnswered();
+        const bool answered = result.lastPollAnswered;
         ctx.ui.shComm->setColor(answered ? kYellow : kRed);
         ctx.beeper.beep(answered ? kHighBeepHz : kLowBeepHz, kBeepMs);
         ctx.ui.shCard->setColor(Qt::white);

@@ -261,24 +261,26 @@ constexpr std::array<Row, kMessageCount> kMessageTable = {{
     {"timed out (the server did not answer)", "超时（服务器没有回应）",
      "逾時（伺服器沒有回應）"},                                                               // 179
     {"the server refused the line settings", "服务器拒绝了通讯设定", "伺服器拒絕了通訊設定"}, // 180
-    {"Ports", "串口", "串口"}, // 181
-    {"Refresh", "刷新", "重新整理"}, // 182
-    {"COM", "COM", "COM"}, // 183
-    {"Device", "设备", "裝置"}, // 184
-    {"Stable path", "固定路径", "固定路徑"}, // 185
-    {"VID:PID", "VID:PID", "VID:PID"}, // 186
-    {"Serial number", "序列号", "序號"}, // 187
-    {"Manufacturer", "制造商", "製造商"}, // 188
-    {"Product", "产品", "產品"}, // 189
-    {"State", "状态", "狀態"}, // 190
-    {"available", "可用", "可用"}, // 191
-    {"no permission", "没有权限", "沒有權限"}, // 192
-    {"Map to selected port", "映射到所选串口", "對應到所選串口"}, // 193
-    {"Clear mapping", "清除映射", "清除對應"}, // 194
-    {"%1 is mapped to %2", "%1 已映射到 %2", "%1 已對應到 %2"}, // 195
-    {"%1 is %2 (fixed table)", "%1 为 %2（固定对照表）", "%1 為 %2（固定對照表）"}, // 196
-    {"%1 has no device", "%1 没有设备", "%1 沒有裝置"}, // 197
-    {"No serial port found", "找不到串口", "找不到串口"}, // 198
+    {"Ports", "串口", "串口"},                                                                // 181
+    {"Refresh", "刷新", "重新整理"},                                                          // 182
+    {"COM", "COM", "COM"},                                                                    // 183
+    {"Device", "设备", "裝置"},                                                               // 184
+    {"Stable path", "固定路径", "固定路徑"},                                                  // 185
+    {"VID:PID", "VID:PID", "VID:PID"},                                                        // 186
+    {"Serial number", "序列号", "序號"},                                                      // 187
+    {"Manufacturer", "制造商", "製造商"},                                                     // 188
+    {"Product", "产品", "產品"},                                                              // 189
+    {"State", "状态", "狀態"},                                                                // 190
+    {"available", "可用", "可用"},                                                            // 191
+    {"no permission", "没有权限", "沒有權限"},                                                // 192
+    {"Map to selected port", "映射到所选串口", "對應到所選串口"},                             // 193
+    {"Clear mapping", "清除映射", "清除對應"},                                                // 194
+    {"%1 is mapped to %2", "%1 已映射到 %2", "%1 已對應到 %2"},                               // 195
+    {"%1 is %2 (fixed table)", "%1 为 %2（固定对照表）", "%1 為 %2（固定對照表）"},           // 196
+    {"%1 has no device", "%1 没有设备", "%1 沒有裝置"},                                       // 197
+    {"No serial port found", "找不到串口", "找不到串口"},                                     // 198
+    {"Another reader answers: S/N %1 (before: %2)", "另一台读卡机回应：序号 %1（之前：%2）",
+     "另一台讀卡機回應：序號 %1（之前：%2）"}, // 199
 }};
 
 } // namespace

@@ -1,11 +1,11 @@
 #pragma once
-// The three-language message table: 199 rows, columns English, ChineseGB, ChineseBIG5 (UTF-8).
+// The three-language message table: 200 rows, columns English, ChineseGB, ChineseBIG5 (UTF-8).
 
 #include <QString>
 
 namespace qv {
 
-inline constexpr int kMessageCount = 199;
+inline constexpr int kMessageCount = 200;
 // Rows 0 to 100 are the designed table: the window's captions and the status line's messages;
 // the rows after them are the program's own additions.
 inline constexpr int kDesignedMessageCount = 101;
@@ -207,6 +207,7 @@ enum : int {
     ComFixed = 196,
     ComNoDevice = 197,
     NoPortsFound = 198,
+    AnotherReader = 199,
 };
 } // namespace msg
 

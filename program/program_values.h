@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <string>
+
 namespace qv {
 
 // The stored names of the three languages, in the order of their index.
@@ -23,6 +25,9 @@ struct ProgramValues {
     // changes ScanSettings for the next operations; changing the reader's own line speed must
     // still talk at the speed the reader is at.
     QString ReaderSettings;
+    // The serial number of the reader the last discovery found (a tag run that reopens its port
+    // compares the identity it then reads with this).
+    std::string ReaderSerial;
     bool ReaderFound = false;   // a discovery read identity and version
     bool TagReadActive = false; // a tag-reading run is active
 };

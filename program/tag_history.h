@@ -4,6 +4,7 @@
 // up to a bound past which the tag seen longest ago goes.
 
 #include "program/recency_order.h"
+#include "reader/tag_run.h"
 
 #include <QDateTime>
 #include <QString>
@@ -82,6 +83,18 @@ private:
     std::uint64_t dropped_ = 0;
     std::uint64_t revision_ = 0;
     std::uint64_t clearedAt_ = 0;
+};
+
+// The history as a listener of tag runs: each read recorded at the time it arrives.
+class TagHistorySink : public reader::TagSink {
+public:
+    explicit TagHistorySink(TagHistory& history) : history_(history) {}
+    void tag(const reader::TagRead& read) override {
+        history_.record(read.tag.id, read.input, QDateTime::currentDateTime());
+    }
+
+private:
+    TagHistory& history_;
 };
 
 // A time as ISO 8601 with its UTC offset: 2026-12-08T17:03:12.345+01:00.

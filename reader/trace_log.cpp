@@ -76,6 +76,10 @@ void TraceLog::write(const std::string& port, const link::TraceEvent& event) {
     case link::TraceEvent::Kind::Closed:
         what = "closed";
         break;
+    case link::TraceEvent::Kind::AnotherReader:
+        what = "another reader: serial " + PrintableBytes(event.bytes) + ", before " +
+               PrintableBytes(event.detail);
+        break;
     }
     char stamp[32];
     std::snprintf(stamp, sizeof stamp, "%10.3f", static_cast<double>(event.ms - startMs_) / 1000.0);

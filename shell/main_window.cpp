@@ -191,7 +191,7 @@ Tu::~Tu() {
 // The sink only appends and notes failed opens: no widget is touched inside a transaction.
 void Tu::ConnectTraffic() {
     context_.traffic = &traffic_;
-    context_.tags = &tags_;
+    context_.tagListeners.push_back(&historySink_);
     context_.link.setTrace([this](const link::TraceEvent& event) {
         traffic_.append(event);
         using Kind = link::TraceEvent::Kind;

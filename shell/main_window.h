@@ -122,6 +122,7 @@ private:
 
     TrafficLog traffic_;
     TagHistory tags_;
+    TagHistorySink historySink_{tags_};
     std::unique_ptr<TrafficWindow> trafficWindow_;
     std::unique_ptr<TagHistoryWindow> tagHistoryWindow_;
     std::unique_ptr<PortsWindow> portsWindow_;

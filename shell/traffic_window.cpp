@@ -152,6 +152,11 @@ QString FormatTrafficLine(const TrafficLine& line, int language) {
     case Kind::Finished:
         text += "  ==  " + DescribeOutcomeText(line.outcome, language);
         break;
+    case Kind::AnotherReader:
+        text += "  !!  " + Msg(msg::AnotherReader, language)
+                               .arg(QString::fromLatin1(TextBytes(line.bytes)),
+                                    QString::fromLatin1(TextBytes(line.detail)));
+        break;
     }
     if (!line.label.empty())
         text += "  | " + FromStd(line.label);

@@ -27,7 +27,9 @@ const char* DescribeOutcome(Outcome outcome);
 
 // One thing the link did, for a traffic log. Views are valid during the callback only.
 struct TraceEvent {
-    enum class Kind { Opened, OpenFailed, Closed, Sent, Received, Finished };
+    // AnotherReader is no event of the link's own: a tag run adds it when the port, reopened,
+    // answers with another reader's identity (bytes: its serial number, detail: the one before).
+    enum class Kind { Opened, OpenFailed, Closed, Sent, Received, Finished, AnotherReader };
     Kind kind = Kind::Sent;
     std::uint32_t ms = 0;               // the link's clock
     std::string_view bytes = {};        // Sent: the command frame; Received: the bytes of the wait

@@ -406,6 +406,9 @@ void TstTransaction::traceTellsEachFrameAndOutcome() {
         case link::TraceEvent::Kind::Finished:
             seen << link::DescribeOutcome(e.outcome);
             break;
+        case link::TraceEvent::Kind::AnotherReader: // never the link's own
+            seen << "another reader";
+            break;
         }
     });
     const std::string com1 = link::ResolveComPort(1, {});

@@ -22,13 +22,13 @@ private slots:
 };
 
 void tst_Messages::hasEveryRowAndNothingBeyond() {
-    QCOMPARE(qv::kMessageCount, 199); // the designed rows, and the program's own after them
+    QCOMPARE(qv::kMessageCount, 200); // the designed rows, and the program's own after them
     QCOMPARE(qv::kDesignedMessageCount, 101);
     for (int k = 0; k < qv::kMessageCount; ++k)
         for (int lang = 0; lang < 3; ++lang)
             QVERIFY2(std::strlen(qv::MessageText(k, lang)) > 0, qPrintable(QString::number(k)));
     // Outside the table: the empty text, never a read past its end.
-    QCOMPARE(qv::MessageText(199, 0), "");
+    QCOMPARE(qv::MessageText(200, 0), "");
     QCOMPARE(qv::MessageText(-1, 0), "");
     QCOMPARE(qv::MessageText(0, 3), "");
     QCOMPARE(qv::MessageText(0, -1), "");
@@ -123,13 +123,14 @@ void tst_Messages::sampleRows_data() {
         << "已丢弃 %1 个最旧的 TAG：记录只保留最新的 %2 个。"
         << "已丟棄 %1 個最舊的 TAG：記錄只保留最新的 %2 個。";
     QTest::newRow("180 settings refused") << 180 << "the server refused the line settings"
-                                          << "服务器拒绝了通讯设定" << "伺服器拒絕了通訊設定";
-    QTest::newRow("196 placeholders around full-width brackets")
-        << 196 << "%1 is %2 (fixed table)"
-        << "%1 为 %2（固定对照表）"
-        << "%1 為 %2（固定對照表）";
+                                          << "服务器拒绝了通讯设定"
+                                          << "伺服器拒絕了通訊設定";
+    QTest::newRow("196 placeholders around full-width brackets") << 196 << "%1 is %2 (fixed table)"
+                                                                 << "%1 为 %2（固定对照表）"
+                                                                 << "%1 為 %2（固定對照表）";
     QTest::newRow("198 last row") << 198 << "No serial port found"
-                                  << "找不到串口" << "找不到串口";
+                                  << "找不到串口"
+                                  << "找不到串口";
 }
 
 void tst_Messages::sampleRows() {
