@@ -106,7 +106,7 @@ std::string ParameterOverview() {
     for (const auto& p : Params()) {
         std::string name = p.name;
         name.resize(12, ' ');
-        text += "  " + name + p.form + (p.readable() ? "" : "   (set only)") + "\n";
+        text += "  " + name + reader::FormText(p) + (p.readable() ? "" : "   (set only)") + "\n";
     }
     return text;
 }

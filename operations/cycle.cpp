@@ -3,6 +3,7 @@
 #include "link/protocol/commands.h"
 #include "link/protocol/link.h"
 #include "link/protocol/replies.h"
+#include "operations/bindings.h"
 #include "operations/handlers.h"
 #include "program/beeper.h"
 #include "program/lamp.h"
@@ -22,16 +23,45 @@ namespace {
 
 constexpr const char* kPhaseProperty = "tag";
 
+// The command and reply handling of a parameter's Set or Get, through its row and binding.
+void BindParam(Context& ctx, const Operation& op, link::Exchange& exchange,
+               link::CommandBuilder& command, link::ReplyHandler& onReply) {
+    const reader::ParamRow& row = reader::RowOf(*op.param);
+    const ParamBinding& binding = BindingOf(*op.param);
+    if (op.readBack) {
+        exchange = row.getExchange;
+        command = [&row](const link::Reply&) -> std::optional<std::string> { return row.get(); };
+        onReply = [&ctx, &op, &row, &binding](const link::Reply& reply) {
+            const auto value = row.decode(reply);
+            return value && binding.show(ctx.ui, *value) && (!op.onReply || op.onReply(ctx));
+        };
+        return;
+    }
+    exchange = row.setExchange;
+    command = [&ctx, &op, &row, &binding](const link::Reply& identity) {
+        const auto value = op.fixed ? op.fixed : binding.read(ctx.ui);
+        return value ? row.set(*value, identity) : std::nullopt;
+    };
+    if (op.onReply)
+        onReply = [&ctx, &op](const link::Reply&) { return op.onReply(ctx); };
+}
+
 // The tries of `op` on the open port. True when the operation succeeded.
 bool RunTries(Context& ctx, const Operation& op) {
-    const link::CommandBuilder command = [&](const link::Reply&) {
-        return op.command ? op.command(ctx) : std::nullopt;
-    };
+    link::Exchange exchange = op.exchange;
+    link::CommandBuilder command;
     link::ReplyHandler onReply;
-    if (op.onReply)
-        onReply = [&](const link::Reply&) { return op.onReply(ctx); };
+    if (op.param) {
+        BindParam(ctx, op, exchange, command, onReply);
+    } else {
+        command = [&](const link::Reply& identity) {
+            return op.command ? op.command(ctx, identity) : std::nullopt;
+        };
+        if (op.onReply)
+            onReply = [&](const link::Reply&) { return op.onReply(ctx); };
+    }
     const QString label = Text(ctx, op.startMsg);
-    return link::RunExchange(ctx.link, op.exchange, command, onReply,
+    return link::RunExchange(ctx.link, exchange, command, onReply,
                              [&](int number) { LabelTry(ctx, label, number); });
 }
 
@@ -105,18 +135,6 @@ void LabelTry(Context& ctx, const QString& label, int number) {
 
 void ShowNumber(QLabel* panel, const char* format, int value) {
     panel->setText(QString::asprintf(format, value));
-}
-
-std::optional<std::string> ParamGet(reader::Param param) {
-    return reader::RowOf(param).get();
-}
-
-std::optional<reader::Value> ParamReply(Context& ctx, reader::Param param) {
-    return reader::Decode(param, ctx.link.reply());
-}
-
-std::optional<std::string> ParamSet(reader::Param param, const reader::Value& value) {
-    return reader::SetCommand(param, value, link::Reply{});
 }
 
 std::string Latin1(const QString& text) {

@@ -34,14 +34,21 @@ struct Operation {
     bool pumpAfterStart = false; // let the window paint the start text before the port opens
     // Opens the port at the settings where the reader last answered instead of ScanSettings.
     bool atReaderSettings = false;
+    // A parameter's Set (its value from its controls, ops/bindings.h, or `fixed`) or, with
+    // `readBack`, its Get (the reply shown in its controls): the command, the decoder and the
+    // exchange are the parameter's row's (reader/parameters.h). `command` and `exchange` are then
+    // not used.
+    std::optional<reader::Param> param{};
+    bool readBack = false;
+    std::optional<reader::Value> fixed{};
     link::Exchange exchange = link::kSettingsExchange; // pauses, tries, identity step
     // Runs once, after the reader-found guard passed and before the start text is shown.
     std::function<void(Context&)> beforeStart{};
-    // Built anew in every try, after the identity step (whose reply is still ctx.link.reply()).
-    // nullopt: no command can be built; the try fails.
-    std::function<std::optional<std::string>(Context&)> command{};
-    // Runs after a verified reply to the command; reads the reply into the controls. False: a
-    // field is absent or not a number; the try fails and no control may have been changed.
+    // Built anew in every try, after the identity step, whose verified reply it is handed (an
+    // empty reply without the step). nullopt: no command can be built; the try fails.
+    std::function<std::optional<std::string>(Context&, const link::Reply& identity)> command{};
+    // Runs after a verified reply to the command (after a Get has shown it). False: the try
+    // fails.
     std::function<bool(Context&)> onReply{};
     // Runs once after the operation succeeded, the port closed, before the outcome is shown.
     std::function<void(Context&)> onSuccess{};
@@ -67,12 +74,6 @@ void ShowNumber(QLabel* panel, const char* format, int value);
 void LabelTraffic(Context& ctx, const QString& label);
 // The same with the try's number: "Set Reader ID, try 2".
 void LabelTry(Context& ctx, const QString& label, int number);
-
-// A parameter row's read command, the reply to it decoded by the row (held to the row's bounds),
-// and the row's write command for a value: the operations bind their controls to these.
-std::optional<std::string> ParamGet(reader::Param param);
-std::optional<reader::Value> ParamReply(Context& ctx, reader::Param param);
-std::optional<std::string> ParamSet(reader::Param param, const reader::Value& value);
 
 // An 8-bit text from the window (a panel caption) for a command.
 std::string Latin1(const QString& text);

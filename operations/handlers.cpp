@@ -1,5 +1,6 @@
 #include "operations/handlers.h"
 
+#include "operations/bindings.h"
 #include "operations/cycle.h"
 
 #include <vector>
@@ -14,6 +15,8 @@ std::span<const Handler> Handlers() {
         for (const auto group : {DiscoveryHandlers(), TagReadingHandlers(), IdentityLinkHandlers(),
                                  CardRulesHandlers(), RadioSignalHandlers(), RelayHandlers()})
             all.insert(all.end(), group.begin(), group.end());
+        for (const BarBinding& bar : Bars())
+            all.push_back({bar.handler, bar.bar, Event::Change, nullptr, nullptr, &bar});
         return all;
     }();
     return rows;
@@ -31,6 +34,8 @@ void Run(Context& ctx, const Handler& handler) {
         RunOperation(ctx, *handler.operation);
     else if (handler.run)
         handler.run(ctx);
+    else if (handler.bar)
+        ShowBar(ctx, *handler.bar);
 }
 
 } // namespace qv::ops

@@ -12,6 +12,7 @@
 namespace qv::ops {
 
 struct Operation;
+struct BarBinding;
 
 enum class Event {
     Click,   // a button's click
@@ -25,7 +26,8 @@ struct Handler {
     const char* control; // the object name of the control whose event runs it, e.g. "btnID"
     Event event;
     const Operation* operation = nullptr; // runs the operation cycle with this description, or
-    void (*run)(Context&) = nullptr;      // runs this function
+    void (*run)(Context&) = nullptr;      // runs this function, or
+    const BarBinding* bar = nullptr;      // shows the bar's position (ops/bindings.h)
 };
 
 // Every row, in the order the groups are built.
@@ -35,7 +37,8 @@ const Handler* FindHandler(std::string_view name);
 // Runs one row's handler with the window's context.
 void Run(Context& ctx, const Handler& handler);
 
-// The rows of each group of operations, defined beside their descriptions.
+// The rows of each group of operations, defined beside their descriptions; the scroll bars' change
+// handlers come from their bindings (ops/bindings.h).
 std::span<const Handler> DiscoveryHandlers();
 std::span<const Handler> TagReadingHandlers();
 std::span<const Handler> IdentityLinkHandlers();

@@ -42,17 +42,11 @@ void FollowReader(Context& ctx, int index) {
     SaveScanSettings(ctx.values);
 }
 
+// The serial number comes from the identity reply of this same try (the row's command).
 const Operation kSetReaderId{
     .startMsg = msg::SetReaderId,
     .value = [](Context& ctx) -> std::optional<QString> { return ctx.ui.pnID->text(); },
-    .exchange = link::kQuickExchange,
-    // The serial number comes from the identity reply of this same try.
-    .command = [](Context& ctx) -> std::optional<std::string> {
-        const auto serial = ctx.link.reply().field(6, 8);
-        if (!serial)
-            return std::nullopt;
-        return link::cmd::SetReaderId(*serial, Latin1(ctx.ui.pnID->text()));
-    },
+    .param = reader::Param::Id,
     .okMsg = msg::SetReaderIdOk,
     .errorMsg = msg::SetReaderIdError,
 };
@@ -67,10 +61,7 @@ const Operation kSetBaudRate{
     },
     // Talks at the speed the reader is at, which the list may no longer show.
     .atReaderSettings = true,
-    .command = [](Context& ctx) -> std::optional<std::string> {
-        const auto index = SelectedSetting(ctx);
-        return index ? link::cmd::SetBaudRate(*index) : std::nullopt;
-    },
+    .param = reader::Param::Baud,
     .onReply =
         [](Context& ctx) {
             const auto index = SelectedSetting(ctx);
@@ -99,7 +90,9 @@ const Operation kFactoryDefault{
             ctx.ui.sbID->setValue(1);
             ctx.ui.cmbBaudRate->setCurrentIndex(link::kDefaultSettingsIndex);
         },
-    .command = [](Context&) -> std::optional<std::string> { return link::cmd::FactoryDefault(); },
+    .command = [](Context&, const link::Reply&) -> std::optional<std::string> {
+        return link::cmd::FactoryDefault();
+    },
     // The reader now answers at its default line settings: the program goes there with it.
     .onSuccess = [](Context& ctx) { FollowReader(ctx, link::kDefaultSettingsIndex); },
     .okMsg = msg::SetDefaultOk,
@@ -109,16 +102,14 @@ const Operation kFactoryDefault{
 const Operation kReaderReset{
     .startMsg = msg::ReaderReset,
     .exchange = link::kResetExchange,
-    .command = [](Context&) -> std::optional<std::string> { return link::cmd::Reset(); },
+    .command = [](Context&, const link::Reply&) -> std::optional<std::string> {
+        return link::cmd::Reset();
+    },
     .okMsg = msg::ReaderResetOk,
     .errorMsg = msg::ReaderResetError,
 };
 
 } // namespace
-
-static void sbIDChange(Context& ctx) {
-    ShowNumber(ctx.ui.pnID, "%02d", ctx.ui.sbID->value());
-}
 
 static void cmbBaudRateCloseUp(Context& ctx) {
     QComboBox* list = ctx.ui.cmbBaudRate;
@@ -135,7 +126,6 @@ std::span<const Handler> IdentityLinkHandlers() {
         {"btnBaudRateClick", "btnBaudRate", Event::Click, &kSetBaudRate},
         {"btnFactoryClick", "btnFactory", Event::Click, &kFactoryDefault},
         {"btnResetClick", "btnReset", Event::Click, &kReaderReset},
-        {"sbIDChange", "sbID", Event::Change, nullptr, sbIDChange},
         {"cmbBaudRateCloseUp", "cmbBaudRate", Event::CloseUp, nullptr, cmbBaudRateCloseUp},
     };
     return rows;

@@ -4,10 +4,8 @@
 #include "operations/handlers.h"
 
 #include "link/protocol/commands.h"
-#include "link/protocol/link.h"
 #include "program/messages.h"
 
-#include <QLabel>
 #include <QScrollBar>
 
 namespace qv::ops {
@@ -20,7 +18,7 @@ using reader::Param;
 const Operation kSetRssi{
     .startMsg = msg::SetRssi,
     .pumpAfterStart = true,
-    .command = [](Context& ctx) { return ParamSet(Param::Rssi, ctx.ui.sbRSSI->value()); },
+    .param = Param::Rssi,
     .okMsg = msg::SetRssiOk,
     .errorMsg = msg::SetRssiError,
 };
@@ -28,25 +26,18 @@ const Operation kSetRssi{
 const Operation kGetRssi{
     .startMsg = msg::GetRssi,
     .pumpAfterStart = true,
-    .command = [](Context&) { return ParamGet(Param::Rssi); },
-    .onReply =
-        [](Context& ctx) {
-            const auto threshold = ParamReply(ctx, Param::Rssi); // held to the bar's range
-            if (!threshold)
-                return false;
-            ctx.ui.sbRSSI->setValue(std::get<int>(*threshold));
-            return true;
-        },
+    .param = Param::Rssi,
+    .readBack = true,
     .okMsg = msg::GetRssiOk,
     .errorMsg = msg::GetRssiError,
 };
 
-// The beeper commands go straight out, without the identity step.
+// The beeper commands go straight out, without the identity step (the row's exchange).
 const Operation kBeepOn{
     .startMsg = msg::SetBeepOn,
     .pumpAfterStart = true,
-    .exchange = link::kDirectExchange,
-    .command = [](Context&) { return ParamSet(Param::Beep, true); },
+    .param = Param::Beep,
+    .fixed = reader::Value(true),
     .okMsg = msg::SetBeepOnOk,
     .errorMsg = msg::SetBeepOnError,
 };
@@ -54,26 +45,22 @@ const Operation kBeepOn{
 const Operation kBeepOff{
     .startMsg = msg::SetBeepOff,
     .pumpAfterStart = true,
-    .exchange = link::kDirectExchange,
-    .command = [](Context&) { return ParamSet(Param::Beep, false); },
+    .param = Param::Beep,
+    .fixed = reader::Value(false),
     .okMsg = msg::SetBeepOffOk,
     .errorMsg = msg::SetBeepOffError,
 };
 
 const Operation kSetGain{
     .startMsg = msg::SetGain,
-    .command = [](Context& ctx) { return ParamSet(Param::Gain, ctx.ui.sbGainLevel->value()); },
+    .param = Param::Gain,
     .okMsg = msg::SetGainOk,
     .errorMsg = msg::SetGainError,
 };
 
-// The panels' texts, not the bars' positions, are sent; the change handlers keep them equal.
 const Operation kSetExciterIds{
     .startMsg = msg::SetExciterId,
-    .command = [](Context& ctx) -> Command {
-        return link::cmd::SetExciterIds(Latin1(ctx.ui.pnExciterID1->text()),
-                                        Latin1(ctx.ui.pnExciterID2->text()));
-    },
+    .param = Param::ExciterId,
     .okMsg = msg::SetExciterIdOk,
     .errorMsg = msg::SetExciterIdError,
 };
@@ -81,24 +68,17 @@ const Operation kSetExciterIds{
 const Operation kGetExciterIds{
     .startMsg = msg::GetExciterId,
     .pumpAfterStart = true,
-    .command = [](Context&) { return ParamGet(Param::ExciterId); },
-    .onReply =
-        [](Context& ctx) {
-            const auto ids = ParamReply(ctx, Param::ExciterId);
-            if (!ids)
-                return false;
-            ctx.ui.sbExciterID1->setValue(std::get<reader::ExciterValue>(*ids).id1);
-            ctx.ui.sbExciterID2->setValue(std::get<reader::ExciterValue>(*ids).id2);
-            return true;
-        },
+    .param = Param::ExciterId,
+    .readBack = true,
     .okMsg = msg::GetExciterIdOk,
     .errorMsg = msg::GetExciterIdError,
 };
 
+// The radio registers belong to the window alone: no row, no read-back.
 const Operation kSetAddress{
     .startMsg = msg::SetAddress,
     .exchange = link::kQuickExchange,
-    .command = [](Context& ctx) -> Command {
+    .command = [](Context& ctx, const link::Reply&) -> Command {
         return link::cmd::SetAddress(ctx.ui.sbAddr->value());
     },
     .okMsg = msg::SetAddressOk,
@@ -108,7 +88,7 @@ const Operation kSetAddress{
 const Operation kSetFrequency{
     .startMsg = msg::SetFreq,
     .exchange = link::kQuickExchange,
-    .command = [](Context& ctx) -> Command {
+    .command = [](Context& ctx, const link::Reply&) -> Command {
         return link::cmd::SetFrequency(ctx.ui.sbFreq->value());
     },
     .okMsg = msg::SetFreqOk,
@@ -118,7 +98,7 @@ const Operation kSetFrequency{
 const Operation kSetChannel{
     .startMsg = msg::SetChannel,
     .exchange = link::kQuickExchange,
-    .command = [](Context& ctx) -> Command {
+    .command = [](Context& ctx, const link::Reply&) -> Command {
         return link::cmd::SetChannel(ctx.ui.sbChannel->value());
     },
     .okMsg = msg::SetChannelOk,
@@ -126,34 +106,6 @@ const Operation kSetChannel{
 };
 
 } // namespace
-
-static void sbRSSIChange(Context& ctx) {
-    ShowNumber(ctx.ui.pnRSSI, "%03d", ctx.ui.sbRSSI->value());
-}
-
-static void sbGainLevelChange(Context& ctx) {
-    ShowNumber(ctx.ui.pnGain, "%d", ctx.ui.sbGainLevel->value());
-}
-
-static void sbExciterID1Change(Context& ctx) {
-    ShowNumber(ctx.ui.pnExciterID1, "%04X", ctx.ui.sbExciterID1->value());
-}
-
-static void sbExciterID2Change(Context& ctx) {
-    ShowNumber(ctx.ui.pnExciterID2, "%04X", ctx.ui.sbExciterID2->value());
-}
-
-static void sbAddrChange(Context& ctx) {
-    ShowNumber(ctx.ui.pnAddr, "%03d", ctx.ui.sbAddr->value());
-}
-
-static void sbFreqChange(Context& ctx) {
-    ShowNumber(ctx.ui.pnFreq, "%03d", ctx.ui.sbFreq->value());
-}
-
-static void sbChannelChange(Context& ctx) {
-    ShowNumber(ctx.ui.pnChannel, "%03d", ctx.ui.sbChannel->value());
-}
 
 std::span<const Handler> RadioSignalHandlers() {
     static const Handler rows[] = {
@@ -167,13 +119,6 @@ std::span<const Handler> RadioSignalHandlers() {
         {"btnAddrClick", "btnAddr", Event::Click, &kSetAddress},
         {"btnFreqClick", "btnFreq", Event::Click, &kSetFrequency},
         {"btnChannelClick", "btnChannel", Event::Click, &kSetChannel},
-        {"sbRSSIChange", "sbRSSI", Event::Change, nullptr, sbRSSIChange},
-        {"sbGainLevelChange", "sbGainLevel", Event::Change, nullptr, sbGainLevelChange},
-        {"sbExciterID1Change", "sbExciterID1", Event::Change, nullptr, sbExciterID1Change},
-        {"sbExciterID2Change", "sbExciterID2", Event::Change, nullptr, sbExciterID2Change},
-        {"sbAddrChange", "sbAddr", Event::Change, nullptr, sbAddrChange},
-        {"sbFreqChange", "sbFreq", Event::Change, nullptr, sbFreqChange},
-        {"sbChannelChange", "sbChannel", Event::Change, nullptr, sbChannelChange},
     };
     return rows;
 }

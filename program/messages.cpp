@@ -164,13 +164,13 @@ constexpr std::array<Row, kMessageCount> kMessageTable = {{
      "掃描找到的讀卡機的序號。"}, // 135
     {"Firmware version of the reader found by the scan.", "扫描找到的读卡机的韧体版本。",
      "掃描找到的讀卡機的韌體版本。"}, // 136
-    {"Looks for the reader on COM1 to COM16, first where it was found last, and shows its ID, "
+    {"Looks for the reader on COM%1 to COM%2, first where it was found last, and shows its ID, "
      "serial number and version.",
-     "在 COM1 到 COM16 上寻找读卡机（先找上次找到的位置），并显示其编号、序号和版本。",
-     "在 COM1 到 COM16 上尋找讀卡機（先找上次找到的位置），並顯示其編號、序號和版本。"}, // 137
-    {"Reader ID, 01 to 99: the number the reader answers to. Move the bar to choose a new one.",
-     "读卡机编号，01 到 99：读卡机回应的号码。拖动滚动条选择新编号。",
-     "讀卡機編號，01 到 99：讀卡機回應的號碼。拖動捲軸選擇新編號。"}, // 138
+     "在 COM%1 到 COM%2 上寻找读卡机（先找上次找到的位置），并显示其编号、序号和版本。",
+     "在 COM%1 到 COM%2 上尋找讀卡機（先找上次找到的位置），並顯示其編號、序號和版本。"}, // 137
+    {"Reader ID, %1 to %2: the number the reader answers to. Move the bar to choose a new one.",
+     "读卡机编号，%1 到 %2：读卡机回应的号码。拖动滚动条选择新编号。",
+     "讀卡機編號，%1 到 %2：讀卡機回應的號碼。拖動捲軸選擇新編號。"}, // 138
     {"Writes the ID chosen on the bar into the reader.", "把滚动条选择的编号写入读卡机。",
      "把捲軸選擇的編號寫入讀卡機。"}, // 139
     {"Line setting: baud rate, parity, data bits, stop bits. Picking an entry makes the program "
@@ -185,9 +185,9 @@ constexpr std::array<Row, kMessageCount> kMessageTable = {{
      "setting.",
      "把所选的通讯设定写入读卡机；之后程序用这个设定与它通讯。",
      "把所選的通訊設定寫入讀卡機；之後程式用這個設定與它通訊。"}, // 142
-    {"Same-card time in seconds, 0 to 9999: how long the reader ignores a TAG it has just read.",
-     "相同卡时间（秒），0 到 9999：读卡机在读到一张 TAG 后忽略同一张 TAG 的时间。",
-     "相同卡時間（秒），0 到 9999：讀卡機在讀到一張 TAG 後忽略同一張 TAG 的時間。"}, // 143
+    {"Same-card time in seconds, %1 to %2: how long the reader ignores a TAG it has just read.",
+     "相同卡时间（秒），%1 到 %2：读卡机在读到一张 TAG 后忽略同一张 TAG 的时间。",
+     "相同卡時間（秒），%1 到 %2：讀卡機在讀到一張 TAG 後忽略同一張 TAG 的時間。"}, // 143
     {"Contact sense of input DI5: NO normally open, NC normally closed.",
      "DI5 输入的接点类型：NO 常开，NC 常闭。", "DI5 輸入的接點類型：NO 常開，NC 常閉。"}, // 144
     {"Writes the value set beside it into the reader.", "把旁边设定的数值写入读卡机。",
@@ -211,15 +211,16 @@ constexpr std::array<Row, kMessageCount> kMessageTable = {{
     {"Reads TAGs without pause until clicked again.", "连续读取 TAG，直到再按一次。",
      "連續讀取 TAG，直到再按一次。"},                                                       // 153
     {"Parameters kept in the reader.", "保存在读卡机中的参数。", "保存在讀卡機中的參數。"}, // 154
-    {"RSSI threshold, 0 to 250: TAGs received weaker than this are ignored.",
-     "RSSI 门槛，0 到 250：信号比它弱的 TAG 会被忽略。",
-     "RSSI 門檻，0 到 250：訊號比它弱的 TAG 會被忽略。"},                                  // 155
+    {"RSSI threshold, %1 to %2: TAGs received weaker than this are ignored.",
+     "RSSI 门槛，%1 到 %2：信号比它弱的 TAG 会被忽略。",
+     "RSSI 門檻，%1 到 %2：訊號比它弱的 TAG 會被忽略。"},                                  // 155
     {"Switches the reader's beeper on.", "开启读卡机的蜂鸣器。", "開啟讀卡機的蜂鳴器。"},  // 156
     {"Switches the reader's beeper off.", "关闭读卡机的蜂鸣器。", "關閉讀卡機的蜂鳴器。"}, // 157
-    {"Receiver gain, 1 to 7: higher reads TAGs from farther away.",
-     "接收增益，1 到 7：越高可读取越远的 TAG。", "接收增益，1 到 7：越高可讀取越遠的 TAG。"}, // 158
-    {"Exciter identifier, 0000 to FFFF in hexadecimal.", "激发器代号，十六进制 0000 到 FFFF。",
-     "激發器代號，十六進位 0000 到 FFFF。"}, // 159
+    {"Receiver gain, %1 to %2: higher reads TAGs from farther away.",
+     "接收增益，%1 到 %2：越高可读取越远的 TAG。",
+     "接收增益，%1 到 %2：越高可讀取越遠的 TAG。"}, // 158
+    {"Exciter identifier, %1 to %2 in hexadecimal.", "激发器代号，十六进制 %1 到 %2。",
+     "激發器代號，十六進位 %1 到 %2。"}, // 159
     {"Restarts the reader; its settings stay.", "重新启动读卡机；设定保持不变。",
      "重新啟動讀卡機；設定保持不變。"}, // 160
     {"Sets every parameter of the reader back to its factory value.",
@@ -234,9 +235,9 @@ constexpr std::array<Row, kMessageCount> kMessageTable = {{
      "顯示進入外出模式和繼電器模式的設定。"}, // 166
     {"Second reading channel for entry and exit.", "进入与外出用的第二读取通道。",
      "進入與外出用的第二讀取通道。"}, // 167
-    {"ID of the second channel, 0 to 99; 0 switches the second channel off.",
-     "第二通道的编号，0 到 99；0 表示关闭第二通道。",
-     "第二通道的編號，0 到 99；0 表示關閉第二通道。"},                                     // 168
+    {"ID of the second channel, %1 to %2; 0 switches the second channel off.",
+     "第二通道的编号，%1 到 %2；0 表示关闭第二通道。",
+     "第二通道的編號，%1 到 %2；0 表示關閉第二通道。"},                                    // 168
     {"The two relays RL1 and RL2.", "两个继电器 RL1 和 RL2。", "兩個繼電器 RL1 和 RL2。"}, // 169
     {"Ticked: the relay is in use.", "勾选：使用这个继电器。", "勾選：使用這個繼電器。"},  // 170
     {"The relay's KEY switch, written with Set Relay Mode: ticked on, clear off.",
@@ -245,9 +246,9 @@ constexpr std::array<Row, kMessageCount> kMessageTable = {{
     {"The relay's MO switch, written with Set Relay Mode: ticked on, clear off.",
      "继电器的 MO 开关，由设定继电器模式写入：勾选为开，不勾选为关。",
      "繼電器的 MO 開關，由設定繼電器模式寫入：勾選為開，不勾選為關。"}, // 172
-    {"Relay time in tenths of a second, 0 to 250 (0 to 25.0 seconds).",
-     "继电器动作时间，单位 0.1 秒，0 到 250（0 到 25.0 秒）。",
-     "繼電器動作時間，單位 0.1 秒，0 到 250（0 到 25.0 秒）。"},  // 173
+    {"Relay time in tenths of a second, %1 to %2 (%3 to %4 seconds).",
+     "继电器动作时间，单位 0.1 秒，%1 到 %2（%3 到 %4 秒）。",
+     "繼電器動作時間，單位 0.1 秒，%1 到 %2（%3 到 %4 秒）。"},   // 173
     {"Reader not answering", "读卡机没有回应", "讀卡機沒有回應"}, // 174
     {"%1 oldest TAGs dropped: the history keeps the newest %2.",
      "已丢弃 %1 个最旧的 TAG：记录只保留最新的 %2 个。",
@@ -283,7 +284,23 @@ constexpr std::array<Row, kMessageCount> kMessageTable = {{
      "另一台讀卡機回應：序號 %1（之前：%2）"}, // 199
 }};
 
+// The link's reasons in the order of link::SerialError, as its table of words has them.
+constexpr int kReasonRows[] = {
+    msg::PortOpened,        msg::ReasonNoDevice,     msg::ReasonNotSerial,
+    msg::ReasonInUse,       msg::ReasonNoPermission, msg::ReasonAlreadyOpen,
+    msg::ReasonBadSettings, msg::ReasonBadAddress,   msg::ReasonHostNotFound,
+    msg::ReasonRefused,     msg::ReasonTimedOut,     msg::ReasonSettingsRefused,
+    msg::ReasonOther,
+};
+static_assert(std::size(kReasonRows) == link::kSerialErrorCount,
+              "every reason of the link has its row");
+
 } // namespace
+
+int ReasonRow(link::SerialError error) {
+    const auto index = static_cast<std::size_t>(error);
+    return index < std::size(kReasonRows) ? kReasonRows[index] : msg::ReasonOther;
+}
 
 const char* MessageText(int k, int languageIndex) {
     // The program only asks for rows it names; anything else gets the empty text instead of a

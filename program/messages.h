@@ -1,6 +1,8 @@
 #pragma once
 // The three-language message table: 200 rows, columns English, ChineseGB, ChineseBIG5 (UTF-8).
 
+#include "link/transport/serial_device.h"
+
 #include <QString>
 
 namespace qv {
@@ -210,5 +212,9 @@ enum : int {
     AnotherReader = 199,
 };
 } // namespace msg
+
+// The row that says why a port could not be opened: the link's reasons (its table of words,
+// link::kSerialErrorWords) in the window's languages.
+int ReasonRow(link::SerialError error);
 
 } // namespace qv

@@ -23,26 +23,15 @@ constexpr std::array<int, 5> kWiegandBits = {0, 26, 34, 42, 35};
 constexpr std::array<const char*, 3> kRelayFlagNames = {"enabled", "key", "mo"};
 constexpr int kRelayFlagMask = 7; // bits 3 to 7 of a flag byte mean nothing
 
-std::string Hex4(int value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%04X", static_cast<unsigned>(value) & 0xFFFFu);
-    return text;
-}
-
 int Clamp(int value, Bounds bounds) {
     return std::clamp(value, bounds.low, bounds.high);
 }
 
-// The decoders hold what the reader reports to the row's bounds, as the window's controls do.
-template <Param P>
+// A number's decoder: the reply field's decoder, what it reports held to the row's bounds, as
+// the window's controls hold it.
+template <Param P, std::optional<int> (*Field)(const link::Reply&)>
 std::optional<Value> DecodeNumber(const link::Reply& reply) {
-    std::optional<int> v;
-    if constexpr (P == Param::SameCard)
-        v = link::DecodeSameCard(reply);
-    else if constexpr (P == Param::Rssi)
-        v = link::DecodeRssi(reply);
-    else
-        v = link::DecodeId2(reply);
+    const std::optional<int> v = Field(reply);
     if (!v)
         return std::nullopt;
     return Value(Clamp(*v, RowOf(P).bounds));
@@ -84,17 +73,23 @@ std::optional<Value> DecodeReaderId(const link::Reply& reply) {
     return v ? std::optional<Value>(v->id) : std::nullopt;
 }
 
+// A value as the command carries it, in the row's digits.
+std::string Digits(Param param, int value) {
+    char text[16];
+    std::snprintf(text, sizeof text, RowOf(param).digits, value);
+    return text;
+}
+
 std::optional<std::string> SetSameCard(const Value& v, const link::Reply&) {
-    char digits[8];
-    std::snprintf(digits, sizeof digits, "%04d", std::get<int>(v));
-    return link::cmd::SetSameCard(digits);
+    return link::cmd::SetSameCard(Digits(Param::SameCard, std::get<int>(v)));
 }
 
 std::optional<std::string> SetReaderId(const Value& v, const link::Reply& identity) {
-    const auto reader = link::DecodeIdentity(identity); // the serial number of this very try
-    if (!reader)
+    // The serial number of this very try's identity reply, whatever its ID characters are.
+    const auto serial = identity.isExactly(16) ? identity.field(6, 8) : std::nullopt;
+    if (!serial)
         return std::nullopt;
-    return link::cmd::SetReaderId(reader->serial, std::get<std::string>(v));
+    return link::cmd::SetReaderId(*serial, std::get<std::string>(v));
 }
 
 // The reader ID is read through the identity request itself, as the discovery asks it.
@@ -104,16 +99,17 @@ constexpr link::Exchange kIdentityReadExchange{
 const std::vector<ParamRow> kParams = {
     {.param = Param::SameCard,
      .name = "same-card",
-     .form = "SECONDS (0..9999)",
+     .form = "SECONDS ({range})",
      .help = "same-card SECONDS\n"
              "  How long the reader ignores the same card after reading it, in seconds.\n"
-             "  Range 0..9999.  Example: set same-card 10",
+             "  Range {range}.  Example: set same-card 10",
      .kind = Kind::Number,
      .bounds = {0, 9999},
+     .digits = "%04d",
      .inBackup = true,
      .set = SetSameCard,
      .get = link::cmd::GetSameCard,
-     .decode = DecodeNumber<Param::SameCard>},
+     .decode = DecodeNumber<Param::SameCard, link::DecodeSameCard>},
     {.param = Param::Di5,
      .name = "di5",
      .form = "NO|NC",
@@ -152,9 +148,9 @@ const std::vector<ParamRow> kParams = {
      .decode = DecodeModeValue},
     {.param = Param::Rssi,
      .name = "rssi",
-     .form = "THRESHOLD (0..250)",
+     .form = "THRESHOLD ({range})",
      .help = "rssi THRESHOLD\n"
-             "  RSSI threshold, decimal.  Range 0..250.  Example: set rssi 110",
+             "  RSSI threshold, decimal.  Range {range}.  Example: set rssi 110",
      .kind = Kind::Number,
      .bounds = {0, 250},
      .inBackup = true,
@@ -162,28 +158,30 @@ const std::vector<ParamRow> kParams = {
          return link::cmd::SetRssi(std::get<int>(v));
      },
      .get = link::cmd::GetRssi,
-     .decode = DecodeNumber<Param::Rssi>},
+     .decode = DecodeNumber<Param::Rssi, link::DecodeRssi>},
     {.param = Param::ExciterId,
      .name = "exciter-id",
-     .form = "ID1 ID2 (hex 0000..FFFF)",
+     .form = "ID1 ID2 (hex {range})",
      .help = "exciter-id ID1 ID2\n"
              "  The two exciter identifiers, hexadecimal, 1 to 4 digits each.\n"
-             "  Range 0000..FFFF.  Example: set exciter-id 1234 00FF",
+             "  Range {range}.  Example: set exciter-id 1234 00FF",
      .kind = Kind::ExciterIds,
      .bounds = {0, 0xFFFF},
+     .digits = "%04X",
      .inBackup = true,
      .set = [](const Value& v, const link::Reply&) -> std::optional<std::string> {
          const auto& e = std::get<ExciterValue>(v);
-         return link::cmd::SetExciterIds(Hex4(e.id1), Hex4(e.id2));
+         return link::cmd::SetExciterIds(Digits(Param::ExciterId, e.id1),
+                                         Digits(Param::ExciterId, e.id2));
      },
      .get = link::cmd::GetExciterIds,
      .decode = DecodeExciter},
     {.param = Param::Id2,
      .name = "id2",
-     .form = "ID (0..99, 0 = off)",
+     .form = "ID ({range}, 0 = off)",
      .help = "id2 ID\n"
              "  Second-channel ID of the entry/exit mode, decimal; 0 switches the channel off.\n"
-             "  Range 0..99.  Example: set id2 10",
+             "  Range {range}.  Example: set id2 10",
      .kind = Kind::Number,
      .bounds = {0, 99},
      .inBackup = true,
@@ -191,14 +189,14 @@ const std::vector<ParamRow> kParams = {
          return link::cmd::SetId2(std::get<int>(v));
      },
      .get = link::cmd::GetId2,
-     .decode = DecodeNumber<Param::Id2>},
+     .decode = DecodeNumber<Param::Id2, link::DecodeId2>},
     {.param = Param::Relays,
      .name = "relays",
      .form = "RL1 RL2 (FLAGS:TENTHS each)",
      .help = "relays RL1 RL2\n"
              "  The two relays, one word each: FLAGS:TENTHS.\n"
              "  FLAGS: enabled, key and mo joined with '+' (any order), or none.\n"
-             "  TENTHS: switching time in tenths of a second, 0..250 (25.0 s).\n"
+             "  TENTHS: switching time in tenths of a second, {range} ({high/10} s).\n"
              "  Example: set relays enabled:10 enabled+key:10\n"
              "           (RL1 enabled, 1.0 s; RL2 enabled and KEY, 1.0 s)",
      .kind = Kind::Relays,
@@ -212,13 +210,14 @@ const std::vector<ParamRow> kParams = {
      .decode = DecodeRelayValue},
     {.param = Param::Id,
      .name = "id",
-     .form = "NN (01..99)",
+     .form = "NN ({range})",
      .help = "id NN\n"
              "  The reader ID, two decimal digits (a single digit gets its leading zero).\n"
-             "  Range 01..99.  Example: set id 07\n"
+             "  Range {range}.  Example: set id 07\n"
              "  Restored from a backup only with --with-identity.",
      .kind = Kind::ReaderId,
      .bounds = {1, 99},
+     .digits = "%02d",
      .set = SetReaderId,
      .get = link::cmd::Identity,
      .decode = DecodeReaderId,
@@ -240,9 +239,9 @@ const std::vector<ParamRow> kParams = {
      }},
     {.param = Param::Gain,
      .name = "gain",
-     .form = "LEVEL (1..7)",
+     .form = "LEVEL ({range})",
      .help = "gain LEVEL\n"
-             "  Receiver gain level.  Range 1..7.  Write only: the reader cannot report it.\n"
+             "  Receiver gain level.  Range {range}.  Write only: the reader cannot report it.\n"
              "  Example: set gain 7",
      .kind = Kind::Number,
      .bounds = {1, 7},
@@ -462,7 +461,33 @@ std::size_t Arity(Kind kind) {
     return 1;
 }
 
+std::string WithRange(const ParamRow& row, std::string text) {
+    const auto put = [&text](std::string_view key, const std::string& value) {
+        for (auto at = text.find(key); at != std::string::npos;
+             at = text.find(key, at + value.size()))
+            text.replace(at, key.size(), value);
+    };
+    // Numbers are written as people write them; identifiers in the digits of their command.
+    const auto digits = [&row](int value) {
+        return row.digits && row.kind != Kind::Number ? Digits(row.param, value)
+                                                      : std::to_string(value);
+    };
+    put("{range}", digits(row.bounds.low) + ".." + digits(row.bounds.high));
+    char seconds[16];
+    std::snprintf(seconds, sizeof seconds, "%.1f", row.bounds.high / 10.0);
+    put("{high/10}", seconds);
+    return text;
+}
+
 } // namespace
+
+std::string FormText(const ParamRow& row) {
+    return WithRange(row, row.form);
+}
+
+std::string HelpText(const ParamRow& row) {
+    return WithRange(row, row.help);
+}
 
 const std::vector<ParamRow>& Params() {
     return kParams;
@@ -494,7 +519,7 @@ std::optional<Value> ParseWords(Param param, const std::vector<std::string>& wor
     const std::size_t wanted = Arity(row.kind);
     if (words.size() != wanted) {
         error = std::string(row.name) + " takes " + std::to_string(wanted) +
-                (wanted == 1 ? " value" : " values") + ": " + row.form;
+                (wanted == 1 ? " value" : " values") + ": " + FormText(row);
         return std::nullopt;
     }
     const std::string& w = words[0];
@@ -504,11 +529,8 @@ std::optional<Value> ParseWords(Param param, const std::vector<std::string>& wor
             return Value(*v);
         return std::nullopt;
     case Kind::ReaderId:
-        if (auto v = Decimal(w, row.bounds, error)) {
-            char text[4];
-            std::snprintf(text, sizeof text, "%02d", *v);
-            return Value(std::string(text));
-        }
+        if (auto v = Decimal(w, row.bounds, error))
+            return Value(Digits(param, *v));
         return std::nullopt;
     case Kind::TwoWords:
         for (const bool which : {true, false})
@@ -600,7 +622,7 @@ json ToJson(Param param, const Value& value) {
     }
     case Kind::ExciterIds: {
         const auto& e = std::get<ExciterValue>(value);
-        return json::array({Hex4(e.id1), Hex4(e.id2)});
+        return json::array({Digits(Param::ExciterId, e.id1), Digits(Param::ExciterId, e.id2)});
     }
     case Kind::Relays: {
         const auto& r = std::get<RelayValue>(value);
@@ -625,7 +647,7 @@ std::string ToText(Param param, const Value& value) {
     }
     case Kind::ExciterIds: {
         const auto& e = std::get<ExciterValue>(value);
-        return Hex4(e.id1) + " " + Hex4(e.id2);
+        return Digits(Param::ExciterId, e.id1) + " " + Digits(Param::ExciterId, e.id2);
     }
     case Kind::Relays: {
         const auto& r = std::get<RelayValue>(value);

@@ -50,10 +50,15 @@ struct Bounds {
 struct ParamRow {
     Param param;
     const char* name; // the stable word on the command line and in backups
-    const char* form; // the value form in one line, for the overview
-    const char* help; // range, form and an example, several lines
+    // The value form in one line, for the overview, and range, form and an example in several
+    // lines; "{range}" stands for the bounds (FormText, HelpText).
+    const char* form;
+    const char* help;
     Kind kind;
-    Bounds bounds;             // numbers and IDs; exciter IDs each; relays their time
+    Bounds bounds; // numbers and IDs; exciter IDs each; relays their time
+    // The printf format of a value where the command carries it as text ("%04d": four decimal
+    // digits); a window panel beside its control shows the same digits.
+    const char* digits = nullptr;
     const char* words[2] = {}; // TwoWords: the word for true, the word for false
     bool inBackup = false;     // backed up and restored by default
     // The set command from a value; `identity` is the identity reply of the same try (the reader
@@ -71,6 +76,9 @@ struct ParamRow {
 
 // Every parameter, in the order a restore writes them.
 const std::vector<ParamRow>& Params();
+// The row's form and help with its bounds filled in.
+std::string FormText(const ParamRow& row);
+std::string HelpText(const ParamRow& row);
 const ParamRow* FindParam(std::string_view name);
 const ParamRow& RowOf(Param param);
 

@@ -6,6 +6,7 @@
 #include "shell/tooltips.h"
 #include "shell/traffic_window.h"
 
+#include "operations/bindings.h"
 #include "operations/handlers.h"
 
 #include "link/protocol/commands.h"
@@ -75,11 +76,20 @@ namespace {
 
 using reader::Param;
 
-// A scroll bar whose range is the bounds of the parameter it sets.
-QScrollBar* ParamBar(QWidget* parent, const char* name, QRect geometry, int tab, Param param,
-                     int position) {
-    const reader::Bounds bounds = reader::RowOf(param).bounds;
+// A scroll bar whose range is the bounds of the parameter its binding names (a radio register's
+// otherwise).
+QScrollBar* ParamBar(QWidget* parent, const char* name, QRect geometry, int tab, int position) {
+    const ops::BarBinding* bar = ops::FindBar(name);
+    const reader::Bounds bounds =
+        bar && bar->param ? reader::RowOf(*bar->param).bounds : ops::kRegisterBounds;
     return ScrollBar(parent, name, geometry, tab, bounds.low, bounds.high, position);
+}
+
+QStringList Names(const std::vector<std::string_view>& names) {
+    QStringList list;
+    for (const std::string_view name : names)
+        list << QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+    return list;
 }
 
 // The designed client area; the height never changes.
@@ -307,7 +317,7 @@ void Tu::BuildAreaA() {
 void Tu::BuildAreaB() {
     lblID_ = Label(this, "lblID", {8, 133, 49, 22}, "ID:", Qt::AlignRight);
     ui_.pnID = Panel(this, "pnID", {64, 130, 33, 25}, 10, "__");
-    ui_.sbID = ParamBar(this, "sbID", {104, 131, 249, 23}, 1, Param::Id, 1);
+    ui_.sbID = ParamBar(this, "sbID", {104, 131, 249, 23}, 1, 1);
     ui_.btnID = Button(this, "btnID", {8, 158, 345, 43}, 2, "Set Reader ID");
     lblBaudRate_ = Label(this, "lblBaudRate", {8, 213, 153, 22}, "BaudRate:", Qt::AlignRight);
     QStringList settings;
@@ -324,7 +334,7 @@ void Tu::BuildAreaB() {
 
 void Tu::BuildAreaC() {
     ui_.pnSameCard = Panel(this, "pnSameCard", {8, 290, 57, 25}, 24, "0010");
-    ui_.sbSameCard = ParamBar(this, "sbSameCard", {64, 291, 113, 23}, 23, Param::SameCard, 10);
+    ui_.sbSameCard = ParamBar(this, "sbSameCard", {64, 291, 113, 23}, 23, 10);
     Label(this, "lblSameCard", {184, 293, 33, 22}, "Sec", Qt::AlignLeft);
     QGroupBox* gbNoNc = GroupBox(this, "gbNoNc", {224, 280, 129, 33}, 19, "");
     ui_.rbNO = RadioButton(gbNoNc, "rbNO", {8, 12, 41, 17}, 0, "NO", true);
@@ -333,13 +343,11 @@ void Tu::BuildAreaC() {
     ui_.btnGetSameCard = Button(this, "btnGetSameCard", {152, 318, 41, 43}, 32, "Get");
     ui_.btnNoNc = Button(this, "btnNoNc", {200, 318, 105, 43}, 18, "DI5 NO/NC");
     ui_.btnGetNoNc = Button(this, "btnGetNoNc", {312, 318, 41, 43}, 33, "Get");
-    ui_.cmbWiegand = List(
-        new QComboBox, this, "cmbWiegand", {8, 368, 169, 28}, 20,
-        {"Wiegand Off", "Wiegand 26 bits", "Wiegand 34 bits", "Wiegand 42 bits", "Wiegand 35 bits"},
-        1);
+    ui_.cmbWiegand = List(new QComboBox, this, "cmbWiegand", {8, 368, 169, 28}, 20,
+                          Names(reader::WiegandNames()), 1);
     StyleList(ui_.cmbWiegand, 16, 20);
     ui_.cmbRS485 = List(new QComboBox, this, "cmbRS485", {184, 368, 169, 28}, 21,
-                        {"RS485 24 bits", "RS485 32 bits", "RS485 40 bits", "RS485 64 bits"}, 1);
+                        Names(reader::Rs485Names()), 1);
     StyleList(ui_.cmbRS485, 16, 20);
     ui_.btnMode = Button(this, "btnMode", {8, 398, 265, 43}, 22, "Set Reader Mode");
     ui_.btnGetMode = Button(this, "btnGetMode", {280, 398, 73, 43}, 31, "Get");
@@ -359,18 +367,18 @@ void Tu::BuildAreaE() {
     QGroupBox* gb = GroupBox(this, "gbDefault", {360, 4, 289, 437}, 12, "Parameter Setting");
     ui_.gbDefault = gb;
     ui_.pnRSSI = Panel(gb, "pnRSSI", {8, 26, 41, 25}, 4, "110");
-    ui_.sbRSSI = ParamBar(gb, "sbRSSI", {48, 27, 233, 23}, 3, Param::Rssi, 110);
+    ui_.sbRSSI = ParamBar(gb, "sbRSSI", {48, 27, 233, 23}, 3, 110);
     btnSetRSSI_ = Button(gb, "btnSetRSSI", {8, 54, 137, 43}, 2, "Set RSSI");
     btnGetRSSI_ = Button(gb, "btnGetRSSI", {152, 54, 129, 43}, 7, "Get RSSI");
     btnBeepOn_ = Button(gb, "btnBeepOn", {8, 102, 137, 43}, 5, "Set Beep ON");
     btnBeepOff_ = Button(gb, "btnBeepOff", {152, 102, 129, 43}, 6, "Set Beep OFF");
     ui_.pnGain = Panel(gb, "pnGain", {8, 154, 41, 25}, 10, "7");
-    ui_.sbGainLevel = ParamBar(gb, "sbGainLevel", {48, 155, 233, 23}, 9, Param::Gain, 7);
+    ui_.sbGainLevel = ParamBar(gb, "sbGainLevel", {48, 155, 233, 23}, 9, 7);
     btnGain_ = Button(gb, "btnGain", {8, 182, 273, 43}, 8, "Set Gain");
     ui_.pnExciterID1 = Panel(gb, "pnExciterID1", {8, 232, 57, 25}, 14, "0000");
-    ui_.sbExciterID1 = ParamBar(gb, "sbExciterID1", {64, 233, 217, 23}, 15, Param::ExciterId, 0);
+    ui_.sbExciterID1 = ParamBar(gb, "sbExciterID1", {64, 233, 217, 23}, 15, 0);
     ui_.pnExciterID2 = Panel(gb, "pnExciterID2", {8, 258, 57, 25}, 11, "0000");
-    ui_.sbExciterID2 = ParamBar(gb, "sbExciterID2", {64, 259, 217, 23}, 13, Param::ExciterId, 0);
+    ui_.sbExciterID2 = ParamBar(gb, "sbExciterID2", {64, 259, 217, 23}, 13, 0);
     btnSetExciterID_ = Button(gb, "btnSetExciterID", {8, 286, 137, 43}, 12, "Set Exciter ID");
     btnGetExciterID_ = Button(gb, "btnGetExciterID", {152, 286, 129, 43}, 16, "Get Exciter ID");
     btnReset_ = Button(gb, "btnReset", {8, 336, 273, 41}, 1, "Reader Reset");
@@ -405,11 +413,11 @@ void Tu::BuildAreaG() {
     QGroupBox* gb = GroupBox(this, "gbEntryExit", {656, 4, 289, 189}, 29, "Entry Exit Mode");
     gbEntryExit_ = gb;
     ui_.pnID2 = Panel(gb, "pnID2", {8, 26, 49, 25}, 0, "0");
-    ui_.sbID2 = ParamBar(gb, "sbID2", {64, 27, 217, 23}, 1, Param::Id2, 0);
+    ui_.sbID2 = ParamBar(gb, "sbID2", {64, 27, 217, 23}, 1, 0);
     ui_.btnSerID2 = Button(gb, "btnSerID2", {8, 54, 209, 43}, 2, "Set ID (CH2) 0=Disable");
     ui_.btnGetID2 = Button(gb, "btnGetID2", {224, 54, 57, 43}, 7, "Get");
     ui_.pnSameCard2 = Panel(gb, "pnSameCard2", {8, 106, 49, 25}, 3, "0010");
-    ui_.sbSameCard2 = ParamBar(gb, "sbSameCard2", {64, 107, 217, 23}, 4, Param::SameCard, 10);
+    ui_.sbSameCard2 = ParamBar(gb, "sbSameCard2", {64, 107, 217, 23}, 4, 10);
     ui_.btnSameCard2 = Button(gb, "btnSameCard2", {8, 134, 209, 43}, 5, "Set Same Card");
     ui_.btnGetSameCard2 = Button(gb, "btnGetSameCard2", {224, 134, 57, 43}, 6, "Get");
 }
@@ -422,14 +430,14 @@ void Tu::BuildAreaH() {
     ui_.chkRL1Mo = CheckBox(gb, "chkRL1Mo", {200, 28, 81, 17}, 11, "MO", false, 13);
     Label(gb, "Label1", {5, 53, 41, 22}, "RL1 :", Qt::AlignLeft);
     ui_.pnRL1 = Panel(gb, "pnRL1", {48, 50, 49, 25}, 1, "10");
-    ui_.sbRL1 = ParamBar(gb, "sbRL1", {104, 51, 113, 23}, 2, Param::Relays, 10);
+    ui_.sbRL1 = ParamBar(gb, "sbRL1", {104, 51, 113, 23}, 2, 10);
     Label(gb, "Label3", {224, 53, 57, 22}, "(0.1 Sec)", Qt::AlignRight);
     ui_.chkRL2En = CheckBox(gb, "chkRL2En", {8, 92, 97, 17}, 7, "Enabled", true, 13);
     ui_.chkRL2Key = CheckBox(gb, "chkRL2Key", {112, 92, 81, 17}, 8, "KEY", true, 13);
     ui_.chkRL2Mo = CheckBox(gb, "chkRL2Mo", {200, 92, 81, 17}, 9, "MO", false, 13);
     Label(gb, "Label2", {5, 117, 41, 22}, "RL2:", Qt::AlignLeft);
     ui_.pnRL2 = Panel(gb, "pnRL2", {48, 114, 49, 25}, 3, "10");
-    ui_.sbRL2 = ParamBar(gb, "sbRL2", {104, 115, 113, 23}, 4, Param::Relays, 10);
+    ui_.sbRL2 = ParamBar(gb, "sbRL2", {104, 115, 113, 23}, 4, 10);
     Label(gb, "Label4", {224, 117, 57, 22}, "(0.1 Sec)", Qt::AlignRight);
     ui_.btnSetRL = Button(gb, "btnSetRL", {8, 150, 209, 43}, 5, "Set Relay Mode");
     ui_.btnGetRL = Button(gb, "btnGetRL", {224, 150, 57, 43}, 6, "Get");
@@ -442,13 +450,13 @@ void Tu::BuildAreaI() {
     QGroupBox* gb = GroupBox(this, "GroupBox1", {960, 8, 289, 505}, 25, "GroupBox1");
     GroupBox1_ = gb;
     ui_.pnAddr = Panel(gb, "pnAddr", {8, 26, 41, 25}, 0, "049");
-    ui_.sbAddr = ScrollBar(gb, "sbAddr", {48, 27, 233, 23}, 1, 0, 255, 49);
+    ui_.sbAddr = ParamBar(gb, "sbAddr", {48, 27, 233, 23}, 1, 49);
     btnAddr_ = Button(gb, "btnAddr", {8, 54, 273, 43}, 2, "Set Address");
     ui_.pnFreq = Panel(gb, "pnFreq", {8, 106, 41, 25}, 3, "059");
-    ui_.sbFreq = ScrollBar(gb, "sbFreq", {48, 107, 233, 23}, 4, 0, 255, 59);
+    ui_.sbFreq = ParamBar(gb, "sbFreq", {48, 107, 233, 23}, 4, 59);
     btnFreq_ = Button(gb, "btnFreq", {8, 134, 273, 43}, 5, "Set Freq");
     ui_.pnChannel = Panel(gb, "pnChannel", {8, 186, 41, 25}, 6, "000");
-    ui_.sbChannel = ScrollBar(gb, "sbChannel", {48, 187, 233, 23}, 7, 0, 255, 0);
+    ui_.sbChannel = ParamBar(gb, "sbChannel", {48, 187, 233, 23}, 7, 0);
     btnChannel_ = Button(gb, "btnChannel", {8, 214, 273, 43}, 8, "Set Channel");
     for (QPushButton* b : {btnAddr_, btnFreq_, btnChannel_})
         b->setEnabled(false);

@@ -2,6 +2,9 @@
 
 #include "program/messages.h"
 
+#include "link/ports/com_ports.h"
+#include "reader/parameters.h"
+
 #include <QWidget>
 
 #include <utility>
@@ -98,6 +101,44 @@ const std::pair<const char*, int> kToolTips[] = {
     {"btnGetRL", msg::TipGetValue},
 };
 
+// The texts that name a range take it from where the range is kept: a parameter's row, the COM
+// numbers. %1 and %2 are the bounds in the panel's digits; the relay time adds them in seconds.
+QString WithRange(int k, const QString& text) {
+    using reader::Param;
+    const auto digits = [](int value, int width, int base) {
+        return QString::number(value, base).toUpper().rightJustified(width, QLatin1Char('0'));
+    };
+    const auto bounds = [&](Param param, int width, int base) {
+        const reader::Bounds b = reader::RowOf(param).bounds;
+        return text.arg(digits(b.low, width, base), digits(b.high, width, base));
+    };
+    switch (k) {
+    case msg::TipScan:
+        return text.arg(link::kFirstComPort).arg(link::kLastComPort);
+    case msg::TipReaderId:
+        return bounds(Param::Id, 2, 10);
+    case msg::TipSameCard:
+        return bounds(Param::SameCard, 0, 10);
+    case msg::TipRssi:
+        return bounds(Param::Rssi, 0, 10);
+    case msg::TipGain:
+        return bounds(Param::Gain, 0, 10);
+    case msg::TipExciter:
+        return bounds(Param::ExciterId, 4, 16);
+    case msg::TipId2:
+        return bounds(Param::Id2, 0, 10);
+    case msg::TipRelayTime: {
+        const reader::Bounds b = reader::RowOf(Param::Relays).bounds;
+        return text.arg(b.low)
+            .arg(b.high)
+            .arg(QString::number(b.low / 10.0))
+            .arg(QString::number(b.high / 10.0, 'f', 1));
+    }
+    default:
+        return text;
+    }
+}
+
 // One sentence a line: a plain-text tooltip is never wrapped, and a long one would run across
 // the screen.
 QString OneSentenceALine(QString text) {
@@ -112,7 +153,7 @@ QString OneSentenceALine(QString text) {
 } // namespace
 
 QString ToolTipText(int k, int language) {
-    return OneSentenceALine(Msg(k, language));
+    return OneSentenceALine(WithRange(k, Msg(k, language)));
 }
 
 void ApplyToolTips(QWidget* window, int language) {

@@ -52,49 +52,7 @@ QString FromStd(const std::string& text) {
 } // namespace
 
 QString DescribeReason(link::SerialError error, int language) {
-    using E = link::SerialError;
-    int k = msg::ReasonOther;
-    switch (error) {
-    case E::None:
-        k = msg::PortOpened;
-        break;
-    case E::NoDevice:
-        k = msg::ReasonNoDevice;
-        break;
-    case E::NotCharacterDevice:
-        k = msg::ReasonNotSerial;
-        break;
-    case E::InUse:
-        k = msg::ReasonInUse;
-        break;
-    case E::AccessDenied:
-        k = msg::ReasonNoPermission;
-        break;
-    case E::AlreadyOpen:
-        k = msg::ReasonAlreadyOpen;
-        break;
-    case E::BadSettings:
-        k = msg::ReasonBadSettings;
-        break;
-    case E::BadAddress:
-        k = msg::ReasonBadAddress;
-        break;
-    case E::HostNotFound:
-        k = msg::ReasonHostNotFound;
-        break;
-    case E::Refused:
-        k = msg::ReasonRefused;
-        break;
-    case E::TimedOut:
-        k = msg::ReasonTimedOut;
-        break;
-    case E::SettingsRefused:
-        k = msg::ReasonSettingsRefused;
-        break;
-    case E::Other:
-        break;
-    }
-    return Msg(k, language);
+    return Msg(ReasonRow(error), language);
 }
 
 QString DescribeReason(link::SerialError error, const std::string& detail, int language) {

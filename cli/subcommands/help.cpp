@@ -17,7 +17,7 @@ void SetupHelp(CLI::App& app, Session& session) {
         } else if (*topic == "parameters") {
             out << ParameterOverview();
         } else if (const ParamRow* p = FindParam(*topic)) {
-            out << p->help << '\n';
+            out << reader::HelpText(*p) << '\n';
         } else {
             const auto subs =
                 app.get_subcommands([&](CLI::App* s) { return s->get_name() == *topic; });

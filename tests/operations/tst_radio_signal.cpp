@@ -268,8 +268,8 @@ private slots:
         CheckRebuiltRow(rig, [&rig] {
             rig.ui.sbRSSI->setValue(12);
             rig.ui.sbGainLevel->setValue(2);
-            rig.ui.pnExciterID1->setText("ABCD");
-            rig.ui.pnExciterID2->setText("0007");
+            rig.ui.sbExciterID1->setValue(0xABCD);
+            rig.ui.sbExciterID2->setValue(7);
             rig.ui.sbAddr->setValue(2);
             rig.ui.sbFreq->setValue(3);
             rig.ui.sbChannel->setValue(4);

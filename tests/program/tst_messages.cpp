@@ -112,9 +112,9 @@ void tst_Messages::sampleRows_data() {
         << "锁定通讯设定。勾选：扫描时每个串口只尝试所选的通讯设定。不勾选：尝试全部十二种。"
         << "鎖定通訊設定。勾選：掃描時每個串口只嘗試所選的通訊設定。不勾選：嘗試全部十二種。";
     QTest::newRow("173 last tooltip")
-        << 173 << "Relay time in tenths of a second, 0 to 250 (0 to 25.0 seconds)."
-        << "继电器动作时间，单位 0.1 秒，0 到 250（0 到 25.0 秒）。"
-        << "繼電器動作時間，單位 0.1 秒，0 到 250（0 到 25.0 秒）。";
+        << 173 << "Relay time in tenths of a second, %1 to %2 (%3 to %4 seconds)."
+        << "继电器动作时间，单位 0.1 秒，%1 到 %2（%3 到 %4 秒）。"
+        << "繼電器動作時間，單位 0.1 秒，%1 到 %2（%3 到 %4 秒）。";
     QTest::newRow("174 reader not answering") << 174 << "Reader not answering"
                                               << "读卡机没有回应"
                                               << "讀卡機沒有回應";
@@ -182,7 +182,7 @@ void tst_Messages::namedRowsHoldTheirEnglishText_data() {
     QTest::newRow("ComMappedTo") << int(qv::msg::ComMappedTo) << "%1 is mapped to %2";
     QTest::newRow("TipRelayTime")
         << int(qv::msg::TipRelayTime)
-        << "Relay time in tenths of a second, 0 to 250 (0 to 25.0 seconds).";
+        << "Relay time in tenths of a second, %1 to %2 (%3 to %4 seconds).";
 }
 
 void tst_Messages::namedRowsHoldTheirEnglishText() {

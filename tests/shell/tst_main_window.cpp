@@ -915,7 +915,17 @@ void tst_MainWindow::everyControlHasAToolTipInTheActiveLanguage() {
     const QStringList lock = w.find("chkLock")->toolTip().split('\n');
     QCOMPARE(lock.size(), 3);
     QCOMPARE(lock.join(language == 0 ? " " : ""), qv::Msg(qv::msg::TipLock, language));
-    QCOMPARE(w.find("sbRL2")->toolTip(), qv::Msg(qv::msg::TipRelayTime, language));
+    // The ranges are the parameters' bounds, in the panels' digits.
+    const QString relayTime[] = {
+        "Relay time in tenths of a second, 0 to 250 (0 to 25.0 seconds).",
+        QString::fromUtf8("继电器动作时间，单位 0.1 秒，0 到 250（0 到 25.0 秒）。"),
+        QString::fromUtf8("繼電器動作時間，單位 0.1 秒，0 到 250（0 到 25.0 秒）。")};
+    QCOMPARE(w.find("sbRL2")->toolTip(), relayTime[language]);
+    QVERIFY(w.find("sbID")->toolTip().contains("01"));
+    QVERIFY(w.find("sbID")->toolTip().contains("99"));
+    QVERIFY(w.find("sbExciterID1")->toolTip().contains("0000"));
+    QVERIFY(w.find("sbExciterID1")->toolTip().contains("FFFF"));
+    QVERIFY(w.find("btnScan")->toolTip().contains("COM16"));
     QCOMPARE(w.find("btnGetRL")->toolTip(), qv::Msg(qv::msg::TipGetValue, language));
     QCOMPARE(w.tu.statusToolTip(), qv::ToolTipText(qv::msg::TipStatus, language));
 }
