@@ -2,6 +2,8 @@
 
 #include "cli/session.h"
 
+#include "link/ports/com_ports.h"
+
 #include "qv_version.h"
 
 #include <CLI/CLI.hpp>
@@ -10,8 +12,8 @@ namespace qv::cli {
 
 namespace {
 
-const char* kFooter = R"(
-Ports: COM1..COM16 (resolved as the window resolves them, including the Ports/COMn entries of
+// The ports' paragraph begins with the COM range (link/ports/com_ports.h).
+const char* kFooter = R"( (resolved as the window resolves them, including the Ports/COMn entries of
 the settings store), an absolute device path such as /dev/ttyUSB0 or /dev/pts/3, or a serial
 device server's port URL: rfc2217://host:port (line settings negotiated) or tcp://host:port (raw;
 the server's line settings hold), or a USB adapter by its identity, usb:VID:PID[:SERIAL] (VID and
@@ -89,7 +91,7 @@ int RunCli(int argc, const char* const* argv, std::istream& in, std::ostream& ou
     for (auto* sub : app.get_subcommands({}))
         sub->footer("Parameters: " + std::string(kProgram) + " help parameters; one in detail: " +
                     kProgram + " help NAME.\n--json and --trace may come after the subcommand.");
-    app.footer(ParameterOverview() + kFooter);
+    app.footer(ParameterOverview() + "\nPorts: " + link::ComRangeText() + kFooter);
     app.failure_message([](const CLI::App*, const CLI::Error& e) {
         return std::string(kProgram) + ": " + e.what() + " (see --help)\n";
     });

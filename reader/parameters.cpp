@@ -1,5 +1,7 @@
 #include "reader/parameters.h"
 
+#include "reader/identity.h"
+
 #include "link/protocol/commands.h"
 #include "link/protocol/replies.h"
 
@@ -93,8 +95,10 @@ std::optional<std::string> SetReaderId(const Value& v, const link::Reply& identi
 }
 
 // The reader ID is read through the identity request itself, as the discovery asks it.
-constexpr link::Exchange kIdentityReadExchange{
-    .pauseMs = 100, .identityStep = false, .commandPauseMs = 0, .commandMustAnswer = true};
+constexpr link::Exchange kIdentityReadExchange{.pauseMs = kDiscoveryPauseMs,
+                                               .identityStep = false,
+                                               .commandPauseMs = 0,
+                                               .commandMustAnswer = true};
 
 const std::vector<ParamRow> kParams = {
     {.param = Param::SameCard,

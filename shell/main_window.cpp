@@ -118,8 +118,10 @@ QStringList LongestStatusLines() {
         for (int k = 0; k < kDesignedMessageCount; ++k)
             lines << m(k);
         lines << m(msg::ReaderNotAnswering);
-        lines << m(msg::GetReaderInfoOk) + " : #16)" << m(msg::GetReaderInfoError) + " : #16)"
-              << m(msg::ScanCom) + " : #16" << m(msg::OpenCom) + " : 16 " + m(msg::Error)
+        const QString last = QString::number(link::kLastComPort);
+        lines << m(msg::GetReaderInfoOk) + " : #" + last + ")"
+              << m(msg::GetReaderInfoError) + " : #" + last + ")" << m(msg::ScanCom) + " : #" + last
+              << m(msg::OpenCom) + " : " + last + " " + m(msg::Error)
               << m(msg::SetReaderBaudRate) + " = 115200,e,8,1" << m(msg::SetReaderId) + " = 99"
               << m(msg::ScanReader) + " ....";
     }

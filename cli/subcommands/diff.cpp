@@ -9,8 +9,6 @@ namespace {
 
 using json = nlohmann::ordered_json;
 
-constexpr int kIdentityTries = 3;
-
 struct DiffOptions {
     OnePlace place;
     std::string file;
@@ -20,7 +18,7 @@ int RunDiff(Session& s, const DiffOptions& o) {
     const Profile profile = LoadProfile(s, o.file);
     auto connection = s.open(o.place);
     // A reader that is not there at all is said so at once, not once per parameter.
-    if (!connection->readIdentity(kIdentityTries))
+    if (!connection->readIdentity())
         throw Failure{kExitReader, PlaceText(connection->place()) +
                                        ": the reader did not answer the identity request"};
     const auto checks = reader::CompareProfile(connection->link(), profile.items, o.place.tries);

@@ -7,15 +7,13 @@ namespace qv::cli {
 
 namespace {
 
-constexpr int kTries = 3; // as the window's discovery, unless --tries says otherwise
-
 int RunInfo(Session& s, const OnePlace& o) {
     auto connection = s.open(o);
-    const auto identity = connection->readIdentity(kTries);
+    const auto identity = connection->readIdentity();
     if (!identity)
         throw Failure{kExitReader, "no reader answered at " + PlaceText(connection->place()) +
                                        " with " + o.settings};
-    const auto version = connection->readVersion(kTries);
+    const auto version = connection->readVersion();
     if (!version)
         throw Failure{kExitReader, "the reader did not answer the version request"};
     const Place& p = connection->place();
