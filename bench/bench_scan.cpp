@@ -53,7 +53,7 @@ double Sweep(const char* label, const std::vector<reader::Place>& places, bool p
     for (const auto& r : results)
         if (r.find) {
             ++found;
-            where = r.place.port + " at " + r.find->settings;
+            where = r.place.port + " at " + r.find->settings.value_or("the server's settings");
         }
     std::printf("  %-38s %7.2f s   readers found: %d %s\n", label, seconds, found, where.c_str());
     return seconds;

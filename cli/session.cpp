@@ -4,6 +4,7 @@
 
 #include "link/ports/port_overrides.h"
 #include "link/protocol/commands.h"
+#include "link/transport/network_device.h"
 
 #include <CLI/CLI.hpp>
 
@@ -40,6 +41,13 @@ TraceLog* Session::traceLog() {
     if (trace && !trace_)
         trace_ = std::make_unique<TraceLog>(output.err());
     return trace_.get();
+}
+
+void RefuseBaudThroughRawTcp(const Place& place) {
+    if (link::IsRawTcpUrl(place.device))
+        throw Failure{kExitUsage, "baud cannot be set through " + PlaceText(place) +
+                                      ": behind raw TCP the server keeps the line at its own "
+                                      "settings, so the reader would stop answering"};
 }
 
 std::string PlaceText(const Place& place) {

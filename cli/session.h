@@ -38,6 +38,9 @@ using reader::RowOf;
 using reader::TraceLog;
 using reader::Value;
 
+// What a port behind raw TCP runs at, in words.
+inline constexpr const char* kServerSettings = "the server's (raw TCP: not set, not known here)";
+
 // Ends a subcommand with an exit status and a one-line reason.
 struct Failure {
     int code;
@@ -71,6 +74,10 @@ private:
     link::PortMap overrides_;
     std::unique_ptr<TraceLog> trace_;
 };
+
+// Refuses (exit 2) to write the line speed through raw TCP: the reader would move to a speed
+// the server does not use, and nothing could reach it there.
+void RefuseBaudThroughRawTcp(const Place& place);
 
 // "COM3 (/dev/ttyS2)", or the port alone when it is its own device.
 std::string PlaceText(const Place& place);

@@ -62,7 +62,7 @@ std::optional<reader::ReaderIdentity> TryRememberedPlace(Context& ctx) {
 }
 
 // COM1 to COM16; each port that opens with every setting in list order, or only with the
-// current one while chkLock is ticked. The place found is stored at once.
+// current one while chkLock is ticked (a raw TCP port once). The place found is stored at once.
 std::optional<reader::ReaderIdentity> Sweep(Context& ctx) {
     ProgramValues& v = ctx.values;
     const bool pinned = ctx.ui.chkLock->isChecked();
@@ -80,16 +80,23 @@ std::optional<reader::ReaderIdentity> Sweep(Context& ctx) {
             if (!ctx.link.CommOpen(port, settings))
                 break; // a port that does not open is given up at once
             ShowScanning(ctx, port);
+            // Behind raw TCP no setting reaches the line: one try says all, and a reader found
+            // there keeps the settings the program had (they are the server's business).
+            const bool applied = ctx.link.lineSettingsApplied();
             auto identity = AskIdentity(ctx, reader::kSweepIdentityTries, label);
             if (identity) {
                 v.ScanPort = port;
-                v.ScanSettings = QString::fromStdString(settings);
-                v.ScanSettingsIndex = i;
+                if (applied) {
+                    v.ScanSettings = QString::fromStdString(settings);
+                    v.ScanSettingsIndex = i;
+                }
                 SaveScanSettings(v);
             }
             ctx.link.CommClose();
             if (identity)
                 return identity;
+            if (!applied)
+                break;
         }
     }
     return std::nullopt;

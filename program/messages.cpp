@@ -282,15 +282,22 @@ constexpr std::array<Row, kMessageCount> kMessageTable = {{
     {"No serial port found", "找不到串口", "找不到串口"},                                     // 198
     {"Another reader answers: S/N %1 (before: %2)", "另一台读卡机回应：序号 %1（之前：%2）",
      "另一台讀卡機回應：序號 %1（之前：%2）"}, // 199
+    {"no reply within the limit, only one to another command",
+     "时限内没有回应，只有对其他命令的回应", "時限內沒有回應，只有對其他命令的回應"}, // 200
+    {"the server does not offer line control (no RFC 2217 there: use tcp:// or configure the "
+     "server for RFC 2217)",
+     "服务器不提供线路控制（那里没有 RFC 2217：请用 tcp://，或把服务器设为 RFC 2217）",
+     "伺服器不提供線路控制（那裡沒有 RFC 2217：請用 tcp://，或把伺服器設為 RFC 2217）"}, // 201
+    {"the server closed the connection", "服务器关闭了连接", "伺服器關閉了連線"},        // 202
 }};
 
 // The link's reasons in the order of link::SerialError, as its table of words has them.
 constexpr int kReasonRows[] = {
-    msg::PortOpened,        msg::ReasonNoDevice,     msg::ReasonNotSerial,
-    msg::ReasonInUse,       msg::ReasonNoPermission, msg::ReasonAlreadyOpen,
-    msg::ReasonBadSettings, msg::ReasonBadAddress,   msg::ReasonHostNotFound,
-    msg::ReasonRefused,     msg::ReasonTimedOut,     msg::ReasonSettingsRefused,
-    msg::ReasonOther,
+    msg::PortOpened,          msg::ReasonNoDevice,     msg::ReasonNotSerial,
+    msg::ReasonInUse,         msg::ReasonNoPermission, msg::ReasonAlreadyOpen,
+    msg::ReasonBadSettings,   msg::ReasonBadAddress,   msg::ReasonHostNotFound,
+    msg::ReasonRefused,       msg::ReasonTimedOut,     msg::ReasonSettingsRefused,
+    msg::ReasonNoLineControl, msg::ReasonClosed,       msg::ReasonOther,
 };
 static_assert(std::size(kReasonRows) == link::kSerialErrorCount,
               "every reason of the link has its row");

@@ -67,15 +67,16 @@ std::optional<json> MakeBackup(Connection& connection, const std::string& progra
         parameters[info.name] = ToJson(info.param, *value);
     }
     const Place& place = connection.place();
+    const bool applied = connection.link().lineSettingsApplied();
     std::string why;
-    if (const auto baud = ParseWords(Param::Baud, {place.settings}, why))
+    if (const auto baud = ParseWords(Param::Baud, {place.settings}, why); baud && applied)
         parameters["baud"] = ToJson(Param::Baud, *baud);
     return json{
         {"program", "quorvane-cli"},
         {"version", programVersion},
         {"time", time},
         {"port", place.port},
-        {"settings", place.settings},
+        {"settings", applied ? json(place.settings) : json(nullptr)},
         {"reader", {{"id", identity->id}, {"serial", identity->serial}, {"version", *version}}},
         {"parameters", parameters}};
 }

@@ -22,7 +22,8 @@
 namespace qv::reader {
 
 // Reads the identity, version and every backed-up parameter. nullopt with `error` naming the
-// first thing the reader did not answer.
+// first thing the reader did not answer. Behind raw TCP, where the line settings are the
+// server's and not known, "settings" is null and "baud" is left out.
 std::optional<nlohmann::ordered_json> MakeBackup(Connection& connection,
                                                  const std::string& programVersion,
                                                  const std::string& time, std::string& error);

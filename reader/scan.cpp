@@ -7,7 +7,8 @@ namespace qv::reader {
 namespace {
 
 // One port: each setting in turn until a reader answers; a port that does not open is given up
-// at once, as the window's sweep gives it up.
+// at once, as the window's sweep gives it up. Behind raw TCP no setting is applied, so one try
+// says all there is to say, and a reader found there is at the server's settings.
 void ScanPort(PortScan& result, const std::vector<std::string>& settings, TraceLog* trace,
               const std::atomic<bool>& stop) {
     Connection connection(result.place, trace);
@@ -19,12 +20,16 @@ void ScanPort(PortScan& result, const std::vector<std::string>& settings, TraceL
             result.openErrorText = connection.openErrorText();
             return;
         }
+        const bool applied = connection.link().lineSettingsApplied();
         if (auto identity = connection.readIdentity(kScanIdentityTries)) {
-            result.find = ScanFind{setting, *identity, connection.readVersion(kVersionTries)};
+            result.find = ScanFind{applied ? std::optional(setting) : std::nullopt, *identity,
+                                   connection.readVersion(kVersionTries)};
             connection.close();
             return;
         }
         connection.close();
+        if (!applied)
+            return;
     }
 }
 

@@ -12,7 +12,9 @@
 namespace qv::reader {
 
 struct ScanFind {
-    std::string settings;
+    // The line settings at which the reader answered; nullopt behind raw TCP, where they are
+    // the server's and not known here.
+    std::optional<std::string> settings;
     ReaderIdentity identity;
     std::optional<std::string> version; // nullopt: the reader did not answer "A00V"
 };

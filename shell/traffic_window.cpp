@@ -77,6 +77,9 @@ QString DescribeOutcomeText(link::Outcome outcome, int language) {
     case link::Outcome::Ceiling:
         k = msg::OutcomeCeiling;
         break;
+    case link::Outcome::OtherReply:
+        k = msg::OutcomeOtherReply;
+        break;
     }
     return Msg(k, language);
 }

@@ -5,8 +5,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <sstream>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -128,6 +130,36 @@ bool WriteFile(const std::string& file, const std::string& text, std::string* er
     return true;
 }
 
+// Holds the store's folder locked while one simulator reads and rewrites the store: two that start
+// or end at the same moment take turns instead of each writing back what it read.
+class StoreLock {
+public:
+    explicit StoreLock(const std::string& file) {
+        const auto slash = file.rfind('/');
+        const std::string folder = slash == std::string::npos ? "." : file.substr(0, slash);
+        fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd_ >= 0)
+            ::flock(fd_, LOCK_EX); // a store that cannot be locked is edited all the same
+    }
+    ~StoreLock() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    StoreLock(const StoreLock&) = delete;
+    StoreLock& operator=(const StoreLock&) = delete;
+
+private:
+    int fd_ = -1;
+};
+
+// A mapping to a pseudo-terminal is a simulator's: the one before ours is either a simulator
+// still running, which then maps its number again itself, or one that is gone, whose terminal
+// may by now belong to another program. Neither is ours to write back.
+bool IsTerminalMapping(std::string_view raw) {
+    const auto value = link::ParsePortOverrides("[Ports]\nCOM1=" + std::string(raw) + "\n");
+    return value.count(1) && value.at(1).starts_with("/dev/pts/");
+}
+
 } // namespace
 
 bool ParsesAsStore(std::string_view text) {
@@ -183,6 +215,8 @@ std::string WithoutStaleMappings(std::string_view text,
 std::unique_ptr<ComMapping> ComMapping::Create(const std::string& file, int port,
                                                const std::string& terminal, std::string* error) {
     error->clear();
+    MakeFolders(file); // so that the folder can be locked
+    const StoreLock lock(file);
     const auto text = ReadFile(file, error);
     if (!error->empty())
         return nullptr;
@@ -197,6 +231,8 @@ std::unique_ptr<ComMapping> ComMapping::Create(const std::string& file, int port
         return ::stat(path.c_str(), &info) == 0;
     });
     auto before = RawPortValue(cleaned, port);
+    if (before && IsTerminalMapping(*before))
+        before.reset();
     // A terminal's path needs no quoting in the store.
     if (!WriteFile(file, WithPortValue(cleaned, port, terminal), error))
         return nullptr;
@@ -205,6 +241,7 @@ std::unique_ptr<ComMapping> ComMapping::Create(const std::string& file, int port
 
 ComMapping::~ComMapping() {
     std::string error;
+    const StoreLock lock(file_);
     const auto text = ReadFile(file_, &error);
     if (!text || !ParsesAsStore(*text))
         return;

@@ -26,7 +26,9 @@ std::string WithPortValue(std::string_view text, int port,
 std::string WithoutStaleMappings(std::string_view text,
                                  const std::function<bool(const std::string&)>& exists);
 
-// Maps COMn to a terminal while it lives and puts the earlier value back when it goes.
+// Maps COMn to a terminal while it lives and puts the earlier value back when it goes, unless
+// that was a mapping to a pseudo-terminal (another simulator's, alive or not): then the line is
+// removed. Each edit holds the store's folder locked.
 class ComMapping {
 public:
     // nullptr with `error` set when the store cannot be parsed as it was, or written.

@@ -77,6 +77,9 @@ int RunBackup(Session& s, const BackupOptions& o) {
     const auto doc = reader::MakeBackup(*connection, qv::ProgramVersion, IsoUtcNow(false), error);
     if (!doc)
         throw Failure{kExitReader, error};
+    if ((*doc)["settings"].is_null())
+        s.output.warn("baud is left out of the backup: behind raw TCP the line runs at the "
+                      "server's settings, which are not known here");
     if (!part) {
         s.output.out() << Dump(*doc, 2) << '\n';
         return kExitOk;

@@ -17,15 +17,17 @@ int RunInfo(Session& s, const OnePlace& o) {
     if (!version)
         throw Failure{kExitReader, "the reader did not answer the version request"};
     const Place& p = connection->place();
+    // Behind raw TCP the line runs at the server's settings, which nobody here knows.
+    const bool applied = connection->link().lineSettingsApplied();
     s.output.emit({{"ok", true},
                    {"port", p.port},
                    {"device", p.device},
-                   {"settings", p.settings},
+                   {"settings", applied ? nlohmann::ordered_json(p.settings) : nullptr},
                    {"id", identity->id},
                    {"serial", identity->serial},
                    {"version", *version}},
                   Rows{{"port", PlaceText(p)},
-                       {"settings", p.settings},
+                       {"settings", applied ? p.settings : kServerSettings},
                        {"id", identity->id},
                        {"serial", PrintableBytes(identity->serial)},
                        {"version", PrintableBytes(*version)}});

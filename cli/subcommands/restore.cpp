@@ -26,6 +26,9 @@ int RunRestore(Session& s, const RestoreOptions& o) {
         reader::PlanRestore(ReadInputFile(s, o.file), o.withIdentity, o.withBaud, error);
     if (!plan)
         throw Failure{kExitUsage, o.file + ": " + error}; // before the port is even opened
+    for (const auto& item : plan->items)
+        if (item.param == Param::Baud)
+            RefuseBaudThroughRawTcp(s.placeOf(o.place.port, o.place.settings));
     auto connection = s.open(o.place);
     const auto steps = reader::Restore(*connection, plan->items);
     bool ok = true;

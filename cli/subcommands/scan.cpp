@@ -37,12 +37,12 @@ int RunScan(Session& s, ScanOptions o) {
             const auto& f = *r.find;
             readers.push_back({{"port", r.place.port},
                                {"device", r.place.device},
-                               {"settings", f.settings},
+                               {"settings", f.settings ? json(*f.settings) : json(nullptr)},
                                {"id", f.identity.id},
                                {"serial", f.identity.serial},
                                {"version", f.version ? json(*f.version) : json(nullptr)}});
-            table.push_back({r.place.port, r.place.device, f.settings, f.identity.id,
-                             PrintableBytes(f.identity.serial),
+            table.push_back({r.place.port, r.place.device, f.settings.value_or(kServerSettings),
+                             f.identity.id, PrintableBytes(f.identity.serial),
                              f.version ? PrintableBytes(*f.version) : "(no answer)"});
         } else if (r.openError != link::SerialError::None) {
             skipped.push_back(

@@ -22,6 +22,8 @@ int RunSet(Session& s, const SetOptions& o) {
     const auto value = ParseWords(row.param, o.words, error);
     if (!value)
         throw Failure{kExitUsage, std::string(row.name) + ": " + error};
+    if (row.param == Param::Baud)
+        RefuseBaudThroughRawTcp(s.placeOf(o.place.port, o.place.settings));
     auto connection = s.open(o.place);
     const RestoreStep step = reader::WriteAndVerify(*connection, row.param, *value);
     const bool ok = reader::Succeeded(step.state);

@@ -9,6 +9,16 @@ bool IsSettingsIndex(int index) {
     return index >= 0 && index < static_cast<int>(SettingsList.size());
 }
 
+char CommandLetter(std::string_view command) {
+    return command.size() >= 4 ? command[3] : '\0';
+}
+
+bool AnswersCommand(char replyLetter, std::string_view command) {
+    const char letter = CommandLetter(command);
+    return letter == '\0' || replyLetter == letter ||
+           kCommandLetters.find(replyLetter) == std::string_view::npos;
+}
+
 namespace cmd {
 
 namespace {

@@ -17,6 +17,17 @@ inline constexpr int kDefaultSettingsIndex = 5;
 inline constexpr std::string_view kDefaultSettings = SettingsList[kDefaultSettingsIndex];
 bool IsSettingsIndex(int index);
 
+// The letter after "A00" of every command the reader takes; a reply carries its command's letter
+// at position 5 (the poll's reply is read by it).
+inline constexpr std::string_view kCommandLetters = "BVIJCEXHNMLQOWPR";
+inline constexpr int kLetterPosition = 5;
+// The letter of command text `command` ("A00B" -> 'B'); 0 for a text too short to have one.
+char CommandLetter(std::string_view command);
+// Whether a reply that carries `replyLetter` answers `command`: a letter of another command says
+// that the reply answers that one (a late reply to an earlier command); any other character, as
+// a reader may put there, is no evidence either way.
+bool AnswersCommand(char replyLetter, std::string_view command);
+
 namespace cmd {
 std::string Identity();                  // "A00B"
 std::string Version();                   // "A00V"

@@ -1,5 +1,6 @@
 #include "link/protocol/link.h"
 
+#include "link/protocol/commands.h"
 #include "link/protocol/frame.h"
 #include "link/time/deadline.h"
 
@@ -27,6 +28,8 @@ const char* DescribeOutcome(Outcome outcome) {
         return "no reply within the limit";
     case Outcome::Ceiling:
         return "stopped at the ceiling: the line kept talking";
+    case Outcome::OtherReply:
+        return "no reply within the limit, only one to another command";
     }
     return "";
 }
@@ -53,6 +56,8 @@ bool Link::CommOpen(int port, const std::string& settings) {
     } else {
         open_ = device_.open(path, *line);
         openError_ = open_ ? SerialError::None : device_.lastError();
+        if (open_)
+            device_.purge(); // an earlier program's late reply is no answer to this one's
         if (!open_)
             openDetail_ = device_.lastErrorDetail();
     }
@@ -111,6 +116,7 @@ bool Link::ReaderTransact(std::string_view command) {
     auto& buffer = reply_.buffer_;
     int& length = reply_.length_;
     bool passed = false;
+    bool otherReply = false;
     while (!passed) {
         if (const auto byte = device_.readByte()) {
             buffer[static_cast<std::size_t>(length)] = *byte;
@@ -122,17 +128,27 @@ bool Link::ReaderTransact(std::string_view command) {
             if (ceiling.passed())
                 return finish(Outcome::Ceiling);
             if (*byte == kCr && buffer[0] == kLf) {
+                const bool verified = VerifyReplyChecksum();
+                // Position 5 holds a letter only where the payload reaches it (LF, 4 characters,
+                // two checksum digits, CR).
+                if (verified && length >= kLetterPosition + 3 &&
+                    !AnswersCommand(static_cast<char>(buffer[kLetterPosition - 1]), command)) {
+                    otherReply = true; // a late reply to an earlier command: wait on for ours
+                    buffer.fill(0);
+                    length = 0;
+                    continue;
+                }
                 buffer[static_cast<std::size_t>(length)] = 0;
                 const auto* begin = reinterpret_cast<const char*>(buffer.data());
                 reply_.text_.assign(begin, strnlen(begin, kReplyBufferSize));
-                return finish(VerifyReplyChecksum() ? Outcome::Verified : Outcome::BadChecksum);
+                return finish(verified ? Outcome::Verified : Outcome::BadChecksum);
             }
             continue; // the limit is judged only after a read that delivered nothing
         }
         pumpEvents();
         passed = limit.passed();
     }
-    return finish(Outcome::NoReply);
+    return finish(otherReply ? Outcome::OtherReply : Outcome::NoReply);
 }
 
 bool Link::finish(Outcome outcome) {

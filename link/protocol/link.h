@@ -22,6 +22,7 @@ enum class Outcome {
     BadChecksum, // a reply frame arrived in time; its checksum does not hold
     NoReply,     // no complete reply within the limit
     Ceiling,     // bytes kept coming until the ceiling ended the wait
+    OtherReply,  // no reply within the limit, but one that answers another command (a late one)
 };
 const char* DescribeOutcome(Outcome outcome);
 
@@ -50,7 +51,8 @@ public:
     void setPortMapSource(std::function<PortMap()> source) { portSource_ = std::move(source); }
     void setEventPump(EventPump pump) { pump_ = std::move(pump); }
 
-    // Opens "COM<port>" with `settings`. True: the port is open with 1 ms reads.
+    // Opens "COM<port>" with `settings`. True: the port is open with 1 ms reads, and whatever was
+    // waiting on the line is dropped.
     // False when the settings text does not parse, the port has no device, the device cannot be
     // opened exclusively, or a port is already open (which then stays exactly as it was).
     bool CommOpen(int port, const std::string& settings);
@@ -63,6 +65,9 @@ public:
     // True while the open port's device has gone away (SerialDevice::gone): only CommClose and a
     // new CommOpen help.
     bool lineGone() const { return open_ && device_.gone(); }
+    // Whether the open port runs at the settings it was opened with; false behind raw TCP, where
+    // the server's own settings hold and are not known here.
+    bool lineSettingsApplied() const { return !open_ || device_.appliesLineSettings(); }
 
     // One byte, then a 1 ms pause. / `count` bytes in one write, then a 5 ms pause.
     void CommWriteByte(std::uint8_t value);
@@ -70,7 +75,9 @@ public:
 
     // Sends `command` framed and waits for a reply frame: true when one arrived within the limit
     // (121 ms after sending, judged at each empty read; never past 1000 ms) and its checksum
-    // holds. reply() then holds it. False on a time-out (reply().text() keeps the previous
+    // holds. reply() then holds it. A verified frame that carries another command's letter
+    // (commands.h, AnswersCommand) answers that command, not this one: it is dropped and the
+    // wait goes on. False on a time-out (reply().text() keeps the previous
     // reply, length() counts what arrived) or a bad checksum (text() holds the rejected reply);
     // lastOutcome() tells which. Precondition: the port is open.
     bool ReaderTransact(std::string_view command);

@@ -8,6 +8,8 @@ namespace {
 
 constexpr int kConnectLimitMs = 2000;
 constexpr std::int64_t kAckLimitUs = 1000000;
+// How long a new raw TCP connection is listened to for a server that closes it at once.
+constexpr std::int64_t kRefusalListenUs = 30000;
 constexpr std::string_view kRfc2217 = "rfc2217://";
 constexpr std::string_view kTcp = "tcp://";
 
@@ -15,6 +17,10 @@ constexpr std::string_view kTcp = "tcp://";
 
 bool IsPortUrl(std::string_view text) {
     return text.starts_with(kRfc2217) || text.starts_with(kTcp);
+}
+
+bool IsRawTcpUrl(std::string_view text) {
+    return text.starts_with(kTcp);
 }
 
 std::optional<PortUrl> ParsePortUrl(std::string_view text) {
@@ -64,6 +70,29 @@ NetworkSerialDevice::~NetworkSerialDevice() {
     close();
 }
 
+bool NetworkSerialDevice::failClosed() {
+    // ser2net, for one, says "Port already in use" before it closes on a second client.
+    std::string words;
+    for (const char c : data_.substr(readAt_)) {
+        if (c == '\r' || c == '\n') {
+            if (!words.empty() && words.back() != ' ')
+                words += ' ';
+        } else if (c >= 0x20 && c < 0x7F) {
+            words += c;
+        } else {
+            words.clear(); // not text: say nothing of it
+            break;
+        }
+    }
+    while (!words.empty() && words.back() == ' ')
+        words.pop_back();
+    if (words.size() > 200)
+        words.resize(200);
+    fail(SerialError::Closed);
+    detail_ = words.empty() ? std::string() : "it said \"" + words + "\"";
+    return false;
+}
+
 bool NetworkSerialDevice::fail(SerialError error) {
     if (socket_) {
         socket_->close();
@@ -74,6 +103,7 @@ bool NetworkSerialDevice::fail(SerialError error) {
 }
 
 bool NetworkSerialDevice::open(const std::string& path, const LineSettings& settings) {
+    detail_.clear();
     if (socket_) {
         error_ = SerialError::AlreadyOpen;
         return false;
@@ -96,15 +126,18 @@ bool NetworkSerialDevice::open(const std::string& path, const LineSettings& sett
         send(telnet::OpeningOffer());
         for (const auto& [command, value] : telnet::LineSettingRequests(settings)) {
             const auto acknowledged = request(command, value);
+            if (!acknowledged && gone_)
+                return failClosed();
             if (!acknowledged)
-                return fail(gone_ ? SerialError::Other : SerialError::TimedOut);
+                return fail(receiver_.comPortRefused() ? SerialError::NoLineControl
+                                                       : SerialError::TimedOut);
             if (*acknowledged != value)
                 return fail(SerialError::SettingsRefused);
         }
     }
-    purge();
+    purge(true);
     if (gone_)
-        return fail(SerialError::Other);
+        return failClosed();
     error_ = SerialError::None;
     return true;
 }
@@ -186,6 +219,10 @@ std::optional<std::uint8_t> NetworkSerialDevice::readByte() {
 }
 
 void NetworkSerialDevice::purge() {
+    purge(false);
+}
+
+void NetworkSerialDevice::purge(bool opening) {
     if (!socket_)
         return;
     const std::string both(1, static_cast<char>(telnet::kPurgeBoth));
@@ -195,12 +232,21 @@ void NetworkSerialDevice::purge() {
         // A server that left one purge unanswered is not waited for again: that would cost every
         // transaction a second.
         send(telnet::ComPortRequest(telnet::kPurgeData, both));
+    } else if (opening) {
+        // A raw TCP server that turns the client away (ser2net with its line in use) says so
+        // and closes at once: what it says is kept for the reason.
+        const std::int64_t start = timer_.nowUs();
+        for (std::int64_t left = kRefusalListenUs; left > 0 && pump(left);
+             left = kRefusalListenUs - (timer_.nowUs() - start)) {
+        }
     } else {
         while (pump(0) && readAt_ != data_.size()) { // what has arrived already
             data_.clear();
             readAt_ = 0;
         }
     }
+    if (opening && gone_)
+        return;
     data_.clear();
     readAt_ = 0;
 }

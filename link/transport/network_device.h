@@ -28,6 +28,8 @@ struct PortUrl {
 // Whether `text` names a network port (begins with "rfc2217://" or "tcp://"), whether or not
 // the rest is usable.
 bool IsPortUrl(std::string_view text);
+// Whether `text` names a raw TCP port, whose line settings are the server's.
+bool IsRawTcpUrl(std::string_view text);
 // "rfc2217://host:port" or "tcp://host:port", port 1 to 65535, an IPv6 host in brackets;
 // nullopt for anything else.
 std::optional<PortUrl> ParsePortUrl(std::string_view text);
@@ -92,15 +94,24 @@ public:
     // server has left one unanswered).
     void purge() override;
     SerialError lastError() const override { return error_; }
+    // What a server that closed the connection at once said, when it said text.
+    std::string lastErrorDetail() const override { return detail_; }
+    // A connection the far end closed or that failed is gone until it is closed here.
+    bool gone() const override { return socket_ != nullptr && gone_; }
     std::string settingsNote() const override;
+    bool appliesLineSettings() const override { return socket_ == nullptr || rfc2217_; }
 
     bool isOpen() const { return socket_ != nullptr; }
 
 private:
     bool fail(SerialError error);
+    // The connection closed under the open: fails with what the server sent, if it was text.
+    bool failClosed();
     // Receives for up to `waitUs`, parsing into data_; false once the connection is gone.
     bool pump(std::int64_t waitUs);
     void send(const std::string& bytes);
+    // `opening`: the purge of open(), which keeps what arrived before a closed connection.
+    void purge(bool opening);
     // Sends a COM-PORT-OPTION request and waits up to 1 s for its reply's value.
     std::optional<std::string> request(std::uint8_t command, const std::string& value);
 
@@ -114,6 +125,7 @@ private:
     std::string data_;       // received data bytes not yet read
     std::size_t readAt_ = 0; // the next of them
     SerialError error_ = SerialError::None;
+    std::string detail_;
 };
 
 } // namespace qv::link

@@ -56,6 +56,9 @@ public:
     std::string lastErrorDetail() const override { return detail_; }
     bool gone() const override { return open_ && current_->gone(); }
     std::string settingsNote() const override { return current_ ? current_->settingsNote() : ""; }
+    bool appliesLineSettings() const override {
+        return !current_ || current_->appliesLineSettings();
+    }
 
 private:
     PortLister listPorts_;

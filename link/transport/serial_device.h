@@ -29,6 +29,8 @@ enum class SerialError {
     Refused,            // nothing listens at the URL's port
     TimedOut,           // the server did not answer the connection or a setting in time
     SettingsRefused,    // the server acknowledged other line settings than those asked for
+    NoLineControl,      // an RFC 2217 server that does not offer the COM port option
+    Closed,             // the server closed the connection at once (its words in the detail)
     Other,
 };
 
@@ -54,6 +56,10 @@ inline constexpr std::array<SerialErrorWords, kSerialErrorCount> kSerialErrorWor
     {SerialError::Refused, "connection refused (nothing listens at that port)"},
     {SerialError::TimedOut, "timed out (the server did not answer)"},
     {SerialError::SettingsRefused, "the server refused the line settings"},
+    {SerialError::NoLineControl,
+     "the server does not offer line control (no RFC 2217 there: use tcp:// or configure the "
+     "server for RFC 2217)"},
+    {SerialError::Closed, "the server closed the connection"},
     {SerialError::Other, "cannot be opened"},
 }};
 
@@ -96,6 +102,9 @@ public:
     // After a successful open: what a trace should add to the line settings, empty when they are
     // in force as asked (a raw TCP port says that the far end's settings hold instead).
     virtual std::string settingsNote() const { return {}; }
+    // Whether the line settings given to open() are the line's: false where the far end's own
+    // hold and nobody here knows them (raw TCP).
+    virtual bool appliesLineSettings() const { return true; }
 };
 
 // The device for every port name: device paths through the platform's serial device

@@ -275,6 +275,22 @@ private slots:
         QCOMPARE(rig.ui.shComm->color(), kYellow);
     }
 
+    // A reply that carries another command's letter (an identity reply come late into the read's
+    // wait) is no answer: before, "1234" of the serial number became the same-card time, "Ok".
+    void lateReplyToAnotherCommandIsNoAnswer() {
+        Rig rig;
+        rig.replies["A00B"] = IdentityReply("07", "12345678");
+        rig.replies["A00N"] = IdentityReply("07", "12345678");
+        const QStringList before = rig.snapshot();
+
+        Named("btnGetSameCardClick")(rig.ctx);
+
+        QCOMPARE(rig.commands(), Tries("A00N", 3, true));
+        QCOMPARE(rig.ui.pnMsg->text(), QString("Get Same Card Error"));
+        QCOMPARE(rig.ui.shComm->color(), kRed);
+        QCOMPARE(rig.snapshot(), before);
+    }
+
     void successIsReportedLampTextBeepThenWindow() {
         Rig rig;
         rig.replies["A00O6E"] = DataReply("A00O", "");

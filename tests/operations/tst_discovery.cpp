@@ -270,6 +270,23 @@ private slots:
         QCOMPARE(rig.device.closeCount, 2);
     }
 
+    // An identity reply come late into the version read's wait is no version.
+    void lateIdentityReplyIsNoVersion() {
+        Rig rig;
+        rig.values.ReaderFound = false;
+        rig.values.ScanPort = 4;
+        rig.values.ScanSettingsIndex = 5;
+        rig.device.openable = {"/dev/ttyS3"};
+        PlaceReader(rig, {"/dev/ttyS3", 19200, 'e'}, IdentityReply(), IdentityReply());
+
+        Named("btnScanClick")(rig.ctx);
+
+        QCOMPARE(CountOf(rig.commands(), "A00V"), 3);
+        QVERIFY(!rig.values.ReaderFound);
+        QCOMPARE(rig.ui.pnMsg->text(), QString("Get Reader Info Error. (COM : #4)"));
+        QCOMPARE(rig.ui.pnVersion->text(), QString("VER : __.__-__"));
+    }
+
     void versionReplyOfEightBytesLeavesTheVersionEmpty() {
         Rig rig;
         rig.values.ScanPort = 3;

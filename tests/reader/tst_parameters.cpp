@@ -26,7 +26,7 @@ struct Answering {
         device.responder = [payload](const std::string&) { return test::ReplyFrame(payload); };
         if (!link.isOpen())
             link.CommOpen(1, "19200,e,8,1");
-        link.ReaderTransact("A00B");
+        link.ReaderTransact(payload.substr(0, 4)); // the reply's own command
         return link.reply();
     }
 };
