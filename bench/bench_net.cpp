@@ -8,6 +8,7 @@
 // (default 3). Prints the medians and their ratio (network / direct). Needs ser2net on the PATH or
 // in /usr/sbin; it is started on 127.0.0.1 at a free port and stopped by its process id.
 
+#include "bench/bench_args.h"
 #include "link/protocol/commands.h"
 #include "link/protocol/link.h"
 #include "link/time/system_time.h"
@@ -123,6 +124,9 @@ private:
     std::string config_;
 };
 
+// Work that failed: the bench then ends with exit status 1.
+int g_failures = 0;
+
 // Median milliseconds of `count` "A00B" transactions on a link open at `where`.
 double TransactionMs(const std::string& where, const std::string& settings, int count) {
     const auto device = link::MakePlatformSerialDevice();
@@ -133,6 +137,7 @@ double TransactionMs(const std::string& where, const std::string& settings, int 
     if (!link.CommOpen(1, settings)) {
         std::fprintf(stderr, "bench_net: %s: %s\n", where.c_str(),
                      link::DescribeSerialError(link.lastOpenError()));
+        ++g_failures;
         return 0;
     }
     std::vector<double> ms;
@@ -143,8 +148,10 @@ double TransactionMs(const std::string& where, const std::string& settings, int 
         ms.push_back(SecondsSince(start) * 1000.0);
     }
     link.CommClose();
-    if (failed)
+    if (failed) {
         std::fprintf(stderr, "bench_net: %s: %d transactions failed\n", where.c_str(), failed);
+        ++g_failures;
+    }
     return Median(ms);
 }
 
@@ -159,8 +166,10 @@ double SweepSeconds(const std::string& where, int sweeps) {
         const auto start = Steady::now();
         const auto results = reader::Scan({*place}, settings, nullptr, stop, false);
         seconds.push_back(SecondsSince(start));
-        if (results.empty() || !results[0].find)
+        if (results.empty() || !results[0].find) {
             std::fprintf(stderr, "bench_net: %s: the sweep found no reader\n", where.c_str());
+            ++g_failures;
+        }
     }
     return Median(seconds);
 }
@@ -168,6 +177,13 @@ double SweepSeconds(const std::string& where, int sweeps) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (bench::WantsHelp(
+            argc, argv,
+            "usage: bench_net [--count N] [--sweeps N]\n"
+            "  A00B transactions and one-port sweeps on a simulated reader, direct and\n"
+            "  behind ser2net (RFC 2217, with and without chardelay); exits 1 when a\n"
+            "  transaction failed or a sweep found no reader.\n"))
+        return 0;
     int count = 200, sweeps = 3;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (std::strcmp(argv[i], "--count") == 0)
@@ -229,5 +245,5 @@ int main(int argc, char** argv) {
     }
     stop = true;
     serving.join();
-    return status;
+    return g_failures > 0 ? 1 : status;
 }

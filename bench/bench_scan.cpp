@@ -10,10 +10,12 @@
 // sequential time is computed from the measured cost of one place; with it, it is measured too
 // (about 45 s).
 
+#include "bench/bench_args.h"
 #include "link/protocol/commands.h"
 #include "reader/scan.h"
 #include "sim/pty_host.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -42,6 +44,9 @@ double SecondsSince(Steady::time_point start) {
 }
 
 // One sweep; prints its time and what it found. Returns the seconds it took.
+// Sweeps that found no reader: the bench then ends with exit status 1.
+int g_failures = 0;
+
 double Sweep(const char* label, const std::vector<reader::Place>& places, bool parallel) {
     const std::vector<std::string> settings(link::SettingsList.begin(), link::SettingsList.end());
     const std::atomic<bool> stop{false};
@@ -50,6 +55,8 @@ double Sweep(const char* label, const std::vector<reader::Place>& places, bool p
     const double seconds = SecondsSince(start);
     int found = 0;
     std::string where;
+    if (std::none_of(results.begin(), results.end(), [](const auto& r) { return r.find; }))
+        ++g_failures;
     for (const auto& r : results)
         if (r.find) {
             ++found;
@@ -62,6 +69,12 @@ double Sweep(const char* label, const std::vector<reader::Place>& places, bool p
 } // namespace
 
 int main(int argc, char** argv) {
+    if (bench::WantsHelp(
+            argc, argv,
+            "usage: bench_scan [--sequential-too]\n"
+            "  A discovery sweep of 16 simulated ports, one reader among them, in\n"
+            "  parallel and of the reader's port alone; exits 1 when a sweep missed it.\n"))
+        return 0;
     const bool measureSequential = argc > 1 && std::strcmp(argv[1], "--sequential-too") == 0;
     std::vector<std::unique_ptr<SimulatedPort>> ports;
     std::atomic<bool> stop{false};
@@ -100,5 +113,7 @@ int main(int argc, char** argv) {
     stop = true;
     for (auto& port : ports)
         port->thread.join();
-    return 0;
+    if (g_failures > 0)
+        std::fprintf(stderr, "bench_scan: %d sweeps found no reader\n", g_failures);
+    return g_failures > 0 ? 1 : 0;
 }

@@ -115,6 +115,11 @@ std::vector<reader::ProfileItem> Profile() {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (bench::WantsHelp(argc, argv,
+                         "usage: bench_station [--readers N] [--settings TEXT]\n"
+                         "  Readers per minute through the station on one simulated port against\n"
+                         "  the floor of its fixed pauses; exits 1 when a reader failed.\n"))
+        return 0;
     const int readers = std::max(1, std::atoi(Argument(argc, argv, "--readers", "5")));
     const std::string settings = Argument(argc, argv, "--settings", "19200,e,8,1");
 

@@ -289,6 +289,9 @@ constexpr std::array<Row, kMessageCount> kMessageTable = {{
      "服务器不提供线路控制（那里没有 RFC 2217：请用 tcp://，或把服务器设为 RFC 2217）",
      "伺服器不提供線路控制（那裡沒有 RFC 2217：請用 tcp://，或把伺服器設為 RFC 2217）"}, // 201
     {"the server closed the connection", "服务器关闭了连接", "伺服器關閉了連線"},        // 202
+    {"Interface", "接口", "介面"},                                                       // 203
+    {"Driver", "驱动程序", "驅動程式"},                                                  // 204
+    {"not probed (a network port)", "未检测（网络端口）", "未檢測（網路連接埠）"},       // 205
 }};
 
 // The link's reasons in the order of link::SerialError, as its table of words has them.

@@ -1,5 +1,5 @@
 #pragma once
-// The three-language message table: 203 rows, columns English, ChineseGB, ChineseBIG5 (UTF-8).
+// The three-language message table: 206 rows, columns English, ChineseGB, ChineseBIG5 (UTF-8).
 
 #include "link/transport/serial_device.h"
 
@@ -7,7 +7,7 @@
 
 namespace qv {
 
-inline constexpr int kMessageCount = 203;
+inline constexpr int kMessageCount = 206;
 // Rows 0 to 100 are the designed table: the window's captions and the status line's messages;
 // the rows after them are the program's own additions.
 inline constexpr int kDesignedMessageCount = 101;
@@ -213,6 +213,9 @@ enum : int {
     OutcomeOtherReply = 200,
     ReasonNoLineControl = 201,
     ReasonClosed = 202,
+    ColumnInterface = 203,
+    ColumnDriver = 204,
+    PortNotProbed = 205,
 };
 } // namespace msg
 

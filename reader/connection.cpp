@@ -3,6 +3,7 @@
 #include "reader/profile.h"
 
 #include "link/ports/port_list.h"
+#include "link/ports/port_overrides.h"
 #include "link/protocol/commands.h"
 #include "link/protocol/replies.h"
 #include "link/transport/network_device.h"
@@ -20,6 +21,18 @@ std::optional<Place> MakePlace(const std::string& port, const std::string& setti
         place.map = overrides;
         place.device = link::ResolveComPort(*n, overrides);
         return place;
+    }
+    // A name that cannot be a port is a bad word, not a port that did not open.
+    if (link::IsPortUrl(port) && !link::ParsePortUrl(port)) {
+        error = port + ": not a usable address (rfc2217://host:port or tcp://host:port, the port "
+                       "1 to 65535, an IPv6 host in brackets)";
+        return std::nullopt;
+    }
+    if (link::IsUsbSelector(port)) {
+        if (const auto selection = link::SelectUsbPort(port, {}); !selection.absent) {
+            error = selection.error;
+            return std::nullopt;
+        }
     }
     if (NamesItself(port)) {
         place.device = port;
@@ -43,6 +56,11 @@ Connection::Connection(Place place, TraceLog* trace, std::optional<int> tries)
         link_.setTrace([trace, port = place_.port](const link::TraceEvent& event) {
             trace->write(port, event);
         });
+}
+
+void Connection::followSettingsStore() {
+    if (!NamesItself(place_.port))
+        link_.setPortMapSource([] { return link::ReadPortOverrides(); });
 }
 
 Connection::~Connection() {

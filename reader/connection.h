@@ -44,11 +44,18 @@ public:
     Connection& operator=(const Connection&) = delete;
 
     const Place& place() const { return place_; }
+    // A COM number is resolved anew at every open from the settings store as it is then (a
+    // simulator or a mapping made while the program runs); a place named by itself is kept.
+    void followSettingsStore();
     // Opens the place's port with its settings (or `settings` instead, which then become the
     // place's). False: openError() says why.
     bool open(const std::string& settings = {});
     void close();
     link::SerialError openError() const { return link_.lastOpenError(); }
+    // The open failed for want of the device alone (not there, or not yet).
+    bool openFailedForWantOfDevice() const {
+        return link_.lastOpenError() == link::SerialError::NoDevice;
+    }
     // The reason in plain words, with what the device added (the adapters a selector matched).
     std::string openErrorText() const {
         return link::DescribeOpenFailure(link_.lastOpenError(), link_.lastOpenErrorDetail());

@@ -40,6 +40,28 @@ bool TagTestPasses(link::Link& link, std::uint32_t ms) {
     return sink.seen;
 }
 
+// What the identity request that went unanswered met, when something did answer: empty for a
+// port where nothing came at all.
+std::string WhatAnswered(const link::Link& link) {
+    switch (link.lastOutcome()) {
+    case link::Outcome::BadChecksum:
+        return "answers, but not as a reader: replies with a bad checksum";
+    case link::Outcome::Ceiling:
+        return "answers, but not as a reader: sends without end";
+    case link::Outcome::OtherReply:
+        return "answers, but not as a reader: replies to earlier commands (too late)";
+    case link::Outcome::Verified:
+        if (link.reply().length() != 16)
+            return "answers, but not as a reader: an identity reply of " +
+                   std::to_string(link.reply().length()) + " bytes (a reader's has 16)";
+        return "answers, but not as a reader: an identity whose ID is not two digits";
+    case link::Outcome::NoReply:
+        break;
+    }
+    return link.reply().length() > 0 ? "answers, but not as a reader: bytes that form no reply"
+                                     : std::string();
+}
+
 std::string Seconds(std::uint32_t ms) {
     char text[32];
     std::snprintf(text, sizeof text, "%g", static_cast<double>(ms) / 1000.0);
@@ -125,8 +147,9 @@ double StationSummary::readersPerHour() const {
 }
 
 Station::Station(StationPlan plan, const std::atomic<bool>& stop, std::function<std::string()> now,
-                 Sink sink)
-    : plan_(std::move(plan)), stop_(stop), now_(std::move(now)), sink_(std::move(sink)) {
+                 Sink sink, Notify notify)
+    : plan_(std::move(plan)), stop_(stop), now_(std::move(now)), sink_(std::move(sink)),
+      notify_(std::move(notify)) {
     if (plan_.idFrom)
         ids_.emplace(*plan_.idFrom);
 }
@@ -141,6 +164,9 @@ StationSummary Station::run(const std::vector<StationLine*>& lines) {
     const std::lock_guard lock(mutex_);
     summary_.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    for (const auto& [port, what] : told_)
+        if (!what.empty())
+            summary_.notices.push_back({port, what});
     return summary_;
 }
 
@@ -169,16 +195,39 @@ std::optional<ReaderIdentity> Station::waitForReader(StationLine& line) {
     link::Link& link = line.link();
     while (!stop_ && !finished()) {
         const std::uint32_t start = link.nowMs();
-        if (line.open()) {
-            if (auto identity = ReadIdentity(link, 1))
-                return identity;
+        const auto left = [&] {
+            const std::uint32_t spent = link.nowMs() - start;
+            return spent < plan_.askEveryMs ? plan_.askEveryMs - spent : 0;
+        };
+        if (!line.open()) {
+            tell(line, line.whyNotOpen());
+        } else if (auto identity = ReadIdentity(link, 1)) {
+            tell(line, {});
+            return identity;
+        } else {
+            std::string what = WhatAnswered(link);
+            // A reply slower than the wait arrives in the pause: listen there with the port open.
+            for (std::uint32_t rest = left(); what.empty() && rest > 0 && !stop_ && !finished();
+                 rest = left())
+                if (link.CommListen(std::min(rest, kPauseSliceMs)) > 0)
+                    what = "answers, but too late or not in reply frames";
             line.close();
+            tell(line, what.empty() ? std::string() : what);
         }
-        const std::uint32_t spent = link.nowMs() - start;
-        if (!pause(link, spent < plan_.askEveryMs ? plan_.askEveryMs - spent : 0))
+        if (!pause(link, left()))
             break;
     }
     return std::nullopt;
+}
+
+void Station::tell(StationLine& line, const std::string& what) {
+    const std::lock_guard lock(mutex_);
+    std::string& told = told_[line.name()];
+    if (what == told)
+        return;
+    told = what;
+    if (!what.empty() && notify_)
+        notify_({line.name(), what});
 }
 
 StationRecord Station::round(StationLine& line, const ReaderIdentity& identity) {

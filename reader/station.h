@@ -29,10 +29,13 @@ class StationLine {
 public:
     virtual ~StationLine() = default;
     virtual std::string name() const = 0;
-    // Opens the port; false (quietly) when it cannot be opened, e.g. nothing is plugged in.
+    // Opens the port; false when it cannot be opened, e.g. nothing is plugged in.
     virtual bool open() = 0;
     virtual void close() = 0;
     virtual link::Link& link() = 0;
+    // Why the last open failed, in plain words; empty when the port is simply not there (yet),
+    // which is no news on a station waiting for readers.
+    virtual std::string whyNotOpen() const { return {}; }
 };
 
 struct StationPlan {
@@ -82,9 +85,18 @@ private:
     std::map<std::string, std::string> given_; // serial number -> ID
 };
 
+// Something a waiting port met that is no reader: a port that does not open for a reason worth
+// telling, or something that answers but never as a reader.
+struct StationNotice {
+    std::string port, what;
+};
+
 struct StationSummary {
     int passed = 0, failed = 0;
     double seconds = 0;
+    // What each port met last while it waited and never cleared (a reader that answered clears
+    // its port's).
+    std::vector<StationNotice> notices;
     double readersPerHour() const;
 };
 
@@ -94,8 +106,10 @@ public:
     // station's lock, one record at a time. A sink that could not keep a record returns false:
     // the station then ends as on a stop, after the readers being configured.
     using Sink = std::function<bool(const StationRecord&)>;
+    // Hears each notice once, when a port meets it (again after something else came between).
+    using Notify = std::function<void(const StationNotice&)>;
     Station(StationPlan plan, const std::atomic<bool>& stop, std::function<std::string()> now,
-            Sink sink);
+            Sink sink, Notify notify = {});
 
     IdSequence* ids() { return ids_ ? &*ids_ : nullptr; }
     // One loop per line, each on a thread of its own, until the stop flag is set (each ends
@@ -108,6 +122,8 @@ private:
     std::optional<ReaderIdentity> waitForReader(StationLine& line);
     StationRecord round(StationLine& line, const ReaderIdentity& identity);
     void waitUntilGone(StationLine& line, const std::string& serial);
+    // Says `what` of the line once, until another notice or a reader comes between.
+    void tell(StationLine& line, const std::string& what);
     bool claim();
     bool finished() const;
     // Sleeps `ms` in short slices; false as soon as the station is to end.
@@ -117,6 +133,8 @@ private:
     const std::atomic<bool>& stop_;
     std::function<std::string()> now_;
     Sink sink_;
+    Notify notify_;
+    std::map<std::string, std::string> told_; // port -> its last notice, empty once cleared
     std::optional<IdSequence> ids_;
     std::atomic<int> claimed_{0};
     std::atomic<bool> sinkFailed_{false};

@@ -26,11 +26,12 @@ namespace qv {
 
 namespace {
 
-constexpr int kColumns[] = {msg::ColumnCom,     msg::ColumnDevice, msg::ColumnStablePath,
-                            msg::ColumnVidPid,  msg::ColumnSerial, msg::ColumnManufacturer,
-                            msg::ColumnProduct, msg::ColumnState};
+constexpr int kColumns[] = {msg::ColumnCom,     msg::ColumnDevice,    msg::ColumnStablePath,
+                            msg::ColumnVidPid,  msg::ColumnSerial,    msg::ColumnManufacturer,
+                            msg::ColumnProduct, msg::ColumnInterface, msg::ColumnDriver,
+                            msg::ColumnState};
 constexpr int kStablePathColumn = 2;
-constexpr int kStateColumn = 7;
+constexpr int kStateColumn = 9;
 // A stable path is long (/dev/serial/by-id/usb-<maker>_<product>_<serial>-if00-port0): past this
 // many average characters it is shortened in the middle, where the names differ least, and shown
 // whole in its tooltip.
@@ -48,6 +49,10 @@ QString StateText(link::PortState state, int language) {
         return Msg(msg::ReasonInUse, language);
     case link::PortState::NoPermission:
         return Msg(msg::PortNoPermission, language);
+    case link::PortState::NotProbed:
+        return Msg(msg::PortNotProbed, language);
+    case link::PortState::Absent:
+        return Msg(msg::ReasonNoDevice, language);
     case link::PortState::Error:
         break;
     }
@@ -164,14 +169,17 @@ void PortsWindow::fillTable(const std::string& keep) {
         QStringList numbers;
         for (int n : s.comNumbers)
             numbers << ComName(n);
-        const QString cells[] = {numbers.join(QStringLiteral(", ")),
-                                 Text(s.port.device),
-                                 Text(s.port.stablePath),
-                                 Text(link::UsbIdText(s.port)),
-                                 Text(s.port.serial),
-                                 Text(s.port.manufacturer),
-                                 Text(s.port.product),
-                                 StateText(s.state, l)};
+        const QString cells[] = {
+            numbers.join(QStringLiteral(", ")),
+            Text(s.port.device),
+            Text(s.port.stablePath),
+            Text(link::UsbIdText(s.port)),
+            Text(s.port.serial),
+            Text(s.port.manufacturer),
+            Text(s.port.product),
+            s.port.interfaceNumber >= 0 ? QString::number(s.port.interfaceNumber) : QString(),
+            Text(s.port.driver),
+            StateText(s.state, l)};
         for (int c = 0; c < static_cast<int>(std::size(cells)); ++c)
             table_->setItem(row, c, new QTableWidgetItem(cells[c]));
         table_->item(row, kStablePathColumn)->setToolTip(cells[kStablePathColumn]);

@@ -33,11 +33,18 @@ struct StationOptions {
 class PortLine : public reader::StationLine {
 public:
     PortLine(Place place, TraceLog* trace, std::optional<int> tries)
-        : connection_(std::move(place), trace, tries) {}
+        : connection_(std::move(place), trace, tries) {
+        connection_.followSettingsStore(); // a simulator mapped as COMn later is seen
+    }
     std::string name() const override { return connection_.place().port; }
     bool open() override { return connection_.open(); }
     void close() override { connection_.close(); }
     link::Link& link() override { return connection_.link(); }
+    std::string whyNotOpen() const override {
+        return connection_.openFailedForWantOfDevice()
+                   ? std::string()
+                   : "cannot be opened: " + connection_.openErrorText();
+    }
 
 private:
     Connection connection_;
@@ -63,11 +70,30 @@ std::string SummaryLine(const reader::StationSummary& summary) {
     char text[128];
     std::snprintf(text, sizeof text, "passed %d, failed %d, %.1f readers per hour", summary.passed,
                   summary.failed, summary.readersPerHour());
-    return text;
+    std::string line = text;
+    for (const auto& notice : summary.notices)
+        line += "; " + notice.port + " " + notice.what;
+    return line;
+}
+
+// A port that can never be a reader's (a regular file, a device that is no terminal, an address
+// that is none) is refused before the station starts; one that is not there yet is waited for.
+void RefuseWhatIsNoPort(const Place& place) {
+    if (!place.device.starts_with('/'))
+        return; // a URL is checked by its words, a selector found at each open
+    Connection probe(place, nullptr);
+    const bool opened = probe.open();
+    probe.close();
+    const link::SerialError error = probe.openError();
+    if (!opened &&
+        (error == link::SerialError::NotCharacterDevice || error == link::SerialError::BadAddress))
+        throw Failure{kExitPort, "cannot open " + PlaceText(place) + ": " + probe.openErrorText()};
 }
 
 int RunStation(Session& s, const StationOptions& o) {
     const Profile profile = LoadProfile(s, o.file);
+    if (profile.items.empty())
+        throw Failure{kExitUsage, o.file + ": the profile names no parameter to write"};
     std::vector<Place> places;
     std::set<std::string> seen;
     for (const auto& port : o.ports) {
@@ -105,9 +131,14 @@ int RunStation(Session& s, const StationOptions& o) {
                 s.output.warn(o.log + ": the record could not be written; the station ends after "
                                       "the readers being configured");
             return kept;
+        },
+        [&](const reader::StationNotice& notice) {
+            s.output.warn(notice.port + " " + notice.what);
         });
     if (!log->resume(station.ids(), error))
         throw Failure{kExitUsage, error};
+    for (const auto& place : places)
+        RefuseWhatIsNoPort(place);
     if (!s.output.asJson) {
         std::string ports;
         for (const auto& place : places) {
@@ -130,11 +161,15 @@ int RunStation(Session& s, const StationOptions& o) {
         pointers.push_back(lines.back().get());
     }
     const auto summary = station.run(pointers);
+    json notices = json::array();
+    for (const auto& notice : summary.notices)
+        notices.push_back({{"port", notice.port}, {"what", notice.what}});
     if (s.output.asJson)
         s.output.line({{"summary",
                         {{"passed", summary.passed},
                          {"failed", summary.failed},
-                         {"readers_per_hour", summary.readersPerHour()}}}});
+                         {"readers_per_hour", summary.readersPerHour()},
+                         {"notices", notices}}}});
     else
         s.output.text(SummaryLine(summary));
     if (recordLost)

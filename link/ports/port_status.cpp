@@ -61,6 +61,10 @@ const char* PortStateWord(PortState state) {
         return "in use";
     case PortState::NoPermission:
         return "no permission";
+    case PortState::NotProbed:
+        return "not probed";
+    case PortState::Absent:
+        return "not there";
     case PortState::Error:
         break;
     }
@@ -75,6 +79,8 @@ PortState PortStateOf(SerialError error) {
         return PortState::InUse;
     case SerialError::AccessDenied:
         return PortState::NoPermission;
+    case SerialError::NoDevice:
+        return PortState::Absent;
     default:
         return PortState::Error;
     }
@@ -124,6 +130,34 @@ std::vector<PortStatus> SurveyPorts(const PortRoots& roots, const PortMap& overr
     for (const PortInfo& port : ports)
         survey.push_back(
             {port, ComNumbersOf(port, ports, overrides, roots.dev), ProbePort(port.device)});
+    // The mappings that lead elsewhere, one line per target.
+    for (int n = kFirstComPort; n <= kLastComPort; ++n) {
+        const auto it = overrides.find(n);
+        if (it == overrides.end())
+            continue;
+        const bool listed = std::any_of(survey.begin(), survey.end(), [n](const PortStatus& s) {
+            return std::find(s.comNumbers.begin(), s.comNumbers.end(), n) != s.comNumbers.end();
+        });
+        if (listed)
+            continue;
+        const std::string target = ResolveComPort(n, overrides);
+        if (target.empty())
+            continue; // a value that is no port: nothing it leads to
+        const auto same =
+            std::find_if(survey.begin() + static_cast<std::ptrdiff_t>(ports.size()), survey.end(),
+                         [&](const PortStatus& s) { return s.port.device == target; });
+        if (same != survey.end()) {
+            same->comNumbers.push_back(n);
+            continue;
+        }
+        PortStatus status;
+        status.port.device = target;
+        status.comNumbers = {n};
+        status.state = IsPortUrl(target)       ? PortState::NotProbed
+                       : IsUsbSelector(target) ? PortState::Absent
+                                               : ProbePort(target);
+        survey.push_back(status);
+    }
     return survey;
 }
 

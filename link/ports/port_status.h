@@ -19,8 +19,10 @@ enum class PortState {
     InUse,        // another program holds it (Linux: EBUSY or a lock; Windows: access denied)
     NoPermission, // this user may not open it (Linux: EACCES)
     Error,        // any other reason
+    NotProbed,    // a network port: connecting has effects of its own, so it is not tried
+    Absent,       // a mapping that leads nowhere now (a USB selector that matches no adapter)
 };
-// "ok", "in use", "no permission", "error": stable words for scripts.
+// "ok", "in use", "no permission", "error", "not probed", "not there": stable words for scripts.
 const char* PortStateWord(PortState state);
 
 // Opens `device` without blocking and closes it at once; no line setting, no modem line and no
@@ -65,7 +67,9 @@ struct PortRoots {
 PortRoots PortRootsFromEnvironment();
 std::vector<PortInfo> ListSerialPortsUnder(const PortRoots& roots);
 
-// Every listed port with its COM numbers and its state, probed one after another.
+// Every listed port with its COM numbers and its state, probed one after another; then each
+// mapping of a COM number that leads to no listed port (a pseudo-terminal, a port URL, a selector
+// that matches nothing), with what it leads to as its device.
 std::vector<PortStatus> SurveyPorts(const PortRoots& roots, const PortMap& overrides);
 
 } // namespace qv::link

@@ -151,6 +151,24 @@ bool Link::ReaderTransact(std::string_view command) {
     return finish(otherReply ? Outcome::OtherReply : Outcome::NoReply);
 }
 
+int Link::CommListen(std::uint32_t ms) {
+    std::string heard;
+    const Deadline until(clock_, ms);
+    int count = 0;
+    while (!until.passed()) {
+        if (const auto byte = device_.readByte()) {
+            ++count;
+            if (trace_ && heard.size() < kReplyBufferSize)
+                heard += static_cast<char>(*byte);
+        } else {
+            pumpEvents();
+        }
+    }
+    if (!heard.empty())
+        trace({.kind = TraceEvent::Kind::Received, .ms = clock_.nowMs(), .bytes = heard});
+    return count;
+}
+
 bool Link::finish(Outcome outcome) {
     outcome_ = outcome;
     if (trace_) {

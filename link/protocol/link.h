@@ -84,6 +84,10 @@ public:
     const Reply& reply() const { return reply_; }
     Outcome lastOutcome() const { return outcome_; }
 
+    // Reads whatever arrives for `ms` without sending anything, and drops it: how many bytes
+    // came (something that answers too late still shows here). The trace sees them.
+    int CommListen(std::uint32_t ms);
+
     // Checks the reply's buffer and length as they stand.
     bool VerifyReplyChecksum() const;
 

@@ -6,13 +6,12 @@
 #include "tests/support/run_program.h"
 #include "tests/support/sim_program.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QDir>
-#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -90,8 +89,8 @@ private slots:
             << QStringList{"mode", "64", "off"}
             << QByteArray(R"({"rs485":"RS485 64 bits","wiegand":"Wiegand Off"})");
         QTest::newRow("rssi top") << QStringList{"rssi", "250"} << QByteArray("250");
-        QTest::newRow("exciter-id") << QStringList{"exciter-id", "1234", "ff"}
-                                    << QByteArray(R"(["1234","00FF"])");
+        QTest::newRow("exciter-id")
+            << QStringList{"exciter-id", "1234", "ff"} << QByteArray(R"(["1234","00FF"])");
         QTest::newRow("id2") << QStringList{"id2", "10"} << QByteArray("10");
         QTest::newRow("relays")
             << QStringList{"relays", "none:0", "mo+enabled:250"}
@@ -352,23 +351,21 @@ private slots:
         QTest::newRow("scan, no such USB adapter")
             << QStringList{"scan", "--port", "usb:ffff:fffe"} << "" << 3
             << "cannot open usb:ffff:fffe: does not exist (no USB adapter ffff:fffe is plugged in)";
-        QTest::newRow("seven digits")
-            << QStringList{"set", "same-card", "1234567", "--port", "PTY"} << "none" << 2
-            << "1234567 is out of range 0..9999";
+        QTest::newRow("seven digits") << QStringList{"set", "same-card", "1234567", "--port", "PTY"}
+                                      << "none" << 2 << "1234567 is out of range 0..9999";
         QTest::newRow("watch, no tags to count")
             << QStringList{"watch", "--port", "PTY", "--count", "0"} << "none" << 2
             << "0 is not a number of tags 1 or more";
-        QTest::newRow("watch, no time")
-            << QStringList{"watch", "--port", "PTY", "--seconds", "0"} << "none" << 2
-            << "0 is not a number of seconds above 0";
+        QTest::newRow("watch, no time") << QStringList{"watch", "--port", "PTY", "--seconds", "0"}
+                                        << "none" << 2 << "0 is not a number of seconds above 0";
         QTest::newRow("backup to a place that cannot be written")
             << QStringList{"backup", "/no-such-dir/reader.json", "--port", "PTY"} << "none" << 2
             << "/no-such-dir/reader.json: cannot be written: No such file or directory";
         QTest::newRow("reset takes no tries")
             << QStringList{"reset", "--port", "PTY", "--tries", "3"} << "none" << 2 << "--tries";
         QTest::newRow("scan, a missing port among silent ones")
-            << QStringList{"scan", "--port", "PTY", "--port", "/dev/no-such-reader", "--settings",
-                           "19200,e,8,1"}
+            << QStringList{"scan",       "--port",     "PTY", "--port", "/dev/no-such-reader",
+                           "--settings", "19200,e,8,1"}
             << "silent" << 1 << "";
         QTest::newRow("COM16 is a port")
             << QStringList{"info", "--port", "COM16", "--settings", "19200,e,8,1"} << "" << 3
@@ -424,16 +421,18 @@ private slots:
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QString>("command");
         QTest::addColumn<int>("count");
-        QTest::newRow("get, default") << QStringList{"get", "rssi"} << "silent" << "A00B" << 3;
-        QTest::newRow("get") << QStringList{"get", "rssi", "--tries", "2"} << "silent" << "A00B"
-                             << 2;
+        QTest::newRow("get, default") << QStringList{"get", "rssi"} << "silent"
+                                      << "A00B" << 3;
+        QTest::newRow("get") << QStringList{"get", "rssi", "--tries", "2"} << "silent"
+                             << "A00B" << 2;
         QTest::newRow("set") << QStringList{"set", "rssi", "5", "--tries", "2"} << "silent-for=O"
                              << "A00O05" << 2;
-        QTest::newRow("info, version")
-            << QStringList{"info", "--tries", "2"} << "silent-for=V" << "A00V" << 2;
-        QTest::newRow("reset") << QStringList{"reset"} << "silent" << "A00HR" << 1;
-        QTest::newRow("factory-default") << QStringList{"factory-default"} << "silent" << "A00B"
-                                         << 2;
+        QTest::newRow("info, version") << QStringList{"info", "--tries", "2"} << "silent-for=V"
+                                       << "A00V" << 2;
+        QTest::newRow("reset") << QStringList{"reset"} << "silent"
+                               << "A00HR" << 1;
+        QTest::newRow("factory-default") << QStringList{"factory-default"} << "silent"
+                                         << "A00B" << 2;
     }
     void triesAreCounted() {
         QFETCH(QStringList, args);
@@ -453,11 +452,10 @@ private slots:
         QTest::addColumn<QStringList>("sent");    // of A00C (reader ID) and A00E (speed)
         QTest::addColumn<QStringList>("leftOut"); // names, in order
         QTest::newRow("no flags") << QStringList() << QStringList() << QStringList{"id", "baud"};
-        QTest::newRow("with identity")
-            << QStringList{"--with-identity"} << QStringList{"A00CQV00000142"}
-            << QStringList{"baud"};
-        QTest::newRow("with baud") << QStringList{"--with-baud"} << QStringList{"A00E7"}
-                                   << QStringList{"id"};
+        QTest::newRow("with identity") << QStringList{"--with-identity"}
+                                       << QStringList{"A00CQV00000142"} << QStringList{"baud"};
+        QTest::newRow("with baud")
+            << QStringList{"--with-baud"} << QStringList{"A00E7"} << QStringList{"id"};
     }
     void restoreWritesIdentityAndSpeedOnlyWhenAsked() {
         QFETCH(QStringList, flags);
@@ -483,10 +481,9 @@ private slots:
             names << item.toObject()["parameter"].toString();
         QCOMPARE(names, leftOut);
         QVERIFY(sim.commands().contains("A00O14"));
-        const Run text = RunCli(QStringList{"restore", f.fileName(), "--port", sim.path(),
-                                            "--settings", flags.contains("--with-baud")
-                                                              ? "38400,e,8,1"
-                                                              : "19200,e,8,1"});
+        const Run text =
+            RunCli(QStringList{"restore", f.fileName(), "--port", sim.path(), "--settings",
+                               flags.contains("--with-baud") ? "38400,e,8,1" : "19200,e,8,1"});
         for (const QString& name : leftOut)
             QVERIFY2(text.out.contains(QRegularExpression("\\n" + name + " .*left out")),
                      qPrintable(text.out));
@@ -574,7 +571,8 @@ private slots:
         QVERIFY(QDir().mkpath(root.path() + "/config/Velmora"));
         QFile store(root.path() + "/config/Velmora/Quorvane_Tools.conf");
         QVERIFY(store.open(QIODevice::WriteOnly));
-        store.write("[Ports]\nCOM3=usb:0403:6001:A50285BI\nCOM7=" + dev.toUtf8() + "/ttyUSB10\n");
+        store.write("[Ports]\nCOM3=usb:0403:6001:A50285BI\nCOM7=" + dev.toUtf8() +
+                    "/ttyUSB10\nCOM8=tcp://127.0.0.1:4001\nCOM9=" + dev.toUtf8() + "/pts/7\n");
         store.close();
         auto env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_CONFIG_HOME", root.path() + "/config");
@@ -584,7 +582,7 @@ private slots:
         const Run json = RunCli({"ports", "--json"}, env);
         QCOMPARE(json.code, 0);
         const QJsonArray ports = QJsonDocument::fromJson(json.out.toUtf8()).array();
-        QCOMPARE(ports.size(), 9);
+        QCOMPARE(ports.size(), 11); // the nine listed, and the two mappings that lead elsewhere
         auto find = [&](const QString& tty) {
             for (const auto& p : ports)
                 if (p.toObject()["device"].toString() == dev + "/" + tty)
@@ -594,9 +592,15 @@ private slots:
         const QJsonObject ftdi = {
             {"device", dev + "/ttyUSB0"},
             {"stable_path", dev + "/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"},
-            {"vid", "0403"}, {"pid", "6001"}, {"serial", "A50285BI"}, {"manufacturer", "FTDI"},
-            {"product", "FT232R USB UART"}, {"interface", 0}, {"driver", "ftdi_sio"},
-            {"com", QJsonArray({"COM3", "COM5"})}, {"state", "ok"}};
+            {"vid", "0403"},
+            {"pid", "6001"},
+            {"serial", "A50285BI"},
+            {"manufacturer", "FTDI"},
+            {"product", "FT232R USB UART"},
+            {"interface", 0},
+            {"driver", "ftdi_sio"},
+            {"com", QJsonArray({"COM3", "COM5"})},
+            {"state", "ok"}};
         QCOMPARE(find("ttyUSB0"), ftdi);
         QCOMPARE(find("ttyUSB2")["com"].toArray(), QJsonArray()); // COM7 went to ttyUSB10
         QCOMPARE(find("ttyUSB10")["com"].toArray(), QJsonArray({"COM7"}));
@@ -604,8 +608,10 @@ private slots:
 
         const Run text = RunCli({"ports"}, env);
         QCOMPARE(text.code, 0);
-        const QString block = dev + "/ttyUSB0  COM3, COM5  ok\n"
-                                    "  stable path   " + dev +
+        const QString block = dev +
+                              "/ttyUSB0  COM3, COM5  ok\n"
+                              "  stable path   " +
+                              dev +
                               "/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0\n"
                               "  VID:PID       0403:6001\n"
                               "  serial        A50285BI\n"
@@ -615,9 +621,15 @@ private slots:
                               "  driver        ftdi_sio\n\n";
         QVERIFY2(text.out.contains(block), qPrintable(text.out));
         QVERIFY(text.out.contains(dev + "/ttyUSB2  no COM number  ok\n"));
+        // Every mapped COM number, with what it leads to: a URL is not probed (connecting has
+        // effects of its own), a terminal that is gone is not there.
+        QVERIFY2(text.out.contains("tcp://127.0.0.1:4001  COM8  not probed\n"),
+                 qPrintable(text.out));
+        QVERIFY2(text.out.contains(dev + "/pts/7  COM9  not there\n"), qPrintable(text.out));
 
-        // A machine without serial ports: an empty list, not an error.
+        // A machine without serial ports and mappings: an empty list, not an error.
         env.insert("QV_SYSFS_ROOT", root.path() + "/none");
+        env.insert("XDG_CONFIG_HOME", root.path() + "/none");
         QCOMPARE(RunCli({"ports"}, env).out, QString("no serial ports found\n"));
         const Run none = RunCli({"ports", "--json"}, env);
         QCOMPARE(none.code, 0);

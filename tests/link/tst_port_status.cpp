@@ -196,7 +196,7 @@ private slots:
         QTest::newRow("locked by another opener") << "flock" << false << PortState::InUse;
         QTest::newRow("exclusive mode") << "exclusive" << true << PortState::InUse;
         QTest::newRow("no read permission") << "mode000" << true << PortState::NoPermission;
-        QTest::newRow("missing device") << "missing" << false << PortState::Error;
+        QTest::newRow("missing device") << "missing" << false << PortState::Absent;
     }
     void probeTellsWhyAPortWillNotOpen() {
         QFETCH(QString, held);

@@ -238,10 +238,6 @@ void TstNetPorts::openFailuresInPlainWords_data() {
     QTest::addColumn<QString>("reason");
     QTest::newRow("connection refused")
         << QString("rfc2217://127.0.0.1:%1").arg(FreePort()) << "connection refused";
-    QTest::newRow("host not found") << "tcp://no-such-host.invalid:4000"
-                                    << "host not found";
-    QTest::newRow("no port in the URL") << "rfc2217://127.0.0.1"
-                                        << "not a usable address";
 }
 
 void TstNetPorts::openFailuresInPlainWords() {

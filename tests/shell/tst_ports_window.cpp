@@ -73,6 +73,8 @@ private slots:
             "A50285BI",
             "FTDI",
             "FT232R USB UART",
+            "0",
+            "ftdi_sio",
             "available"};
         for (int c = 0; c < expected.size(); ++c)
             QCOMPARE(cell(w, ftdi, c), expected[c]); // COM5 went to ttyUSB2
@@ -136,7 +138,7 @@ private slots:
         w.applyLanguage();
         QCOMPARE(w.windowTitle(), QString::fromUtf8("串口"));
         QCOMPARE(w.table()->horizontalHeaderItem(1)->text(), QString::fromUtf8("设备"));
-        QCOMPARE(cell(w, rowOf(w, "ttyUSB0"), 7), QString::fromUtf8("可用"));
+        QCOMPARE(cell(w, rowOf(w, "ttyUSB0"), 9), QString::fromUtf8("可用"));
         QCOMPARE(w.refreshButton()->text(), QString::fromUtf8("刷新"));
         values.LanguageIndex = 2;
         w.applyLanguage();
