@@ -202,7 +202,7 @@ std::optional<ReaderIdentity> Station::waitForReader(StationLine& line) {
         if (!line.open()) {
             tell(line, line.whyNotOpen());
         } else if (auto identity = ReadIdentity(link, 1)) {
-            tell(line, {});
+            clear(line);
             return identity;
         } else {
             std::string what = WhatAnswered(link);
@@ -210,9 +210,10 @@ std::optional<ReaderIdentity> Station::waitForReader(StationLine& line) {
             for (std::uint32_t rest = left(); what.empty() && rest > 0 && !stop_ && !finished();
                  rest = left())
                 if (link.CommListen(std::min(rest, kPauseSliceMs)) > 0)
-                    what = "answers, but too late or not in reply frames";
+                    what = "answers, but not as a reader: too late for the wait, or not in "
+                           "reply frames";
             line.close();
-            tell(line, what.empty() ? std::string() : what);
+            tell(line, what);
         }
         if (!pause(link, left()))
             break;
@@ -223,11 +224,18 @@ std::optional<ReaderIdentity> Station::waitForReader(StationLine& line) {
 void Station::tell(StationLine& line, const std::string& what) {
     const std::lock_guard lock(mutex_);
     std::string& told = told_[line.name()];
-    if (what == told)
+    // A round that met nothing at all says nothing new: what was said stands until a reader
+    // answers (clear) or something else is met.
+    if (what.empty() || what == told)
         return;
     told = what;
-    if (!what.empty() && notify_)
+    if (notify_)
         notify_({line.name(), what});
+}
+
+void Station::clear(StationLine& line) {
+    const std::lock_guard lock(mutex_);
+    told_.erase(line.name());
 }
 
 StationRecord Station::round(StationLine& line, const ReaderIdentity& identity) {

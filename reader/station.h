@@ -122,8 +122,9 @@ private:
     std::optional<ReaderIdentity> waitForReader(StationLine& line);
     StationRecord round(StationLine& line, const ReaderIdentity& identity);
     void waitUntilGone(StationLine& line, const std::string& serial);
-    // Says `what` of the line once, until another notice or a reader comes between.
+    // Says `what` of the line once, until another notice or a reader comes between (clear).
     void tell(StationLine& line, const std::string& what);
+    void clear(StationLine& line);
     bool claim();
     bool finished() const;
     // Sleeps `ms` in short slices; false as soon as the station is to end.

@@ -32,8 +32,8 @@ public:
         current_ = IsPortUrl(device) ? static_cast<SerialDevice*>(&network_) : local_.get();
         open_ = current_->open(device, settings);
         error_ = current_->lastError();
-        if (!open_ && device != path)
-            detail_ = "the adapter is " + device;
+        if (!open_)
+            detail_ = device != path ? "the adapter is " + device : current_->lastErrorDetail();
         return open_;
     }
     void close() override {

@@ -2,12 +2,12 @@
 // simulator programs that are started and stopped as readers are plugged in and out. A port is a
 // symbolic link the test controls, so that "unplugged" is the simulator stopped and the link gone.
 
-#include "tests/support/run_program.h"
-#include "tests/support/sim_program.h"
+#include "tests/cli/cli_program.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -23,15 +23,12 @@
 namespace {
 
 using qv::test::Run;
+using qv::test::RunCli;
 using qv::test::Sim;
 
 // Two parameters keep a reader's round near two seconds; the simulator starts at same-card 10
 // and rssi 80, so a fresh reader differs in both.
 const QByteArray kProfile = R"({"parameters": {"same-card": 5, "rssi": 120}})";
-
-Run RunCli(const QStringList& args) {
-    return qv::test::RunProgram(QV_CLI_PROGRAM, args);
-}
 
 QString WriteFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes) {
     QFile file(dir.filePath(name));
@@ -54,7 +51,9 @@ QList<QJsonObject> Records(const QString& log) {
 // A station that runs while the test plugs readers in and out.
 class StationRun {
 public:
-    explicit StationRun(const QStringList& args) {
+    explicit StationRun(const QStringList& args, const QProcessEnvironment& env = {}) {
+        if (!env.isEmpty())
+            process_.setProcessEnvironment(env);
         process_.start(QV_CLI_PROGRAM, QStringList{"station"} + args);
         process_.waitForStarted(5000);
     }
@@ -67,12 +66,13 @@ public:
     // Waits up to `ms` for `text` in the station's output.
     bool waitFor(const QString& text, int ms = 15000) {
         QDeadlineTimer deadline(ms);
-        while (!out_.contains(text) && !deadline.hasExpired() &&
+        while (!out_.contains(text) && !err_.contains(text) && !deadline.hasExpired() &&
                process_.state() == QProcess::Running) {
             process_.waitForReadyRead(100);
             out_ += QString::fromUtf8(process_.readAllStandardOutput());
+            err_ += QString::fromUtf8(process_.readAllStandardError());
         }
-        return out_.contains(text);
+        return out_.contains(text) || err_.contains(text);
     }
     void interrupt() { ::kill(static_cast<pid_t>(process_.processId()), SIGINT); }
     // The exit status once it ends within `ms`; -1 when it does not.
@@ -80,13 +80,15 @@ public:
         if (!process_.waitForFinished(ms))
             return -1;
         out_ += QString::fromUtf8(process_.readAllStandardOutput());
+        err_ += QString::fromUtf8(process_.readAllStandardError());
         return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
     }
     const QString& out() const { return out_; }
+    const QString& err() const { return err_; }
 
 private:
     QProcess process_;
-    QString out_;
+    QString out_, err_;
 };
 
 } // namespace
@@ -158,9 +160,12 @@ private slots:
         QTest::addColumn<QString>("tries");
         QTest::addColumn<QString>("reason");
         QTest::addColumn<int>("writes");
-        QTest::newRow("write unanswered")
-            << "silent-for=O" << "2" << "no answer to the write" << 2;
-        QTest::newRow("old value kept") << "forgets=O" << "3" << "read back 80, expected 120" << 1;
+        QTest::newRow("write unanswered") << "silent-for=O"
+                                          << "2"
+                                          << "no answer to the write" << 2;
+        QTest::newRow("old value kept") << "forgets=O"
+                                        << "3"
+                                        << "read back 80, expected 120" << 1;
     }
     void parameterTheReaderDoesNotTakeFailsItAndIsNamed() {
         QFETCH(QString, fault);
@@ -171,8 +176,8 @@ private slots:
         const QString profile = WriteFile(dir, "line.json", kProfile);
         const QString log = dir.filePath("station.jsonl");
         Sim reader({"--serial", "QV0000F1", "--fault", fault});
-        StationRun station(
-            {profile, "--port", reader.path(), "--log", log, "--count", "1", "--tries", tries});
+        StationRun station({profile, "--port", reader.path(), "--log", log, "--count", "1",
+                            "--tries", tries, "--id-from", "50"});
         QCOMPARE(station.finish(), 1);
         QVERIFY(station.out().contains("FAIL"));
         QVERIFY(station.out().contains("rssi: " + reason));
@@ -185,6 +190,12 @@ private slots:
         QCOMPARE(failures.size(), 1);
         QCOMPARE(failures[0]["parameter"].toString(), QString("rssi"));
         QCOMPARE(failures[0]["reason"].toString(), reason);
+        // The reader ID is written last: a round that stopped before it names none, while one
+        // whose writes all went through gave the reader its ID.
+        const bool written = reason.startsWith("read back");
+        QCOMPARE(records[0]["id"].isNull(), !written);
+        QCOMPARE(reader.commands().count("A00CQV0000F150"), written ? 1 : 0);
+        QCOMPARE(records[0]["next_id"].toInt(), 51);
     }
 
     void tagTestNeedsOneTagRead_data() {
@@ -289,6 +300,107 @@ private slots:
         QCOMPARE(silent.commands().count("A00B"), 3); // and not a read after it
     }
 
+    // Two stations on one log would hand out the same IDs: the second is refused while the first
+    // holds it.
+    void secondStationOnTheSameLogIsRefused() {
+        QTemporaryDir dir;
+        const QString profile = WriteFile(dir, "line.json", kProfile);
+        const QString log = dir.filePath("station.jsonl");
+        StationRun first(
+            {profile, "--port", "/dev/no-such-reader", "--log", log, "--id-from", "70"});
+        QVERIFY(first.waitFor("waiting for readers"));
+        Sim sim({});
+        const Run second = RunCli({"station", profile, "--port", sim.path(), "--log", log,
+                                   "--id-from", "70", "--count", "1"});
+        QCOMPARE(second.code, 2);
+        QVERIFY2(second.err.contains("in use by another station"), qPrintable(second.err));
+        QVERIFY(sim.commands().isEmpty());
+        first.interrupt();
+        QCOMPARE(first.finish(5000), 0);
+    }
+
+    // A port that can never be a reader's ends the station at once; a log that cannot take a
+    // record does too, before anything is sent (a device such as /dev/full was read for ever).
+    void whatCanNeverServeIsRefusedAtOnce_data() {
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("log");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("a regular file") << "/etc/passwd"
+                                        << "" << 3 << "not a serial device";
+        QTest::newRow("a device that is no terminal") << "/dev/null"
+                                                      << "" << 3 << "not a serial device";
+        QTest::newRow("a log on a full device")
+            << "SIM"
+            << "/dev/full" << 2 << "/dev/full: not a regular file";
+    }
+    void whatCanNeverServeIsRefusedAtOnce() {
+        QFETCH(QString, port);
+        QFETCH(QString, log);
+        QFETCH(int, code);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        const QString profile = WriteFile(dir, "line.json", kProfile);
+        Sim sim({});
+        if (port == "SIM")
+            port = sim.path();
+        if (log.isEmpty())
+            log = dir.filePath("station.jsonl");
+        QElapsedTimer timer;
+        timer.start();
+        const Run run = RunCli({"station", profile, "--port", port, "--log", log});
+        QCOMPARE(run.code, code);
+        QVERIFY2(run.err.contains(message), qPrintable(run.err));
+        QVERIFY(timer.elapsed() < 10000);
+        QVERIFY(sim.commands().isEmpty());
+    }
+
+    // Something that answers, but never as a reader, is said once (not once a second) and in the
+    // summary, where before the station waited without a word.
+    void answersThatAreNoReaderAreSaidOnce_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("what");
+        QTest::newRow("bad checksum") << "bad-checksum"
+                                      << "bad checksum";
+        QTest::newRow("stray bytes") << "noise"
+                                     << "bytes that form no reply";
+        QTest::newRow("too late") << "late=300"
+                                  << "too late";
+        QTest::newRow("17-byte identity") << "identity-length=17"
+                                          << "of 17 bytes";
+    }
+    void answersThatAreNoReaderAreSaidOnce() {
+        QFETCH(QString, fault);
+        QFETCH(QString, what);
+        QTemporaryDir dir;
+        const QString profile = WriteFile(dir, "line.json", kProfile);
+        Sim sim({"--fault", fault});
+        StationRun station({profile, "--port", sim.path(), "--log", dir.filePath("s.jsonl")});
+        QVERIFY2(station.waitFor(what, 10000), qPrintable(station.err()));
+        QTest::qWait(1500); // three more rounds of asking
+        station.interrupt();
+        QCOMPARE(station.finish(5000), 0);
+        QCOMPARE(station.err().count("answers, but not as a reader"), 1);
+        const QString summary = station.out().split('\n', Qt::SkipEmptyParts).last();
+        QVERIFY2(summary.contains(sim.path() + " answers, but not as a reader"),
+                 qPrintable(summary));
+    }
+
+    // A COM number is resolved anew at each wait: a simulator mapped as COM5 after the station
+    // started is found there.
+    void comNumberMappedLaterIsFound() {
+        QTemporaryDir dir;
+        const QString profile = WriteFile(dir, "line.json", kProfile);
+        auto env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
+        StationRun station(
+            {profile, "--port", "COM5", "--log", dir.filePath("s.jsonl"), "--count", "1"}, env);
+        QVERIFY(station.waitFor("waiting for readers"));
+        Sim sim({"--com", "5", "--serial", "QV0000M5"}, env);
+        QCOMPARE(station.finish(), 0);
+        QVERIFY2(station.out().contains("PASS  COM5  serial QV0000M5"), qPrintable(station.out()));
+    }
+
     // Nothing reaches the reader when the profile or the log is bad.
     void badInputIsRefusedBeforeAnythingIsSent_data() {
         QTest::addColumn<QString>("subcommand");
@@ -302,6 +414,10 @@ private slots:
             << "station" << QByteArray(R"({"parameters": {"volume": 3}})") << QByteArray();
         QTest::newRow("station, log not records")
             << "station" << kProfile << QByteArray("{\"id\":\n");
+        QTest::newRow("station, log line JSON but no record")
+            << "station" << kProfile << QByteArray("{\"hello\":1}\n");
+        QTest::newRow("station, profile without parameters")
+            << "station" << QByteArray(R"({"parameters": {}})") << QByteArray();
         QTest::newRow("diff, out of range")
             << "diff" << QByteArray(R"({"parameters": {"same-card": -1}})") << QByteArray();
     }

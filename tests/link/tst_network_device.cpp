@@ -80,6 +80,7 @@ private slots:
     void rawTcpSendsNoTelnet();
     void closedConnectionReadsAsAVanishedDevice();
     void unansweredPurgeIsNotAwaitedAgain();
+    void serverThatClosesAtOnceIsSaid();
 };
 
 void TstNetworkDevice::openNegotiatesEachSetting_data() {
@@ -131,6 +132,7 @@ void TstNetworkDevice::dataPassesEscapedBothWays() {
     NetworkSerialDevice device([&] { return std::make_unique<FakeSocket>(server); }, timer);
     QVERIFY(device.open("rfc2217://h:1", k38400e));
     QVERIFY(device.settingsNote().empty());
+    QVERIFY(device.appliesLineSettings());
     server.sent.clear();
     const std::uint8_t frame[] = {0x09, 0xFF, 0x0D};
     device.write(frame, sizeof frame);
@@ -151,6 +153,7 @@ void TstNetworkDevice::rawTcpSendsNoTelnet() {
     server.inbound = "stale";
     QVERIFY(device.open("tcp://h:1", k38400e));
     QVERIFY(!device.settingsNote().empty());
+    QVERIFY(!device.appliesLineSettings()); // the server's own settings hold
     QVERIFY(server.sent.empty());
     QVERIFY(!device.readByte()); // the purge dropped what waited
     const std::uint8_t frame[] = {0x09, 0xFF, 0x0D};
@@ -172,6 +175,21 @@ void TstNetworkDevice::closedConnectionReadsAsAVanishedDevice() {
     for (int i = 0; i < 10; ++i)
         QVERIFY(!device.readByte());
     QCOMPARE(timer.us - start, std::int64_t{10 * 1000}); // each read took its millisecond
+    QVERIFY(device.gone());                              // so that a tag run reopens it
+    device.close();
+    QVERIFY(!device.gone());
+}
+
+// A raw TCP server that turns the client away with words: the open fails, saying so.
+void TstNetworkDevice::serverThatClosesAtOnceIsSaid() {
+    VirtualTimer timer;
+    Server server{timer, {}, {}, {}};
+    server.inbound = "Port already in use\r\n";
+    server.closed = true;
+    NetworkSerialDevice device([&] { return std::make_unique<FakeSocket>(server); }, timer);
+    QVERIFY(!device.open("tcp://h:1", k38400e));
+    QCOMPARE(device.lastError(), SerialError::Closed);
+    QCOMPARE(device.lastErrorDetail(), std::string("it said \"Port already in use\""));
 }
 
 void TstNetworkDevice::unansweredPurgeIsNotAwaitedAgain() {

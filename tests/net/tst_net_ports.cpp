@@ -67,6 +67,7 @@ public:
             return;
         rfc2217Port = FreePort();
         rawPort = FreePort();
+        telnetPort = FreePort();
         // The device's own settings are the wrong speed for the RFC 2217 accepter, so that only
         // the negotiation can reach the reader; the raw accepter has the reader's settings.
         const QString yaml = QString("connection: &rfc2217\n"
@@ -74,22 +75,31 @@ public:
                                      "  connector: serialdev,%3,9600n81,local\n"
                                      "connection: &raw\n"
                                      "  accepter: tcp,127.0.0.1,%2\n"
+                                     "  connector: serialdev,%4,38400e81,local\n"
+                                     "connection: &telnet\n"
+                                     "  accepter: telnet,tcp,127.0.0.1,%5\n"
                                      "  connector: serialdev,%4,38400e81,local\n")
                                  .arg(rfc2217Port)
                                  .arg(rawPort)
-                                 .arg(forRfc2217_.path(), forRaw_.path());
+                                 .arg(forRfc2217_.path(), forRaw_.path())
+                                 .arg(telnetPort);
         QFile config(dir + "/ser2net.yaml");
         if (!config.open(QIODevice::WriteOnly) || config.write(yaml.toUtf8()) != yaml.size())
             return;
         config.close();
-        server_.setProcessChannelMode(QProcess::ForwardedOutputChannel); // its stderr: discarded
-        server_.setStandardErrorFile(QProcess::nullDevice());
-        server_.start(QV_SER2NET, {"-n", "-c", config.fileName()});
-        for (int i = 0; i < 100 && !(Listening(rawPort) && Listening(rfc2217Port)); ++i)
-            QTest::qWait(50);
-        ready = Listening(rawPort) && Listening(rfc2217Port);
+        config_ = config.fileName();
+        ready = startServer();
     }
     ~Rig() { stopServer(); }
+    // Starts ser2net on the configuration (again, after stopServer) and waits until it listens.
+    bool startServer() {
+        server_.setProcessChannelMode(QProcess::ForwardedOutputChannel); // its stderr: discarded
+        server_.setStandardErrorFile(QProcess::nullDevice());
+        server_.start(QV_SER2NET, {"-n", "-c", config_});
+        for (int i = 0; i < 100 && !(Listening(rawPort) && Listening(rfc2217Port)); ++i)
+            QTest::qWait(50);
+        return Listening(rawPort) && Listening(rfc2217Port);
+    }
     void stopServer() {
         if (server_.state() == QProcess::NotRunning)
             return;
@@ -98,11 +108,14 @@ public:
     }
     QString rfc2217() const { return QString("rfc2217://127.0.0.1:%1").arg(rfc2217Port); }
     QString raw() const { return QString("tcp://127.0.0.1:%1").arg(rawPort); }
+    // A Telnet accepter without the COM port option, on the raw accepter's line.
+    QString telnetOnly() const { return QString("rfc2217://127.0.0.1:%1").arg(telnetPort); }
 
     bool ready = false;
-    int rfc2217Port = 0, rawPort = 0;
+    int rfc2217Port = 0, rawPort = 0, telnetPort = 0;
 
 private:
+    QString config_;
     qv::test::Sim forRfc2217_{SimArgs()}, forRaw_{SimArgs()};
     QProcess server_;
 };
@@ -124,6 +137,10 @@ private slots:
     void serverKilledDuringWatch();
     void openFailuresInPlainWords_data();
     void openFailuresInPlainWords();
+    void rawTcpSettingsAreTheServers();
+    void serverWithoutLineControlSaysSo();
+    void busyAccepterSaysWhy();
+    void watchReopensWhenTheServerComesBack();
 
 private:
     QTemporaryDir dir_;
@@ -246,6 +263,84 @@ void TstNetPorts::openFailuresInPlainWords() {
     const Run run = RunCli({"info", "--port", port});
     QCOMPARE(run.code, 3);
     QVERIFY2(run.err.contains(reason), qPrintable(run.err));
+}
+
+// Behind raw TCP the line runs at the server's settings: nobody checked the ones given, so none
+// is reported (before: info and backup named the --settings default, and a scan the first of the
+// twelve, each of which "worked").
+void TstNetPorts::rawTcpSettingsAreTheServers() {
+    const Run info = RunCli({"info", "--port", rig_->raw(), "--settings", "19200,e,8,1", "--json"});
+    QVERIFY2(info.code == 0, qPrintable(info.err));
+    QVERIFY(QJsonDocument::fromJson(info.out.toUtf8())["settings"].isNull());
+
+    const Run scan = RunCli({"scan", "--port", rig_->raw(), "--json", "--trace"});
+    QVERIFY2(scan.code == 0, qPrintable(scan.err));
+    const QJsonArray readers = QJsonDocument::fromJson(scan.out.toUtf8())["readers"].toArray();
+    QCOMPARE(readers.size(), 1);
+    QVERIFY(readers[0]["settings"].isNull());
+    QCOMPARE(scan.err.count("opened   " + rig_->raw()), 1); // one try, not twelve
+
+    QTemporaryDir dir;
+    const QString file = dir.filePath("reader.json");
+    const Run backup = RunCli({"backup", file, "--port", rig_->raw()});
+    QVERIFY2(backup.code == 0, qPrintable(backup.err));
+    QVERIFY2(backup.err.contains("baud is left out"), qPrintable(backup.err));
+    QFile saved(file);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    const QJsonObject doc = QJsonDocument::fromJson(saved.readAll()).object();
+    QVERIFY(doc["settings"].isNull());
+    QVERIFY(!doc["parameters"].toObject().contains("baud"));
+    QVERIFY(doc["parameters"].toObject().contains("rssi"));
+
+    const Run restore = RunCli({"restore", file, "--with-baud", "--port", rig_->raw()});
+    QCOMPARE(restore.code, 2); // the backup has no baud to write
+}
+
+void TstNetPorts::serverWithoutLineControlSaysSo() {
+    const Run run = RunCli({"info", "--port", rig_->telnetOnly(), "--settings", kSettings});
+    QCOMPARE(run.code, 3);
+    QVERIFY2(run.err.contains("does not offer line control"), qPrintable(run.err));
+}
+
+// ser2net serves one client per accepter and turns a second away with its reason.
+void TstNetPorts::busyAccepterSaysWhy() {
+    QTest::qWait(1500); // the line of an earlier test's client, let go
+    const int holder = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(static_cast<std::uint16_t>(rig_->rawPort));
+    QCOMPARE(::connect(holder, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    QTest::qWait(300);
+    const Run run = RunCli({"info", "--port", rig_->raw()});
+    ::close(holder);
+    QCOMPARE(run.code, 3);
+    QVERIFY2(run.err.contains("the server closed the connection (it said \"Port already in use\")"),
+             qPrintable(run.err));
+    QTest::qWait(1500); // ser2net keeps the line a moment after its client has gone
+}
+
+// A closed connection is a device that went away: watch --reconnect opens it again once the
+// server is back (before, the port was never reopened and only "no reply" followed).
+void TstNetPorts::watchReopensWhenTheServerComesBack() {
+    QTemporaryDir dir;
+    Rig rig(dir.path());
+    QVERIFY(rig.ready);
+    QProcess watch;
+    watch.start(QV_CLI_PROGRAM, {"watch", "--port", rig.rfc2217(), "--settings", kSettings,
+                                 "--reconnect", "10", "--seconds", "6", "--json"});
+    QVERIFY(watch.waitForStarted(5000));
+    while (!watch.canReadLine())
+        QVERIFY2(watch.waitForReadyRead(10000), "no tag before the server went away");
+    rig.stopServer();
+    QTest::qWait(1000);
+    QVERIFY(rig.startServer());
+    QVERIFY(watch.waitForFinished(20000));
+    const QString err = QString::fromUtf8(watch.readAllStandardError());
+    QVERIFY2(err.contains("reader not answering"), qPrintable(err));
+    QVERIFY2(err.contains("reader answering again"), qPrintable(err));
+    QVERIFY2(!err.contains("another reader"), qPrintable(err));
+    QCOMPARE(watch.exitCode(), 0);
 }
 
 QTEST_GUILESS_MAIN(TstNetPorts)

@@ -547,6 +547,38 @@ private slots:
         QVERIFY(!rig.ctx.TagRunHolding);
     }
 
+    // The port comes back with another reader on it: the identity read after reopening names
+    // it in the status line, the serial number panel and the traffic log (before, the run went
+    // on with whatever answered as if nothing had happened).
+    void anotherReaderAfterTheDeviceCameBackIsSaid() {
+        Rig rig;
+        rig.values.ReaderSerial = "SN012345";
+        auto polls = std::make_shared<int>(0);
+        rig.device.responder = [&rig, polls](const std::string& command) -> std::string {
+            if (command == "A00B")
+                return IdentityReply("07", "OTHER001");
+            if (command != "A00I")
+                return {};
+            rig.device.vanished = ++*polls == 2;
+            if (*polls >= 6 && rig.values.TagReadActive)
+                Named("btnReadCardClick")(rig.ctx);
+            return PollReply("0", "");
+        };
+        Named("btnReadCardClick")(rig.ctx);
+        QCOMPARE(rig.device.opens.size(), std::size_t(2)); // the run's, then the reopening
+        QCOMPARE(CountOf(rig.commands(), "A00B"), 1);      // asked once, answered
+        QCOMPARE(rig.ui.pnMsg->text(),
+                 QString("Another reader answers: S/N OTHER001 (before: SN012345)"));
+        QCOMPARE(rig.ui.pnSerial->text(), QString("S/N : OTHER001"));
+        QCOMPARE(rig.values.ReaderSerial, std::string("OTHER001"));
+        const TrafficLog& log = rig.window.trafficLog();
+        int said = 0;
+        for (std::uint64_t n = log.first(); n < log.end(); ++n)
+            said += log.at(n).kind == link::TraceEvent::Kind::AnotherReader &&
+                    log.at(n).bytes == "OTHER001" && log.at(n).detail == "SN012345";
+        QCOMPARE(said, 1);
+    }
+
     void cardLampTimerPaintsWhiteAndStops() {
         Rig rig;
         rig.ui.shCard->setColor(kYellow);

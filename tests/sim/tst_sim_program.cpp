@@ -168,6 +168,34 @@ private slots:
         QCOMPARE(QString::fromStdString(ports.at(7)), path);
     }
 
+    // Another simulator's mapping, met at start, is never written back at the end: that one
+    // maps its number itself while it runs, and once it is gone its terminal may be another
+    // program's (before, COM4 was left naming a terminal someone else had since). Two that end
+    // at the same moment leave no mapping behind either.
+    void simulatorsOnOneNumberLeaveNoMappingBehind() {
+        QTemporaryDir home;
+        const QString store = home.path() + "/Velmora/Quorvane_Tools.conf";
+        for (int round = 0; round < 4; ++round) {
+            QProcess first, second;
+            const QString a = StartSimulator(first, {"--com", "4"}, home.path());
+            const QString b = StartSimulator(second, {"--com", "4"}, home.path());
+            QVERIFY(a.startsWith("/dev/pts/") && b.startsWith("/dev/pts/"));
+            QCOMPARE(QString::fromStdString(PortsInFile(store)[4]), b);
+            if (round % 2 == 0) { // the later one first: the earlier one's is not put back
+                second.terminate();
+                QVERIFY(second.waitForFinished(5000));
+                QCOMPARE(PortsInFile(store).count(4), std::size_t(0));
+                first.terminate();
+            } else { // both at once
+                ::kill(static_cast<pid_t>(first.processId()), SIGTERM);
+                ::kill(static_cast<pid_t>(second.processId()), SIGTERM);
+            }
+            for (QProcess* sim : {&first, &second})
+                QVERIFY(sim->state() == QProcess::NotRunning || sim->waitForFinished(5000));
+            QCOMPARE(PortsInFile(store).count(4), std::size_t(0));
+        }
+    }
+
     void optionsShapeTheReader() {
         QProcess sim;
         const QString path =
