@@ -17,23 +17,6 @@ std::string Dump(const json& doc, int indent) {
     return doc.dump(indent, ' ', false, json::error_handler_t::replace);
 }
 
-std::string IsoUtcNow(bool millis) {
-    const auto now = std::chrono::system_clock::now();
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    char text[40];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", std::gmtime(&seconds));
-    std::string out = text;
-    if (millis) {
-        const auto ms =
-            std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
-            1000;
-        char frac[8];
-        std::snprintf(frac, sizeof frac, ".%03d", static_cast<int>(ms));
-        out += frac;
-    }
-    return out + "Z";
-}
-
 bool StdoutIsTerminal() {
 #ifdef _WIN32
     return false;

@@ -2,6 +2,8 @@
 // Everything quorvane-cli prints, in one place: a result as JSON or as rows for people, tables,
 // the one-line reasons on standard error, and the time stamps.
 
+#include "reader/utc_time.h"
+
 #include <nlohmann/json.hpp>
 
 #include <ostream>
@@ -21,7 +23,7 @@ using Table = std::vector<std::vector<std::string>>;
 std::string Dump(const nlohmann::ordered_json& doc, int indent = -1);
 
 // "2026-01-31T08:15:00Z", with milliseconds when asked.
-std::string IsoUtcNow(bool millis);
+using reader::IsoUtcNow;
 
 // Whether standard output is a terminal that shows colours (never on Windows).
 bool StdoutIsTerminal();

@@ -58,6 +58,8 @@ TagRunResult RunTags(link::Link& link, const TagRunPlan& plan, std::optional<Out
                 result.serial = identity->serial;
             }
         }
+        if (plan.betweenPolls)
+            plan.betweenPolls();
         const std::optional<Outputs> wanted = plan.outputs ? plan.outputs() : std::nullopt;
         const auto poll = PollStep(link, wanted, sent, [&](const PollResult& polled) {
             tell(silence.polled(true, link.nowMs())); // before the tag, not after it

@@ -65,6 +65,9 @@ struct TagRunPlan {
     // then takes the new serial number); empty: the first one read becomes it.
     bool identityAfterReconnect = true;
     std::string serial;
+    // Runs before each poll step while the port is open: a front end's own transactions
+    // (a command received meanwhile) go between two polls, which pause only for them.
+    std::function<void()> betweenPolls;
 };
 
 struct TagRunResult {

@@ -15,6 +15,7 @@ packages=(
     desktop-file-utils appstream dpkg-dev file
     debootstrap
     ser2net
+    libmosquitto-dev mosquitto mosquitto-clients libsqlite3-dev libyaml-cpp-dev libsystemd-dev
 )
 if [ "${1:-}" = windows ]; then
     packages+=(g++-mingw-w64-x86-64-posix qt6-base-dev-tools wine wine64 nsis icoutils unzip)

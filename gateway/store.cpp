@@ -1,0 +1,219 @@
+#include "gateway/store.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+
+namespace qv::gateway {
+
+namespace {
+
+// A prepared statement that finalizes itself.
+class Statement {
+public:
+    Statement(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &s_, nullptr); }
+    ~Statement() { sqlite3_finalize(s_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    sqlite3_stmt* get() const { return s_; }
+    bool ok() const { return s_ != nullptr; }
+    int step() { return s_ ? sqlite3_step(s_) : SQLITE_ERROR; }
+    void bind(int i, std::int64_t v) { sqlite3_bind_int64(s_, i, v); }
+    void bind(int i, const std::string& v) {
+        sqlite3_bind_text(s_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+    }
+    std::int64_t integer(int i) const { return sqlite3_column_int64(s_, i); }
+    std::string text(int i) const {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(s_, i));
+        return p ? std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(s_, i))) : "";
+    }
+
+private:
+    sqlite3_stmt* s_ = nullptr;
+};
+
+} // namespace
+
+std::unique_ptr<ReadStore> ReadStore::Open(const std::string& path, std::int64_t maxReads,
+                                           std::string& error) {
+    std::unique_ptr<ReadStore> store(new ReadStore());
+    store->maxReads_ = maxReads;
+    std::error_code ec;
+    const auto folder = std::filesystem::path(path).parent_path();
+    if (!folder.empty())
+        std::filesystem::create_directories(folder, ec);
+    if (sqlite3_open_v2(path.c_str(), &store->db_,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
+                        nullptr) != SQLITE_OK) {
+        error = path + ": " + (store->db_ ? sqlite3_errmsg(store->db_) : "cannot be opened");
+        return nullptr;
+    }
+    sqlite3_busy_timeout(store->db_, 2000);
+    // WAL, synced at each commit: a read survives a crash and a power loss once add() returned.
+    if (!store->exec("PRAGMA journal_mode=WAL") || !store->exec("PRAGMA synchronous=FULL") ||
+        !store->exec("CREATE TABLE IF NOT EXISTS reads(id INTEGER PRIMARY KEY, reader TEXT NOT "
+                     "NULL, seq INTEGER NOT NULL, payload TEXT NOT NULL)") ||
+        !store->exec("CREATE TABLE IF NOT EXISTS readers(name TEXT PRIMARY KEY, last_seq INTEGER "
+                     "NOT NULL DEFAULT 0, dropped INTEGER NOT NULL DEFAULT 0)")) {
+        error = path + ": " + store->error_;
+        return nullptr;
+    }
+    Statement readers(store->db_, "SELECT name, last_seq, dropped FROM readers");
+    while (readers.step() == SQLITE_ROW) {
+        store->lastSeq_[readers.text(0)] = readers.integer(1);
+        store->dropped_[readers.text(0)] = readers.integer(2);
+    }
+    Statement rows(store->db_, "SELECT COALESCE(MAX(id), 0), COUNT(*) FROM reads");
+    if (rows.step() == SQLITE_ROW) {
+        store->nextRow_ = rows.integer(0) + 1;
+        store->count_ = rows.integer(1);
+    }
+    return store;
+}
+
+ReadStore::~ReadStore() {
+    sqlite3_close(db_);
+}
+
+bool ReadStore::exec(const char* sql) {
+    char* message = nullptr;
+    if (sqlite3_exec(db_, sql, nullptr, nullptr, &message) == SQLITE_OK)
+        return true;
+    error_ = message ? message : sqlite3_errmsg(db_);
+    sqlite3_free(message);
+    return false;
+}
+
+bool ReadStore::insert(const StoredRead& read) {
+    if (!exec("BEGIN IMMEDIATE"))
+        return false;
+    Statement row(db_, "INSERT INTO reads(id, reader, seq, payload) VALUES(?, ?, ?, ?)");
+    Statement seq(db_, "INSERT INTO readers(name, last_seq) VALUES(?, ?) ON CONFLICT(name) DO "
+                       "UPDATE SET last_seq = excluded.last_seq");
+    if (!row.ok() || !seq.ok()) {
+        error_ = sqlite3_errmsg(db_);
+        exec("ROLLBACK");
+        return false;
+    }
+    row.bind(1, read.row);
+    row.bind(2, read.reader);
+    row.bind(3, read.seq);
+    row.bind(4, read.payload);
+    seq.bind(1, read.reader);
+    seq.bind(2, read.seq);
+    if (row.step() != SQLITE_DONE || seq.step() != SQLITE_DONE) {
+        error_ = sqlite3_errmsg(db_);
+        exec("ROLLBACK");
+        return false;
+    }
+    return exec("COMMIT") || (exec("ROLLBACK"), false);
+}
+
+StoredRead ReadStore::add(const std::string& reader,
+                          const std::function<std::string(std::int64_t seq)>& payload) {
+    const std::lock_guard lock(mutex_);
+    StoredRead read{nextRow_++, reader, ++lastSeq_[reader], {}};
+    read.payload = payload(read.seq);
+    if (insert(read)) {
+        error_.clear();
+        ++count_;
+    } else {
+        memory_.push_back(read); // error_ says why, until a write goes through again
+    }
+    trim();
+    return read;
+}
+
+void ReadStore::trim() {
+    std::int64_t over = count_ + static_cast<std::int64_t>(memory_.size()) - maxReads_;
+    if (over <= 0)
+        return;
+    // The oldest go: those of the file first (memory holds only what came after a failure).
+    std::map<std::string, std::int64_t> gone;
+    {
+        Statement oldest(db_, "SELECT id, reader FROM reads ORDER BY id LIMIT ?");
+        oldest.bind(1, over);
+        std::vector<std::int64_t> rows;
+        while (oldest.step() == SQLITE_ROW) {
+            rows.push_back(oldest.integer(0));
+            ++gone[oldest.text(1)];
+        }
+        if (!rows.empty() && exec("BEGIN IMMEDIATE")) {
+            Statement erase(db_, "DELETE FROM reads WHERE id <= ?");
+            erase.bind(1, rows.back());
+            Statement count(db_, "UPDATE readers SET dropped = dropped + ? WHERE name = ?");
+            bool ok = erase.step() == SQLITE_DONE;
+            for (const auto& [name, n] : gone) {
+                sqlite3_reset(count.get());
+                count.bind(1, n);
+                count.bind(2, name);
+                ok = ok && count.step() == SQLITE_DONE;
+            }
+            if (ok && exec("COMMIT")) {
+                count_ -= static_cast<std::int64_t>(rows.size());
+                over -= static_cast<std::int64_t>(rows.size());
+                for (const auto& [name, n] : gone)
+                    dropped_[name] += n;
+            } else {
+                exec("ROLLBACK");
+            }
+        }
+    }
+    for (; over > 0 && !memory_.empty(); --over) {
+        ++dropped_[memory_.front().reader];
+        memory_.erase(memory_.begin());
+    }
+}
+
+std::vector<StoredRead> ReadStore::after(std::int64_t after, std::size_t limit) {
+    const std::lock_guard lock(mutex_);
+    std::vector<StoredRead> reads;
+    Statement rows(db_, "SELECT id, reader, seq, payload FROM reads WHERE id > ? ORDER BY id "
+                        "LIMIT ?");
+    rows.bind(1, after);
+    rows.bind(2, static_cast<std::int64_t>(limit));
+    while (rows.step() == SQLITE_ROW)
+        reads.push_back({rows.integer(0), rows.text(1), rows.integer(2), rows.text(3)});
+    for (const StoredRead& held : memory_)
+        if (held.row > after)
+            reads.push_back(held);
+    std::sort(reads.begin(), reads.end(),
+              [](const StoredRead& a, const StoredRead& b) { return a.row < b.row; });
+    if (reads.size() > limit)
+        reads.resize(limit);
+    return reads;
+}
+
+void ReadStore::remove(std::int64_t row) {
+    const std::lock_guard lock(mutex_);
+    const auto held = std::find_if(memory_.begin(), memory_.end(),
+                                   [row](const StoredRead& r) { return r.row == row; });
+    if (held != memory_.end()) {
+        memory_.erase(held);
+        return;
+    }
+    Statement erase(db_, "DELETE FROM reads WHERE id = ?");
+    erase.bind(1, row);
+    if (erase.step() == SQLITE_DONE && sqlite3_changes(db_) > 0)
+        --count_;
+}
+
+std::int64_t ReadStore::size() {
+    const std::lock_guard lock(mutex_);
+    return count_ + static_cast<std::int64_t>(memory_.size());
+}
+
+std::int64_t ReadStore::dropped(const std::string& reader) {
+    const std::lock_guard lock(mutex_);
+    const auto it = dropped_.find(reader);
+    return it == dropped_.end() ? 0 : it->second;
+}
+
+std::string ReadStore::error() {
+    const std::lock_guard lock(mutex_);
+    return error_;
+}
+
+} // namespace qv::gateway

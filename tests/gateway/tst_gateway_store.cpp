@@ -1,0 +1,81 @@
+// The read store: numbered reads that survive the program, leave only when the broker has them,
+// and past the bound go oldest first, counted.
+#include "gateway/store.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace qv::gateway;
+
+namespace {
+
+std::string Payload(std::int64_t seq) {
+    return "read " + std::to_string(seq);
+}
+
+} // namespace
+
+class TstGatewayStore : public QObject {
+    Q_OBJECT
+private slots:
+    // Each reader numbers its own reads from 1; after a restart it goes on, and what was not
+    // acknowledged is still there, oldest first.
+    void readsAreNumberedAndSurviveARestart() {
+        QTemporaryDir dir;
+        const std::string path = dir.filePath("state/reads.db").toStdString();
+        std::string error;
+        {
+            auto store = ReadStore::Open(path, 100, error);
+            QVERIFY2(store, error.c_str());
+            QCOMPARE(store->add("a", Payload).seq, std::int64_t{1});
+            QCOMPARE(store->add("a", Payload).seq, std::int64_t{2});
+            QCOMPARE(store->add("b", Payload).seq, std::int64_t{1});
+            const auto all = store->after(0, 10);
+            QCOMPARE(all.size(), std::size_t(3));
+            store->remove(all[0].row); // the broker took a's first
+            QCOMPARE(store->size(), std::int64_t{2});
+        }
+        auto store = ReadStore::Open(path, 100, error);
+        QVERIFY(store);
+        const auto left = store->after(0, 10);
+        QCOMPARE(left.size(), std::size_t(2));
+        QCOMPARE(left[0].reader, std::string("a"));
+        QCOMPARE(left[0].seq, std::int64_t{2});
+        QCOMPARE(left[0].payload, std::string("read 2"));
+        QCOMPARE(left[1].reader, std::string("b"));
+        QCOMPARE(store->add("a", Payload).seq, std::int64_t{3}); // not 1 again, not 2 twice
+        QVERIFY(store->after(left[1].row, 10).size() == 1);
+        QVERIFY(store->error().empty());
+    }
+
+    // Past max_reads the oldest go, and each reader's loss is counted, also across a restart.
+    void pastTheBoundTheOldestGoCounted() {
+        QTemporaryDir dir;
+        const std::string path = dir.filePath("reads.db").toStdString();
+        std::string error;
+        {
+            auto store = ReadStore::Open(path, 3, error);
+            QVERIFY(store);
+            for (int i = 0; i < 4; ++i)
+                store->add("a", Payload);
+            store->add("b", Payload);
+            QCOMPARE(store->size(), std::int64_t{3});
+            QCOMPARE(store->dropped("a"), std::int64_t{2});
+            QCOMPARE(store->dropped("b"), std::int64_t{0});
+            const auto kept = store->after(0, 10);
+            QCOMPARE(kept.front().seq, std::int64_t{3}); // a's 1 and 2 went
+            QCOMPARE(kept.back().reader, std::string("b"));
+        }
+        auto store = ReadStore::Open(path, 3, error);
+        QCOMPARE(store->dropped("a"), std::int64_t{2});
+    }
+
+    void aStoreThatCannotBeMadeIsSaid() {
+        std::string error;
+        QVERIFY(!ReadStore::Open("/proc/no-such/reads.db", 10, error));
+        QVERIFY(!error.empty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TstGatewayStore)
+#include "tst_gateway_store.moc"
