@@ -18,6 +18,7 @@
 #include <map>
 #include <mutex>
 #include <netinet/in.h>
+#include <pwd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <vector>
@@ -56,10 +57,12 @@ public:
     explicit Broker(const QString& dir) : dir_(dir), port_(FreeLoopbackPort()) {
         QFile config(dir_ + "/mosquitto.conf");
         if (config.open(QIODevice::WriteOnly))
+            // Started as root, the broker would become the user mosquitto, who cannot write
+            // its sessions into our folder: it stays who we are.
             config.write(QString("listener %1 127.0.0.1\nallow_anonymous true\npersistence true\n"
-                                 "persistence_location %2/\nautosave_interval 1\n")
+                                 "persistence_location %2/\nautosave_interval 1\nuser %3\n")
                              .arg(port_)
-                             .arg(dir_)
+                             .arg(dir_, QString::fromLocal8Bit(getpwuid(geteuid())->pw_name))
                              .toUtf8());
     }
     ~Broker() { stop(); }

@@ -36,6 +36,14 @@ struct Delivery {
         return seqs.empty() || (*seqs.begin() == 1 && std::int64_t(seqs.size()) == *seqs.rbegin());
     }
     std::int64_t last() const { return seqs.empty() ? 0 : *seqs.rbegin(); }
+    // The seqs below the last that did not come, for the failure's message.
+    QByteArray missing() const {
+        QByteArray out;
+        for (std::int64_t seq = 1; seq < last(); ++seq)
+            if (!seqs.count(seq))
+                out += QByteArray::number(qlonglong(seq)) + ' ';
+        return out.isEmpty() ? "none" : "missing " + out;
+    }
 };
 
 Delivery DeliveryOf(Subscriber& subscriber, const QString& reader) {
@@ -105,7 +113,7 @@ private slots:
         for (std::size_t i = 0; i < 2; ++i) {
             const QString name = QString("r%1").arg(i + 1);
             const Delivery d = DeliveryOf(subscriber, name);
-            QVERIFY(d.noGap());
+            QVERIFY2(d.noGap(), d.missing().constData());
             QCOMPARE(d.last(), std::int64_t(plant.acknowledged(i)));
             QCOMPARE(d.duplicates, 0);
         }
@@ -152,7 +160,7 @@ private slots:
         QVERIFY(subscriber.waitFor(
             [&] { return DeliveryOf(subscriber, "r1").last() >= plant.acknowledged(0); }));
         const Delivery d = DeliveryOf(subscriber, "r1");
-        QVERIFY(d.noGap());
+        QVERIFY2(d.noGap(), d.missing().constData());
         QCOMPARE(d.last(), std::int64_t(plant.acknowledged(0)));
         qInfo("broker away: %lld reads, %d came twice", static_cast<long long>(d.last()),
               d.duplicates);
@@ -178,7 +186,7 @@ private slots:
         QVERIFY(subscriber.waitFor(
             [&] { return DeliveryOf(subscriber, "r1").last() >= plant.acknowledged(0); }));
         const Delivery d = DeliveryOf(subscriber, "r1");
-        QVERIFY(d.noGap());
+        QVERIFY2(d.noGap(), d.missing().constData());
         // A read stored but killed before its acknowledgement is handed out again by the
         // reader: it arrives twice under two seqs, never not at all.
         QVERIFY(d.last() >= plant.acknowledged(0));
@@ -195,8 +203,8 @@ private slots:
         Subscriber subscriber(plant.broker->port());
         plant.gateway->start();
         QVERIFY(subscriber.waitFor([&] { return DeliveryOf(subscriber, "r1").last() >= 10; }));
-        const int first = plant.acknowledged(0);
         plant.sims[0]->stop();
+        const int first = plant.acknowledged(0); // counted once it can take no more
         QFile::remove(plant.links[0]);
         QVERIFY(subscriber.waitFor(
             [&] { return subscriber.last("quorvane/r1/state").contains("\"disconnected\""); }));
@@ -209,8 +217,10 @@ private slots:
         const int all = first + int(second->commands().count("A00J"));
         QVERIFY(subscriber.waitFor([&] { return DeliveryOf(subscriber, "r1").last() >= all; }));
         const Delivery d = DeliveryOf(subscriber, "r1");
-        QVERIFY(d.noGap());
-        QCOMPARE(d.last(), std::int64_t(all));
+        QVERIFY2(d.noGap(), d.missing().constData());
+        // A read stored while its reader was being stopped may have missed its
+        // acknowledgement: it is published all the same, one more than the readers counted.
+        QVERIFY2(d.last() >= all && d.last() <= all + 1, qPrintable(QString::number(d.last())));
     }
 
     // Commands between polls: a set writes and reads back, a get reads; a payload that is no
