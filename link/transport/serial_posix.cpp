@@ -167,6 +167,7 @@ bool PosixSerialDevice::open(const std::string& path, const LineSettings& settin
         return ::tcsetattr(fd, TCSANOW, &working) == 0;
     });
     fd_ = fd;
+    next_ = end_ = 0;
     gone_ = false;
     error_ = SerialError::None;
     return true;
@@ -186,6 +187,7 @@ void PosixSerialDevice::close() {
     ::close(fd_);
     fd_ = -1;
     gone_ = false;
+    next_ = end_ = 0;
 }
 
 void PosixSerialDevice::write(const std::uint8_t* data, std::size_t count) {
@@ -219,13 +221,17 @@ std::optional<std::uint8_t> PosixSerialDevice::readByte() {
         WaitOutRead(timer, start);
         return std::nullopt;
     }
+    if (next_ < end_)
+        return received_[next_++];
     pollfd p{fd_, POLLIN, 0};
     const int ready = ::poll(&p, 1, 1);
     if (ready > 0 && (p.revents & POLLIN)) {
-        std::uint8_t byte = 0;
-        const ssize_t n = ::read(fd_, &byte, 1);
-        if (n == 1)
-            return byte;
+        const ssize_t n = ::read(fd_, received_.data(), received_.size());
+        if (n > 0) {
+            next_ = 1;
+            end_ = static_cast<std::size_t>(n);
+            return received_[0];
+        }
         // End of file on a terminal is a hang-up; EAGAIN is another reader's byte.
         gone_ = gone_ || n == 0 || GoneError(errno);
         WaitOutRead(timer, start);
@@ -239,6 +245,7 @@ std::optional<std::uint8_t> PosixSerialDevice::readByte() {
 }
 
 void PosixSerialDevice::purge() {
+    next_ = end_ = 0;
     if (fd_ >= 0)
         ::tcflush(fd_, TCIOFLUSH);
 }

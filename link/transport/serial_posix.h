@@ -1,9 +1,13 @@
 #pragma once
 // The serial line on POSIX systems (Linux): a termios device opened exclusively, read one byte
-// at a time with a 1 ms wait. The Windows device sits beside this file (serial_win32.h).
+// at a time with a 1 ms wait (from what one read() of the driver brought, so that a reply costs
+// a system call or two rather than two per byte). The Windows device sits beside this file
+// (serial_win32.h).
 
 #include "link/transport/serial_device.h"
 
+#include <array>
+#include <cstddef>
 #include <termios.h>
 
 namespace qv::link {
@@ -38,7 +42,7 @@ public:
     // Waits up to 1 ms for one byte. After a hang-up or an error the rest of the millisecond is
     // slept out, so a vanished device never turns a reply wait into a busy loop.
     std::optional<std::uint8_t> readByte() override;
-    // tcflush(TCIOFLUSH).
+    // tcflush(TCIOFLUSH), and what was read from the driver but not yet handed out.
     void purge() override;
 
     bool isOpen() const { return fd_ >= 0; }
@@ -52,6 +56,8 @@ private:
 
     int fd_ = -1;
     bool gone_ = false;
+    std::array<std::uint8_t, 256> received_{}; // what the last read() brought
+    std::size_t next_ = 0, end_ = 0;           // received_[next_, end_) is still to hand out
     cc_t savedVmin_ = 0;
     cc_t savedVtime_ = 0;
     SerialError error_ = SerialError::None;
