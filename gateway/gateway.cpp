@@ -226,7 +226,7 @@ void Gateway::Impl::Worker::serve(const std::atomic<bool>& stop) {
                 .count();
     };
     beat();
-    l.setEventPump(beat);
+    l.setEventPump(beat, false);
     const auto stopped = [&stop] { return stop.load(); };
     {
         const std::lock_guard lock(mutex);

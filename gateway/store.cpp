@@ -52,7 +52,11 @@ std::unique_ptr<ReadStore> ReadStore::Open(const std::string& path, std::int64_t
     }
     sqlite3_busy_timeout(store->db_, 2000);
     // WAL, synced at each commit: a read survives a crash and a power loss once add() returned.
-    if (!store->exec("PRAGMA journal_mode=WAL") || !store->exec("PRAGMA synchronous=FULL") ||
+    // Held exclusively while the gateway runs: a second gateway on the same file would number
+    // the same reads twice (it is refused, the file locked), and no file lock is taken per
+    // transaction.
+    if (!store->exec("PRAGMA locking_mode=EXCLUSIVE") || !store->exec("PRAGMA journal_mode=WAL") ||
+        !store->exec("PRAGMA synchronous=FULL") ||
         !store->exec("CREATE TABLE IF NOT EXISTS reads(id INTEGER PRIMARY KEY, reader TEXT NOT "
                      "NULL, seq INTEGER NOT NULL, payload TEXT NOT NULL)") ||
         !store->exec("CREATE TABLE IF NOT EXISTS readers(name TEXT PRIMARY KEY, last_seq INTEGER "
@@ -194,10 +198,14 @@ void ReadStore::remove(std::int64_t row) {
         memory_.erase(held);
         return;
     }
+    // Not synced on its own: a removal that a power cut takes back sends that read once more,
+    // under its seq, which a consumer sees. The next add() syncs it with its own.
+    exec("PRAGMA synchronous=NORMAL");
     Statement erase(db_, "DELETE FROM reads WHERE id = ?");
     erase.bind(1, row);
     if (erase.step() == SQLITE_DONE && sqlite3_changes(db_) > 0)
         --count_;
+    exec("PRAGMA synchronous=FULL");
 }
 
 std::int64_t ReadStore::size() {

@@ -35,9 +35,14 @@ TagText FormatTag(std::string_view decodedId) {
 
 PollResult PollStep(link::Link& link, std::optional<Outputs> wanted, std::optional<Outputs>& sent,
                     const std::function<void(const PollResult&)>& onTag) {
-    for (int i = 0; i < kPumpsPerCycle; ++i) {
+    if (link.pumpsEveryMillisecond()) {
+        for (int i = 0; i < kPumpsPerCycle; ++i) {
+            link.pumpEvents();
+            link.sleepMs(kPumpPauseMs);
+        }
+    } else {
         link.pumpEvents();
-        link.sleepMs(kPumpPauseMs);
+        link.sleepMs(kPumpsPerCycle * kPumpPauseMs); // the same pause in one wake-up
     }
     if (wanted && wanted != sent) {
         sent = wanted;

@@ -49,7 +49,13 @@ public:
     // Where the overrides come from when they may change while the program runs (a simulator
     // started or restarted later): asked once per CommOpen, replacing the fixed map.
     void setPortMapSource(std::function<PortMap()> source) { portSource_ = std::move(source); }
-    void setEventPump(EventPump pump) { pump_ = std::move(pump); }
+    // `pump` runs wherever the link waits. A window's pump keeps its events flowing and wants
+    // every millisecond of a pause; one that only notes that the thread lives (a service's
+    // watchdog) is content with once per pause, which spares the thread its wake-ups.
+    void setEventPump(EventPump pump, bool everyMillisecond = true) {
+        pump_ = std::move(pump);
+        pumpEveryMs_ = everyMillisecond;
+    }
 
     // Opens "COM<port>" with `settings`. True: the port is open with 1 ms reads, and whatever was
     // waiting on the line is dropped.
@@ -101,6 +107,8 @@ public:
         if (pump_)
             pump_();
     }
+    // True when a pause should be slept a millisecond at a time, pumping between.
+    bool pumpsEveryMillisecond() const { return pump_ && pumpEveryMs_; }
     std::uint32_t nowMs() { return clock_.nowMs(); }
 
 private:
@@ -118,6 +126,7 @@ private:
     Clock& clock_;
     Sleeper& sleeper_;
     EventPump pump_;
+    bool pumpEveryMs_ = true;
     PortMap ports_;
     std::function<PortMap()> portSource_;
     bool open_ = false;

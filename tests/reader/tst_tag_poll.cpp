@@ -91,6 +91,35 @@ private slots:
         QCOMPARE(r.device.commands().front(), std::string("A00I")); // unchanged: not sent again
     }
 
+    // Before its poll a step pauses 20 ms: a window's pump runs at each of its milliseconds, a
+    // service's pump (or none) once, the pause then slept in one go.
+    void pauseBeforeThePoll_data() {
+        QTest::addColumn<int>("grain"); // 0: no pump, 1: every millisecond, 2: once per pause
+        QTest::addColumn<int>("pumps");
+        QTest::addColumn<std::vector<std::uint32_t>>("pause");
+        QTest::newRow("window") << 1 << 20 << std::vector<std::uint32_t>(20, 1);
+        QTest::newRow("service") << 2 << 1 << std::vector<std::uint32_t>{20};
+        QTest::newRow("no pump") << 0 << 0 << std::vector<std::uint32_t>{20};
+    }
+    void pauseBeforeThePoll() {
+        QFETCH(int, grain);
+        QFETCH(int, pumps);
+        QFETCH(std::vector<std::uint32_t>, pause);
+        Reader r;
+        r.device.responder = [](const std::string&) { return test::ReplyFrame("A00I0"); };
+        int pumped = 0;
+        if (grain > 0)
+            r.link.setEventPump([&] { ++pumped; }, grain == 1);
+        r.time.sleeps.clear();
+        std::optional<reader::Outputs> sent;
+        reader::PollStep(r.link, std::nullopt, sent);
+        QCOMPARE(pumped, pumps);
+        // Then the poll's frame: TAB, the text, the two checksum digits and CR, each paced.
+        auto expected = pause;
+        expected.insert(expected.end(), {1, 5, 1, 1, 1});
+        QCOMPARE(r.time.sleeps, expected);
+    }
+
     // Answered means a checked reply came back, whether or not it decodes as a poll reply.
     void answeredIsACheckedReply_data() {
         QTest::addColumn<QByteArray>("reply");
