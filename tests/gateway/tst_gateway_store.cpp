@@ -46,6 +46,9 @@ private slots:
         QCOMPARE(store->add("a", Payload).seq, std::int64_t{3}); // not 1 again, not 2 twice
         QVERIFY(store->after(left[1].row, 10).size() == 1);
         QVERIFY(store->error().empty());
+        // A second gateway on the same file would number the same reads again: refused.
+        QVERIFY(!ReadStore::Open(path, 100, error));
+        QVERIFY2(error.find("locked") != std::string::npos, error.c_str());
     }
 
     // Past max_reads the oldest go, and each reader's loss is counted, also across a restart.
