@@ -421,7 +421,9 @@ std::optional<RelayValue> RelaysFromJson(const json& j, std::string& error) {
             error = "\"" + key + "\" must be an object";
             return std::nullopt;
         }
-        for (const auto& [name, item] : relay.items()) {
+        for (const auto& entry : relay.items()) {
+            const std::string& name = entry.key();
+            const json& item = entry.value();
             const auto bit = std::find_if(kRelayFlagNames.begin(), kRelayFlagNames.end(),
                                           [&](const char* n) { return name == n; });
             std::string why;
