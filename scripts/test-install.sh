@@ -34,9 +34,11 @@ cmake --build build -j"$(nproc)" >/dev/null
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/CMakeCache.txt)
 app=com.velmora.QuorvaneTools
 programs=(quorvane-tools quorvane-sim)
-if [ -x build/quorvane-cli ]; then
-    programs+=(quorvane-cli)
-fi
+for p in quorvane-cli quorvane-gateway; do
+    if [ -x build/$p ]; then
+        programs+=("$p")
+    fi
+done
 echo "version $version, programs ${programs[*]}"
 
 work=$(mktemp -d)
@@ -111,6 +113,19 @@ changelog_names_release() {
         { echo "changelog dated $day, not the metainfo's release date"; return 1; }
 }
 check "changelog.gz names release $version" changelog_names_release
+if [ -x build/quorvane-gateway ]; then
+    unit="$root/usr/lib/systemd/system/quorvane-gateway.service"
+    notify_with_watchdog() {
+        grep -qxF "Type=notify" "$unit" && grep -qxF "WatchdogSec=30" "$unit"
+    }
+    check "the gateway's unit is a notify service with a watchdog" notify_with_watchdog
+    # The example configuration names no reader: the service waits until it is configured.
+    gateway_waits() {
+        ! build/quorvane-gateway --check --config "$root/etc/quorvane/gateway.yaml" 2>"$work/check"
+        grep -q "readers" "$work/check"
+    }
+    check "the example configuration starts nothing until configured" gateway_waits
+fi
 
 if dpkg-query -W -f='${Status}' quorvane-tools 2>/dev/null | grep -q "install ok installed"; then
     echo "quorvane-tools is installed already; not replacing it" >&2
@@ -149,6 +164,21 @@ check "package holds the desktop entry, metainfo and icon" in_package \
     "/usr/share/applications/$app.desktop" "/usr/share/metainfo/$app.metainfo.xml" \
     "/usr/share/icons/hicolor/48x48/apps/$app.png" /usr/share/doc/quorvane-tools/README.Debian \
     /usr/share/doc/quorvane-tools/copyright /usr/share/doc/quorvane-tools/changelog.gz
+
+if [ -x build/quorvane-gateway ]; then
+    check "package holds the gateway's unit and configuration" in_package \
+        /usr/lib/systemd/system/quorvane-gateway.service /etc/quorvane/gateway.yaml
+    check "the gateway's configuration is a conffile" \
+        sh -c "dpkg-deb --ctrl-tarfile '$deb' | tar -xO ./conffiles | grep -qx /etc/quorvane/gateway.yaml"
+    # Verified where it is installed: the unit names the program by its installed path.
+    if command -v systemd-analyze >/dev/null; then
+        check "systemd-analyze verify accepts the installed unit" \
+            systemd-analyze verify /lib/systemd/system/quorvane-gateway.service
+    fi
+    check "the service's user exists, in dialout" sh -c "id -nG quorvane-gateway | grep -qw dialout"
+    check "the configuration is not everyone's to read" \
+        sh -c "[ \"\$(stat -c %a:%G /etc/quorvane/gateway.yaml)\" = 640:quorvane-gateway ]"
+fi
 
 echo "== apt-get remove quorvane-tools"
 "${sudo[@]}" apt-get remove -y quorvane-tools >/dev/null 2>&1
