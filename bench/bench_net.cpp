@@ -14,6 +14,7 @@
 #include "link/time/system_time.h"
 #include "reader/scan.h"
 #include "sim/pty_host.h"
+#include "tests/support/loopback.h"
 
 #include <algorithm>
 #include <atomic>
@@ -48,42 +49,14 @@ double Median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
-sockaddr_in Loopback(int port) {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(static_cast<std::uint16_t>(port));
-    return a;
-}
-
-int FreePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a = Loopback(0);
-    socklen_t length = sizeof a;
-    int port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length) == 0)
-        port = ntohs(a.sin_port);
-    ::close(fd);
-    return port;
-}
-
-bool Listening(int port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    const sockaddr_in a = Loopback(port);
-    const bool ok = ::connect(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
-    ::close(fd);
-    return ok;
-}
-
 // ser2net fronting `pty` with two RFC 2217 accepters: one as ser2net comes (it gathers what the
 // line sends for at least 1 ms before passing it on: chardelay), one with `chardelay: false`.
 // Stopped by its pid.
 class Server {
 public:
     bool start(const std::string& pty) {
-        port = FreePort();
-        immediatePort = FreePort();
+        port = test::FreeLoopbackPort();
+        immediatePort = test::FreeLoopbackPort();
         config_ = "/tmp/bench_net_" + std::to_string(getpid()) + ".yaml";
         std::ofstream(config_) << "connection: &bench\n  accepter: telnet(rfc2217),tcp,127.0.0.1,"
                                << port << "\n  connector: serialdev," << pty << ",9600n81,local\n"
@@ -102,11 +75,11 @@ public:
         posix_spawn_file_actions_destroy(&actions);
         if (spawned != 0)
             return false;
-        for (int i = 0; i < 100 && !(Listening(port) && Listening(immediatePort)); ++i)
+        for (int i = 0; i < 100 && !(test::Listening(port) && test::Listening(immediatePort)); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         // Each probe made ser2net open the line once; let those opens and closes pass.
         std::this_thread::sleep_for(std::chrono::seconds(1));
-        return Listening(port) && Listening(immediatePort);
+        return test::Listening(port) && test::Listening(immediatePort);
     }
     ~Server() {
         if (pid_ > 0) {

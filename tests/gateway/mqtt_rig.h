@@ -4,6 +4,8 @@
 // subscriber of our own with a session that survives the broker's restart, and the gateway
 // program itself.
 
+#include "tests/support/loopback.h"
+
 #include <mosquitto.h>
 
 #include <QDeadlineTimer>
@@ -24,32 +26,6 @@
 #include <vector>
 
 namespace qv::test {
-
-// A TCP port on 127.0.0.1 that nothing listens at right now.
-inline int FreeLoopbackPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof a;
-    int port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length) == 0)
-        port = ntohs(a.sin_port);
-    ::close(fd);
-    return port;
-}
-
-inline bool Listening(int port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(static_cast<std::uint16_t>(port));
-    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    ::close(fd);
-    return ok;
-}
 
 // The broker, on 127.0.0.1 at a port of its own, persisting to `dir`.
 class Broker {

@@ -1,6 +1,7 @@
 // quorvane-cli reaching a simulated reader through ser2net on the loopback, once over RFC 2217
 // and once over raw TCP: the real programs, started and stopped by their process ids.
 
+#include "tests/support/loopback.h"
 #include "tests/support/run_program.h"
 #include "tests/support/sim_program.h"
 
@@ -20,25 +21,11 @@ namespace {
 // The simulator's line setting; ser2net's raw accepter is configured to it.
 const QString kSettings = "38400,e,8,1";
 
+using qv::test::Listening;
 using qv::test::Run;
 
 Run RunCli(const QStringList& args, const QProcessEnvironment& env = {}) {
     return qv::test::RunProgram(QV_CLI_PROGRAM, args, env);
-}
-
-// A TCP port on 127.0.0.1 that nothing listens at right now.
-int FreePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof a;
-    int port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length) == 0)
-        port = ntohs(a.sin_port);
-    ::close(fd);
-    return port;
 }
 
 // Runs quorvane-cli again while ser2net still holds the line for another accepter's client that
@@ -50,17 +37,6 @@ Run RunWhenLineFree(const QStringList& args) {
         run = RunCli(args);
     }
     return run;
-}
-
-bool Listening(int port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(static_cast<std::uint16_t>(port));
-    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    ::close(fd);
-    return ok;
 }
 
 // A quorvane-sim with tags at the line settings the accepters are given.
@@ -76,9 +52,9 @@ public:
     explicit Rig(const QString& dir) {
         if (forRfc2217_.path().isEmpty() || forRaw_.path().isEmpty())
             return;
-        rfc2217Port = FreePort();
-        rawPort = FreePort();
-        telnetPort = FreePort();
+        rfc2217Port = qv::test::FreeLoopbackPort();
+        rawPort = qv::test::FreeLoopbackPort();
+        telnetPort = qv::test::FreeLoopbackPort();
         // The device's own settings are the wrong speed for the RFC 2217 accepter, so that only
         // the negotiation can reach the reader; the raw accepter has the reader's settings.
         const QString yaml = QString("connection: &rfc2217\n"
@@ -265,7 +241,8 @@ void TstNetPorts::openFailuresInPlainWords_data() {
     QTest::addColumn<QString>("port");
     QTest::addColumn<QString>("reason");
     QTest::newRow("connection refused")
-        << QString("rfc2217://127.0.0.1:%1").arg(FreePort()) << "connection refused";
+        << QString("rfc2217://127.0.0.1:%1").arg(qv::test::FreeLoopbackPort())
+        << "connection refused";
 }
 
 void TstNetPorts::openFailuresInPlainWords() {
@@ -321,10 +298,7 @@ void TstNetPorts::busyAccepterSaysWhy() {
     int holder = -1;
     for (int i = 0; i < 40 && holder < 0; ++i) {
         holder = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        a.sin_port = htons(static_cast<std::uint16_t>(rig_->rawPort));
+        sockaddr_in a = qv::test::Loopback(rig_->rawPort);
         QCOMPARE(::connect(holder, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
         QTest::qWait(300);
         char byte = 0;
