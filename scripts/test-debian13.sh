@@ -128,7 +128,7 @@ stage "the package installed on Debian 13"
 cp "build/$deb" "$root/var/tmp/$deb"
 in_chroot apt-get install -y "/var/tmp/$deb" >/dev/null
 failures=0
-for program in quorvane-tools quorvane-cli quorvane-sim; do
+for program in quorvane-tools quorvane-cli quorvane-sim quorvane-gateway; do
     out=$(in_chroot "/usr/bin/$program" --version 2>&1) || true
     if [ "$out" = "$program $version" ]; then
         echo "ok   /usr/bin/$program --version"
