@@ -24,6 +24,8 @@ private slots:
     void csvMatchesTheHandWrittenFile();
     void csvQuotesFieldsThatNeedIt_data();
     void csvQuotesFieldsThatNeedIt();
+    void csvOnADeviceThatFillsUpFails_data();
+    void csvOnADeviceThatFillsUpFails();
 };
 
 namespace {
@@ -34,6 +36,24 @@ QDateTime At(int second, int offsetSeconds = 3600) {
 std::string Id(int n) {
     return QStringLiteral("%1").arg(n, 16, 16, QLatin1Char('0')).toUpper().toStdString();
 }
+
+// A device that takes `room` bytes and then refuses every write, as a full disk does.
+class FillingDevice : public QIODevice {
+public:
+    explicit FillingDevice(qint64 room) : room_(room) { open(QIODevice::WriteOnly); }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char*, qint64 size) override {
+        if (size > room_)
+            return -1;
+        room_ -= size;
+        return size;
+    }
+
+private:
+    qint64 room_;
+};
 
 const QStringList kHeaders = {"TAG ID", "Decimal", "Hex", "First seen", "Last seen", "Count", "DI"};
 } // namespace
@@ -150,8 +170,8 @@ void tst_TagHistory::csvQuotesFieldsThatNeedIt_data() {
     QTest::newRow("plain") << "DI" << '1' << QByteArray("DI") << QByteArray("1");
     QTest::newRow("comma") << "DI, state" << ',' << QByteArray("\"DI, state\"")
                            << QByteArray("\",\"");
-    QTest::newRow("quote, doubled") << "DI \"in\"" << '"' << QByteArray("\"DI \"\"in\"\"\"")
-                                    << QByteArray("\"\"\"\"");
+    QTest::newRow("quote, doubled")
+        << "DI \"in\"" << '"' << QByteArray("\"DI \"\"in\"\"\"") << QByteArray("\"\"\"\"");
 }
 
 void tst_TagHistory::csvQuotesFieldsThatNeedIt() {
@@ -171,6 +191,26 @@ void tst_TagHistory::csvQuotesFieldsThatNeedIt() {
     QCOMPARE(lines[0], "TAG ID,Decimal,Hex,First seen,Last seen,Count," + headerField + '\r');
     QVERIFY2(lines[1].endsWith(",1," + inputField + '\r'), lines[1].constData());
     QCOMPARE(lines[2], QByteArray());
+}
+
+// An export that could not be written whole is no success: not when the disk fills in the middle
+// of a long history (the export goes in pieces), nor at its last piece.
+void tst_TagHistory::csvOnADeviceThatFillsUpFails_data() {
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<qint64>("room");
+    QTest::newRow("full in the middle") << 5000 << qint64(100000);
+    QTest::newRow("full at the end") << 3 << qint64(100);
+    QTest::newRow("room for all") << 5000 << qint64(10000000);
+}
+
+void tst_TagHistory::csvOnADeviceThatFillsUpFails() {
+    QFETCH(int, rows);
+    QFETCH(qint64, room);
+    TagHistory h(10000);
+    for (int n = 0; n < rows; ++n)
+        h.record(Id(n), '0', At(n % 60));
+    FillingDevice out(room);
+    QCOMPARE(WriteTagCsv(out, kHeaders, h), room == 10000000);
 }
 
 QTEST_APPLESS_MAIN(tst_TagHistory)
