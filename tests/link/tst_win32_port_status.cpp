@@ -67,8 +67,8 @@ private slots:
                  QString(R"(\\.\COM10)"));
     }
 
-    void missingPortIsAnError() {
-        QCOMPARE(qv::link::ProbePort(R"(\\.\COM99)"), qv::link::PortState::Error);
+    void missingPortIsNotThere() {
+        QCOMPARE(qv::link::ProbePort(R"(\\.\COM99)"), qv::link::PortState::Absent);
     }
 };
 
