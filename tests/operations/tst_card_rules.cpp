@@ -98,14 +98,24 @@ private slots:
         QCOMPARE(rig.ui.pnMsg->text(), QString("Set ID2 Ok"));
     }
 
+    // Each bar is moved by the read itself, also the main one when the entry/exit bar already
+    // holds the value read (its own change would not reach the main bar then).
     void sameCardReadMovesBothBars_data() {
         QTest::addColumn<int>("which");
-        QTest::newRow("main Get") << 1;
-        QTest::newRow("entry/exit Get") << 2;
+        QTest::addColumn<bool>("apart"); // the main bar moved away from the entry/exit one
+        QTest::newRow("main Get") << 1 << false;
+        QTest::newRow("entry/exit Get") << 2 << false;
+        QTest::newRow("main Get, main bar apart") << 1 << true;
+        QTest::newRow("entry/exit Get, main bar apart") << 2 << true;
     }
     void sameCardReadMovesBothBars() {
         QFETCH(int, which);
+        QFETCH(bool, apart);
         Rig rig;
+        if (apart) {
+            rig.ui.sbSameCard2->setValue(120);
+            rig.ui.sbSameCard->setValue(30);
+        }
         rig.replies["A00N"] = DataReply("A00N", "0120");
         (which == 1 ? Named("btnGetSameCardClick") : Named("btnGetSameCard2Click"))(rig.ctx);
         QCOMPARE(rig.ui.sbSameCard->value(), 120);
