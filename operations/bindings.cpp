@@ -47,7 +47,6 @@ const ParamBinding kBindings[] = {
          [](Controls& ui, const Value& v) {
              ui.sbSameCard->setValue(std::get<int>(v));
              ui.sbSameCard2->setValue(std::get<int>(v));
-             return true;
          }},
     {.param = Param::Di5,
      .read = [](const Controls& ui) { return std::optional(Value(ui.rbNO->isChecked())); },
@@ -56,7 +55,6 @@ const ParamBinding kBindings[] = {
              // Anything but "1" is NC (the row's decoder), shown as such so that the operator
              // sees what was read.
              (std::get<bool>(v) ? ui.rbNO : ui.rbNC)->setChecked(true);
-             return true;
          }},
     {.param = Param::Mode,
      .read =
@@ -66,22 +64,13 @@ const ParamBinding kBindings[] = {
          },
      .show =
          [](Controls& ui, const Value& v) {
-             // Digits that name no entry would leave a list without a selection, and no mode
-             // command could be built afterwards.
              const auto& mode = std::get<reader::ModeValue>(v);
-             if (mode.rs485 >= ui.cmbRS485->count() || mode.wiegand >= ui.cmbWiegand->count())
-                 return false;
              ui.cmbWiegand->setCurrentIndex(mode.wiegand);
              ui.cmbRS485->setCurrentIndex(mode.rs485);
-             return true;
          }},
     {.param = Param::Rssi,
      .read = [](const Controls& ui) { return Number(ui.sbRSSI); },
-     .show =
-         [](Controls& ui, const Value& v) {
-             ui.sbRSSI->setValue(std::get<int>(v));
-             return true;
-         }},
+     .show = [](Controls& ui, const Value& v) { ui.sbRSSI->setValue(std::get<int>(v)); }},
     {.param = Param::ExciterId,
      .read =
          [](const Controls& ui) {
@@ -92,15 +81,10 @@ const ParamBinding kBindings[] = {
          [](Controls& ui, const Value& v) {
              ui.sbExciterID1->setValue(std::get<reader::ExciterValue>(v).id1);
              ui.sbExciterID2->setValue(std::get<reader::ExciterValue>(v).id2);
-             return true;
          }},
     {.param = Param::Id2,
      .read = [](const Controls& ui) { return Number(ui.sbID2); },
-     .show =
-         [](Controls& ui, const Value& v) {
-             ui.sbID2->setValue(std::get<int>(v));
-             return true;
-         }},
+     .show = [](Controls& ui, const Value& v) { ui.sbID2->setValue(std::get<int>(v)); }},
     {.param = Param::Relays,
      .read =
          [](const Controls& ui) {
@@ -118,7 +102,6 @@ const ParamBinding kBindings[] = {
              ShowFlags(relays.flags[1], ui.chkRL2En, ui.chkRL2Key, ui.chkRL2Mo);
              ui.sbRL1->setValue(relays.time[0]);
              ui.sbRL2->setValue(relays.time[1]);
-             return true;
          }},
     // The ID sent is the panel's caption: right after a discovery it is what the reader said,
     // before the bar is touched.

@@ -20,9 +20,9 @@ struct ParamBinding {
     reader::Param param;
     // The value the controls hold now; nullopt when none can be formed (nothing selected).
     std::optional<reader::Value> (*read)(const Controls& ui) = nullptr;
-    // Shows a value the reader reported. False, with no control changed, when the controls
-    // cannot show it. nullptr: the window has no Get for it.
-    bool (*show)(Controls& ui, const reader::Value& value) = nullptr;
+    // Shows a value the reader reported; the row's decoder has held it to what the controls can
+    // show. nullptr: the window has no Get for it.
+    void (*show)(Controls& ui, const reader::Value& value) = nullptr;
 };
 // The binding of `param`; every parameter has one.
 const ParamBinding& BindingOf(reader::Param param);

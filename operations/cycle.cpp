@@ -33,7 +33,10 @@ void BindParam(Context& ctx, const Operation& op, link::Exchange& exchange,
         command = [&row](const link::Reply&) -> std::optional<std::string> { return row.get(); };
         onReply = [&ctx, &op, &row, &binding](const link::Reply& reply) {
             const auto value = row.decode(reply);
-            return value && binding.show(ctx.ui, *value) && (!op.onReply || op.onReply(ctx));
+            if (!value)
+                return false;
+            binding.show(ctx.ui, *value);
+            return !op.onReply || op.onReply(ctx);
         };
         return;
     }
