@@ -514,7 +514,8 @@ private slots:
         QVERIFY(!rig.link.isOpen());
     }
 
-    // The device goes away after poll 2 and stays away; the stop click 1.2 s into the wait ends
+    // The device goes away after poll 2 and stays away; a scan and a Get pressed (Enter) while
+    // the run waits with its port closed are refused; the stop click 1.2 s into the wait ends
     // the run at once: no open after it, the port closed, the controls given back.
     void stopWhileWaitingForTheDeviceEndsTheRun() {
         Rig rig;
@@ -527,7 +528,13 @@ private slots:
             return rig.device.opens.empty(); // the run's own open, then never again
         };
         std::optional<std::uint64_t> stoppedAtUs;
+        bool pressed = false;
         rig.link.setEventPump([&] {
+            if (!pressed && rig.device.opens.size() >= 2 && !rig.link.isOpen()) {
+                pressed = true;
+                Named("btnScanClick")(rig.ctx);
+                Named("btnGetModeClick")(rig.ctx);
+            }
             if (!stoppedAtUs && rig.device.opens.size() >= 2 &&
                 rig.time.us() - rig.device.opens[1].atUs >= 1200000) {
                 stoppedAtUs = rig.time.us();
@@ -536,7 +543,9 @@ private slots:
         });
         Named("btnReadCardClick")(rig.ctx);
         QVERIFY(stoppedAtUs);
+        QVERIFY(pressed);
         QCOMPARE(rig.device.opens.size(), std::size_t(4)); // the run's, then at 0, 0.5 and 1 s
+        QCOMPARE(rig.commands(), (std::vector<std::string>{"A00I", "A00I"}));
         QVERIFY(rig.device.opens.back().atUs < *stoppedAtUs);
         QVERIFY(rig.time.us() - *stoppedAtUs < 20000);
         QCOMPARE(rig.device.closeCount, 1);
