@@ -1,6 +1,6 @@
 // The message table: its size (the designed rows and the ones added after them), that the Chinese
 // columns are really GB2312 and Big5 text, sample rows against texts written out by hand, and that
-// the named rows point at the right messages.
+// the named rows point at the right messages (every designed one, samples of the others).
 #include "program/messages.h"
 
 #include <QStringEncoder>
@@ -17,8 +17,9 @@ private slots:
     void englishColumnIsPlainAscii();
     void sampleRows_data();
     void sampleRows();
-    void namedRowsHoldTheirEnglishText_data();
-    void namedRowsHoldTheirEnglishText();
+    void designedNamedRowsHoldTheirEnglishText();
+    void programRowsHoldTheirEnglishText_data();
+    void programRowsHoldTheirEnglishText();
 };
 
 void tst_Messages::hasEveryRowAndNothingBeyond() {
@@ -143,30 +144,114 @@ void tst_Messages::sampleRows() {
     QCOMPARE(Msg(row, 2), big5);
 }
 
-void tst_Messages::namedRowsHoldTheirEnglishText_data() {
+// Every named row of the designed table against the designed English text: a name moved to the
+// next row shows another message in the window.
+void tst_Messages::designedNamedRowsHoldTheirEnglishText() {
+    namespace msg = qv::msg;
+    struct Row {
+        int row;
+        const char* name;
+        const char* english;
+    };
+    const Row rows[] = {
+        {msg::Caption, "Caption", "Quorvane Tools V0232"},
+        {msg::StartScanReader, "StartScanReader", "Start Scan Reader!"},
+        {msg::CancelReadTag, "CancelReadTag", "Cancel Read TAG"},
+        {msg::IdLabel, "IdLabel", "ID"},
+        {msg::BaudRate, "BaudRate", "BaudRate"},
+        {msg::SetReaderBaudRateButton, "SetReaderBaudRateButton", "Set Reader Baud Rate"},
+        {msg::ReadTag, "ReadTag", "Read TAG"},
+        {msg::FactoryDefault, "FactoryDefault", "Factory Default"},
+        {msg::ParameterSetting, "ParameterSetting", "Parameter Setting"},
+        {msg::Exit, "Exit", "Exit"},
+        {msg::Get, "Get", "Get"},
+        {msg::EntryExitMode, "EntryExitMode", "Entry Exit Mode"},
+        {msg::TagId, "TagId", "ID"},
+        {msg::OpenCom, "OpenCom", "Open COM"},
+        {msg::Error, "Error", "Error"},
+        {msg::ScanReader, "ScanReader", "Scan Reader"},
+        {msg::SerialNo, "SerialNo", "S/N"},
+        {msg::Version, "Version", "VER"},
+        {msg::ScanCom, "ScanCom", "Scan COM"},
+        {msg::GetReaderInfoOk, "GetReaderInfoOk", "Get Reader Info Ok. (COM"},
+        {msg::GetReaderInfoError, "GetReaderInfoError", "Get Reader Info Error. (COM"},
+        {msg::ReaderNotFind, "ReaderNotFind", "Reader Not Find"},
+        {msg::Enabled, "Enabled", "Enabled"},
+        {msg::RelayMode, "RelayMode", "Relay Mode"},
+        {msg::SetRelayMode, "SetRelayMode", "Set Relay Mode"},
+        {msg::SetRelayModeOk, "SetRelayModeOk", "Set Relay Mode Ok"},
+        {msg::SetRelayModeError, "SetRelayModeError", "Set Relay Mode Error"},
+        {msg::GetRelayMode, "GetRelayMode", "Get Relay Mode"},
+        {msg::GetRelayModeOk, "GetRelayModeOk", "Get Relay Mode Ok"},
+        {msg::GetRelayModeError, "GetRelayModeError", "Get Relay Mode Error"},
+        {msg::SetReaderId, "SetReaderId", "Set Reader ID"},
+        {msg::SetReaderIdOk, "SetReaderIdOk", "Set Reader ID Ok"},
+        {msg::SetReaderIdError, "SetReaderIdError", "Set Reader ID Error"},
+        {msg::SetId2, "SetId2", "Set ID2"},
+        {msg::SetId2Ok, "SetId2Ok", "Set ID2 Ok"},
+        {msg::SetId2Error, "SetId2Error", "Set ID2 Error"},
+        {msg::GetId2, "GetId2", "Get ID2"},
+        {msg::GetId2Ok, "GetId2Ok", "Get ID2 Ok"},
+        {msg::GetId2Error, "GetId2Error", "Get ID2 Error"},
+        {msg::SetReaderBaudRate, "SetReaderBaudRate", "Set Reader BaudRate"},
+        {msg::SetReaderBaudRateOk, "SetReaderBaudRateOk", "Set Reader BaudRate Ok"},
+        {msg::SetReaderBaudRateError, "SetReaderBaudRateError", "Set Reader BaudRate Error"},
+        {msg::SetDefault, "SetDefault", "Set Default"},
+        {msg::SetDefaultOk, "SetDefaultOk", "Set Default Ok"},
+        {msg::SetDefaultError, "SetDefaultError", "Set Default Error"},
+        {msg::ReaderReset, "ReaderReset", "Reader Reset"},
+        {msg::ReaderResetOk, "ReaderResetOk", "Reader Reset Ok"},
+        {msg::ReaderResetError, "ReaderResetError", "Reader Reset Error"},
+        {msg::SetReaderMode, "SetReaderMode", "Set Reader Mode"},
+        {msg::SetReaderModeOk, "SetReaderModeOk", "Set Reader Mode Ok"},
+        {msg::SetReaderModeError, "SetReaderModeError", "Set Reader Mode Error"},
+        {msg::SetSameCard, "SetSameCard", "Set Same Card"},
+        {msg::SetSameCardOk, "SetSameCardOk", "Set Same Card Ok"},
+        {msg::SetSameCardError, "SetSameCardError", "Set Same Card Error"},
+        {msg::GetSameCard, "GetSameCard", "Get Same Card"},
+        {msg::GetSameCardOk, "GetSameCardOk", "Get Same Card Ok"},
+        {msg::GetSameCardError, "GetSameCardError", "Get Same Card Error"},
+        {msg::SetExciterId, "SetExciterId", "Set Exciter ID"},
+        {msg::SetExciterIdOk, "SetExciterIdOk", "Set Exciter ID Ok"},
+        {msg::SetExciterIdError, "SetExciterIdError", "Set Exciter ID Error"},
+        {msg::GetExciterId, "GetExciterId", "Get Exciter ID"},
+        {msg::GetExciterIdOk, "GetExciterIdOk", "Get Exciter ID Ok"},
+        {msg::GetExciterIdError, "GetExciterIdError", "Get Exciter ID Error"},
+        {msg::Di5NoNc, "Di5NoNc", "DI5 NO/NC"},
+        {msg::SetDi5NoNcOk, "SetDi5NoNcOk", "Set DI5 NO/NC Ok"},
+        {msg::SetDi5NoNcError, "SetDi5NoNcError", "Set DI5 NO/NC Error"},
+        {msg::SetAddress, "SetAddress", "Set Address"},
+        {msg::SetAddressOk, "SetAddressOk", "Set Address Ok"},
+        {msg::SetAddressError, "SetAddressError", "Set Address Error"},
+        {msg::SetGain, "SetGain", "Set Gain"},
+        {msg::SetGainOk, "SetGainOk", "Set Gain Ok"},
+        {msg::SetGainError, "SetGainError", "Set Gain Error"},
+        {msg::SetFreq, "SetFreq", "Set Freq"},
+        {msg::SetFreqOk, "SetFreqOk", "Set Freq Ok"},
+        {msg::SetFreqError, "SetFreqError", "Set Freq Error"},
+        {msg::SetChannel, "SetChannel", "Set Channel"},
+        {msg::SetChannelOk, "SetChannelOk", "Set Channel Ok"},
+        {msg::SetChannelError, "SetChannelError", "Set Channel Error"},
+        {msg::SetBeepOn, "SetBeepOn", "Set Beep ON"},
+        {msg::SetBeepOnOk, "SetBeepOnOk", "Set Beep ON Ok"},
+        {msg::SetBeepOnError, "SetBeepOnError", "Set Beep ON Error"},
+        {msg::SetBeepOff, "SetBeepOff", "Set Beep OFF"},
+        {msg::SetBeepOffOk, "SetBeepOffOk", "Set Beep OFF Ok"},
+        {msg::SetBeepOffError, "SetBeepOffError", "Set Beep OFF Error"},
+        {msg::SetRssi, "SetRssi", "Set RSSI"},
+        {msg::SetRssiOk, "SetRssiOk", "Set RSSI Ok"},
+        {msg::SetRssiError, "SetRssiError", "Set RSSI Error"},
+        {msg::GetRssi, "GetRssi", "Get RSSI"},
+        {msg::GetRssiOk, "GetRssiOk", "Get RSSI Ok"},
+        {msg::GetRssiError, "GetRssiError", "Get RSSI Error"},
+    };
+    for (const Row& r : rows)
+        QVERIFY2(Msg(r.row, 0) == QString(r.english), r.name);
+}
+
+void tst_Messages::programRowsHoldTheirEnglishText_data() {
     QTest::addColumn<int>("row");
     QTest::addColumn<QString>("english");
-    QTest::newRow("Caption") << int(qv::msg::Caption) << "Quorvane Tools V0232";
-    QTest::newRow("CancelReadTag") << int(qv::msg::CancelReadTag) << "Cancel Read TAG";
-    QTest::newRow("IdLabel") << int(qv::msg::IdLabel) << "ID";
-    QTest::newRow("SetReaderBaudRateButton")
-        << int(qv::msg::SetReaderBaudRateButton) << "Set Reader Baud Rate";
-    QTest::newRow("Exit") << int(qv::msg::Exit) << "Exit";
-    QTest::newRow("TagId") << int(qv::msg::TagId) << "ID";
-    QTest::newRow("OpenCom") << int(qv::msg::OpenCom) << "Open COM";
-    QTest::newRow("GetReaderInfoError")
-        << int(qv::msg::GetReaderInfoError) << "Get Reader Info Error. (COM";
-    QTest::newRow("ReaderNotFind") << int(qv::msg::ReaderNotFind) << "Reader Not Find";
-    QTest::newRow("SetReaderIdOk") << int(qv::msg::SetReaderIdOk) << "Set Reader ID Ok";
-    QTest::newRow("GetId2Error") << int(qv::msg::GetId2Error) << "Get ID2 Error";
-    QTest::newRow("SetReaderBaudRate") << int(qv::msg::SetReaderBaudRate) << "Set Reader BaudRate";
-    QTest::newRow("ReaderResetError") << int(qv::msg::ReaderResetError) << "Reader Reset Error";
-    QTest::newRow("GetSameCardOk") << int(qv::msg::GetSameCardOk) << "Get Same Card Ok";
-    QTest::newRow("GetExciterId") << int(qv::msg::GetExciterId) << "Get Exciter ID";
-    QTest::newRow("Di5NoNc") << int(qv::msg::Di5NoNc) << "DI5 NO/NC";
-    QTest::newRow("SetChannelError") << int(qv::msg::SetChannelError) << "Set Channel Error";
-    QTest::newRow("SetBeepOffOk") << int(qv::msg::SetBeepOffOk) << "Set Beep OFF Ok";
-    QTest::newRow("GetRssiOk") << int(qv::msg::GetRssiOk) << "Get RSSI Ok";
     QTest::newRow("ReaderNotAnswering")
         << int(qv::msg::ReaderNotAnswering) << "Reader not answering";
     QTest::newRow("TagHistoryTitle") << int(qv::msg::TagHistoryTitle) << "TAG History";
@@ -185,7 +270,7 @@ void tst_Messages::namedRowsHoldTheirEnglishText_data() {
         << "Relay time in tenths of a second, %1 to %2 (%3 to %4 seconds).";
 }
 
-void tst_Messages::namedRowsHoldTheirEnglishText() {
+void tst_Messages::programRowsHoldTheirEnglishText() {
     QFETCH(int, row);
     QFETCH(QString, english);
     QCOMPARE(Msg(row, 0), english);
