@@ -141,7 +141,11 @@ private:
 // The gateway program on a configuration.
 class GatewayProcess {
 public:
-    explicit GatewayProcess(const QString& config) : config_(config) {}
+    explicit GatewayProcess(const QString& config, const QProcessEnvironment& env = {})
+        : config_(config) {
+        if (!env.isEmpty())
+            process_.setProcessEnvironment(env);
+    }
     ~GatewayProcess() { kill(); }
     void start() {
         process_.setProcessChannelMode(QProcess::SeparateChannels);

@@ -117,7 +117,9 @@ readers:
         QTest::newRow("one port, two readers")
             << good + "readers:\n  a:\n    port: COM3\n  b:\n    port: COM3\n"
             << "readers.b.port (line 7): COM3 is another reader's port too";
-        QTest::newRow("not YAML") << QByteArray("mqtt: [unclosed\n") << "the file (line";
+        QTest::newRow("not YAML") << QByteArray("mqtt: [unclosed\n") << "the file (line 2)";
+        QTest::newRow("not YAML from its first line")
+            << QByteArray("a: b: c\n") << "the file (line 1): illegal map value";
         QTest::newRow("TLS file without TLS") << good + "  ca_file: /etc/hostname\n" + reader
                                               << "mqtt.ca_file (line 3): needs an mqtts:// server";
     }

@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
 #include <set>
 
@@ -152,10 +153,18 @@ private slots:
         const int before = plant.acknowledged(0);
         QTest::qWait(5000);
         QVERIFY(plant.acknowledged(0) > before + 20); // polled while the broker was away
+        const std::size_t beforeReturn = subscriber.messages().size();
         QVERIFY(plant.broker->start());
         const int away = plant.acknowledged(0);
         QVERIFY2(subscriber.waitFor([&] { return DeliveryOf(subscriber, "r1").last() >= away; }),
                  qPrintable(plant.gateway->log()));
+        // The reader's state is published anew once the broker is back (a broker that lost its
+        // retained messages would otherwise show none): a live message, not a retained copy.
+        const auto all = subscriber.messages();
+        QVERIFY(
+            std::any_of(all.begin() + std::ptrdiff_t(beforeReturn), all.end(), [](const auto& m) {
+                return m.topic == "quorvane/r1/state" && !m.retained;
+            }));
         QCOMPARE(plant.gateway->terminate(), 0);
         QVERIFY(subscriber.waitFor(
             [&] { return DeliveryOf(subscriber, "r1").last() >= plant.acknowledged(0); }));
@@ -253,6 +262,8 @@ private slots:
         QCOMPARE(set["ok"].toBool(), true);
         QCOMPARE(set["results"].toArray()[0].toObject()["result"].toString(),
                  QString("written, read back equal"));
+        QVERIFY(
+            !set["results"].toArray()[0].toObject().contains("read_back")); // only when it differs
         QCOMPARE(send("get", R"(["rssi"])"), 0);
         QVERIFY(subscriber.waitFor([&] { return responses().size() == 2; }));
         const QJsonObject get = responses()[1];
@@ -268,6 +279,39 @@ private slots:
         QCOMPARE(plant.sims[0]->commands().count("A00O78"), rssiWrites);
         QVERIFY(!plant.sims[0]->commands().join(' ').contains("A00O12C"));
         QCOMPARE(plant.gateway->terminate(), 0);
+    }
+
+    // A reader named COM5 whose simulator is started after the gateway is found once the COM
+    // number is mapped; a reader that never answers is said not answering from the start.
+    void readersNotThereYetOrSilentAreSaid() {
+        QTemporaryDir dir;
+        Broker broker(dir.path());
+        QVERIFY(broker.start());
+        auto env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
+        Sim silent({"--fault", "silent"});
+        const QString yaml = QString("mqtt:\n  server: %1\nstore:\n  path: %2/reads.db\n"
+                                     "readers:\n  late:\n    port: COM5\n"
+                                     "  mute:\n    port: %3\n")
+                                 .arg(broker.url(), dir.path(), silent.path());
+        const QString config = dir.filePath("gateway.yaml");
+        QFile file(config);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(yaml.toUtf8());
+        file.close();
+        Subscriber subscriber(broker.port());
+        GatewayProcess gateway(config, env);
+        gateway.start();
+        QVERIFY2(subscriber.waitFor([&] {
+            return subscriber.last("quorvane/mute/state").contains("\"not answering\"") &&
+                   subscriber.last("quorvane/late/state").contains("\"disconnected\"");
+        }),
+                 qPrintable(gateway.log()));
+        Sim late(TagArgs() + QStringList{"--com", "5", "--serial", "QV0000L5"}, env);
+        QVERIFY2(subscriber.waitFor([&] { return DeliveryOf(subscriber, "late").last() >= 3; }),
+                 qPrintable(gateway.log()));
+        QVERIFY(subscriber.last("quorvane/late/state").contains("\"online\""));
+        QCOMPARE(gateway.terminate(), 0);
     }
 
     // --check names each problem with its key and line, exit 2; a good file passes, exit 0.
