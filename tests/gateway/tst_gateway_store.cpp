@@ -59,8 +59,11 @@ private slots:
         {
             auto store = ReadStore::Open(path, 3, error);
             QVERIFY(store);
-            for (int i = 0; i < 4; ++i)
+            for (int i = 0; i < 4; ++i) {
                 store->add("a", Payload);
+                QVERIFY(store->size() <= 3); // never one over the bound
+            }
+            QCOMPARE(store->dropped("a"), std::int64_t{1});
             store->add("b", Payload);
             QCOMPARE(store->size(), std::int64_t{3});
             QCOMPARE(store->dropped("a"), std::int64_t{2});
