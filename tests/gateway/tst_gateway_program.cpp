@@ -11,6 +11,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -127,8 +128,17 @@ private slots:
         QCOMPARE(tag["input"].toString(), QString("0"));
         QVERIFY(tag["time"].toString().endsWith("Z"));
         bool online = false;
-        for (const auto& m : subscriber.messages())
+        const QRegularExpression utcMillis(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z$)");
+        for (const auto& m : subscriber.messages()) {
             online = online || (m.topic == "quorvane/bridge/state" && m.payload == "online");
+            if (m.topic == "quorvane/r1/state") // each state, the first one too, since when
+                QVERIFY2(utcMillis
+                             .match(QJsonDocument::fromJson(QByteArray::fromStdString(m.payload))
+                                        .object()["since"]
+                                        .toString())
+                             .hasMatch(),
+                         m.payload.c_str());
+        }
         QVERIFY(online);
         QVERIFY(!plant.gateway->log().contains("lost"));
         // Every read acknowledged by the broker left the store.
