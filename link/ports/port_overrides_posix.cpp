@@ -1,12 +1,15 @@
 // The settings store on Linux is an INI file: $XDG_CONFIG_HOME/Velmora/Quorvane_Tools.conf (default
-// ~/.config/...), and the machine-wide /etc/xdg/Velmora/Quorvane_Tools.conf behind it. As with
-// QSettings' fallbacks, a key missing in the user's file is taken from the machine-wide one.
+// ~/.config/...), and the machine-wide files behind it in each folder of $XDG_CONFIG_DIRS (default
+// /etc/xdg), the first the most important. As with QSettings' fallbacks, a key missing in the
+// user's file is taken from the machine-wide ones.
 #include "link/ports/port_overrides.h"
 
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace qv::link {
 
@@ -22,6 +25,25 @@ std::string ReadFile(const std::string& path) {
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+// The machine-wide folders as QSettings takes them: the absolute paths of $XDG_CONFIG_DIRS in
+// their order, /etc/xdg when it names none.
+std::vector<std::string> MachineConfigDirs() {
+    std::vector<std::string> dirs;
+    if (const char* list = std::getenv("XDG_CONFIG_DIRS")) {
+        std::string_view rest(list);
+        while (!rest.empty()) {
+            const auto colon = rest.find(':');
+            const std::string_view dir = rest.substr(0, colon);
+            if (!dir.empty() && dir.front() == '/')
+                dirs.emplace_back(dir);
+            rest = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
+        }
+    }
+    if (dirs.empty())
+        dirs.emplace_back(kMachineDir);
+    return dirs;
 }
 
 std::string UserConfigDir() {
@@ -43,8 +65,10 @@ PortMap ReadPortOverrides() {
     PortMap ports;
     if (const std::string file = UserSettingsFile(); !file.empty())
         ports = ParsePortOverrides(ReadFile(file));
-    // Keys the user's file lacks come from the machine-wide file; the user's win.
-    ports.merge(ParsePortOverrides(ReadFile(std::string(kMachineDir) + kStoreFile)));
+    // Keys the user's file lacks come from the machine-wide files; the user's win, then the
+    // first folder's.
+    for (const std::string& dir : MachineConfigDirs())
+        ports.merge(ParsePortOverrides(ReadFile(dir + kStoreFile)));
     return ports;
 }
 

@@ -53,16 +53,32 @@ private slots:
         QVERIFY2(ports.empty(), ports.empty() ? "" : ports.begin()->second.c_str());
     }
 
+    // The user's file first, then the machine-wide folders of XDG_CONFIG_DIRS in their order,
+    // as the window's QSettings reads them.
     void userFileFirstThenMachineKeys() {
-        QTemporaryDir home;
-        QVERIFY(QDir().mkpath(home.path() + "/Velmora"));
-        QSettings(home.path() + "/Velmora/Quorvane_Tools.conf", QSettings::IniFormat)
-            .setValue("Ports/COM2", "/dev/pts/9");
+        QTemporaryDir home, first, second;
+        const auto store = [](const QTemporaryDir& dir, const char* key, const char* value) {
+            QVERIFY(QDir().mkpath(dir.path() + "/Velmora"));
+            QSettings(dir.path() + "/Velmora/Quorvane_Tools.conf", QSettings::IniFormat)
+                .setValue(key, value);
+        };
+        store(home, "Ports/COM2", "/dev/pts/9");
+        store(first, "Ports/COM2", "/dev/first2");
+        store(first, "Ports/COM3", "/dev/first3");
+        store(second, "Ports/COM3", "/dev/second3");
+        store(second, "Ports/COM4", "/dev/second4");
         qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
+        qputenv("XDG_CONFIG_DIRS", ("relative:" + first.path() + "::" + second.path()).toUtf8());
         const auto ports = qv::link::ReadPortOverrides();
         QCOMPARE(QString::fromStdString(ports.at(2)), QString("/dev/pts/9"));
+        QCOMPARE(QString::fromStdString(ports.at(3)), QString("/dev/first3"));
+        QCOMPARE(QString::fromStdString(ports.at(4)), QString("/dev/second4"));
         qputenv("XDG_CONFIG_HOME", (home.path() + "/none").toUtf8());
-        QVERIFY(!qv::link::ReadPortOverrides().count(2));
+        QCOMPARE(QString::fromStdString(qv::link::ReadPortOverrides().at(2)),
+                 QString("/dev/first2"));
+        qputenv("XDG_CONFIG_DIRS", (home.path() + "/none").toUtf8());
+        QVERIFY(qv::link::ReadPortOverrides().empty());
+        qunsetenv("XDG_CONFIG_DIRS");
     }
 };
 
