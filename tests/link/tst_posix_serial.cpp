@@ -70,6 +70,7 @@ private slots:
     void buildsTermiosForEverySettingsText_data();
     void buildsTermiosForEverySettingsText();
     void buildsOddParityTwoStopsSevenBits();
+    void sleepLastsAtLeastItsTime();
     void idleReadWaitsAboutOneMillisecond();
     void hungUpLineDoesNotSpin();
     void commOpenWithBadSettingsOpensNothing_data();
@@ -159,6 +160,25 @@ void TstPosixSerial::secondOpenerIsRefused() {
     QVERIFY(first.isOpen());
     first.close();
     QVERIFY(second.open(pty.slave(), k19200e));
+    second.close();
+    // So does the device every front end opens through, whatever kind of port it holds.
+    const auto platform = qv::link::MakePlatformSerialDevice();
+    QVERIFY(platform->open(pty.slave(), k19200e));
+    QVERIFY(!platform->open(pty.slave(), k19200e));
+    QCOMPARE(platform->lastError(), SerialError::AlreadyOpen);
+    const std::uint8_t byte = 0x41; // and the first line still carries what is written
+    platform->write(&byte, 1);
+    QCOMPARE(pty.readMaster(1), QByteArray("A"));
+}
+
+// A pause lasts at least its time, also one whose end lies past the next whole second of the
+// clock (999 ms from almost any moment): the frame's pauses are the reader's timing.
+void TstPosixSerial::sleepLastsAtLeastItsTime() {
+    qv::link::ThreadSleeper sleeper;
+    QElapsedTimer timer;
+    timer.start();
+    sleeper.sleepMs(999);
+    QVERIFY2(timer.elapsed() >= 999, qPrintable(QString::number(timer.elapsed())));
 }
 
 void TstPosixSerial::refusesWhatIsNotATerminal_data() {
