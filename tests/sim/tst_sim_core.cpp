@@ -1,7 +1,9 @@
-// The simulated reader in-process: frames in, reply frames out, no line and no clock.
+// The simulated reader in-process: frames in, reply frames out, no line and no clock; and its edit
+// of the settings store's COM line, which keeps every other byte of the file.
 
 #include "link/protocol/frame.h"
 #include "link/protocol/replies.h"
+#include "sim/com_mapping.h"
 #include "sim/options.h"
 #include "sim/reader.h"
 
@@ -402,6 +404,45 @@ private slots:
         const auto replies = reader.receive(Frame("A00B"), 0);
         QCOMPARE(replies.at(0).bytes, std::string(" \nA01BQV0000010e\r"));
         QCOMPARE(replies.at(0).delayMs, 40u);
+    }
+
+    // The mapping's line set, replaced or removed; the rest of the file, its last line's
+    // newline or the lack of one included, as it was.
+    void comLineEditKeepsTheRestOfTheFile_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<QByteArray>("value"); // empty: the line removed
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("empty store") << QByteArray() << 3 << QByteArray("/dev/pts/4")
+                                     << QByteArray("[Ports]\nCOM3=/dev/pts/4\n");
+        QTest::newRow("after another section")
+            << QByteArray("[General]\nLanguage=1\n") << 3 << QByteArray("/dev/pts/4")
+            << QByteArray("[General]\nLanguage=1\n\n[Ports]\nCOM3=/dev/pts/4\n");
+        QTest::newRow("no newline at the end stays so")
+            << QByteArray("[General]\nLanguage=1") << 3 << QByteArray("/dev/pts/4")
+            << QByteArray("[General]\nLanguage=1\n\n[Ports]\nCOM3=/dev/pts/4");
+        QTest::newRow("replaced in place")
+            << QByteArray("[Ports]\nCOM2=/dev/ttyS1\nCOM3=/dev/old\n[Other]\nx=1\n") << 3
+            << QByteArray("/dev/pts/4")
+            << QByteArray("[Ports]\nCOM2=/dev/ttyS1\nCOM3=/dev/pts/4\n[Other]\nx=1\n");
+        QTest::newRow("added after the section's last key")
+            << QByteArray("[Ports]\nCOM2=/dev/ttyS1\n\n[Other]\nx=1\n") << 5
+            << QByteArray("/dev/pts/4")
+            << QByteArray("[Ports]\nCOM2=/dev/ttyS1\nCOM5=/dev/pts/4\n\n[Other]\nx=1\n");
+        QTest::newRow("removed, no newline at the end")
+            << QByteArray("[Ports]\nCOM3=/dev/pts/4\nCOM4=/dev/x") << 3 << QByteArray()
+            << QByteArray("[Ports]\nCOM4=/dev/x");
+    }
+    void comLineEditKeepsTheRestOfTheFile() {
+        QFETCH(QByteArray, text);
+        QFETCH(int, port);
+        QFETCH(QByteArray, value);
+        QFETCH(QByteArray, expected);
+        std::optional<std::string_view> raw;
+        if (!value.isEmpty())
+            raw = std::string_view(value.constData(), std::size_t(value.size()));
+        QCOMPARE(QByteArray::fromStdString(qv::sim::WithPortValue(text.toStdString(), port, raw)),
+                 expected);
     }
 };
 

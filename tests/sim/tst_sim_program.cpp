@@ -196,17 +196,27 @@ private slots:
         }
     }
 
+    void optionsShapeTheReader_data() {
+        QTest::addColumn<QString>("settings"); // as --settings takes it
+        QTest::addColumn<QString>("line");     // what the reader answers at
+        QTest::newRow("a setting's text") << "9600,n,8,1"
+                                          << "9600,n,8,1";
+        QTest::newRow("the first index") << "0"
+                                         << "4800,n,8,1";
+    }
     void optionsShapeTheReader() {
+        QFETCH(QString, settings);
+        QFETCH(QString, line);
         QProcess sim;
         const QString path =
-            StartSimulator(sim, {"--id", "42", "--serial", "AB123456", "--settings", "9600,n,8,1"});
+            StartSimulator(sim, {"--id", "42", "--serial", "AB123456", "--settings", settings});
         QVERIFY(path.startsWith("/dev/pts/"));
         qv::link::PosixSerialDevice device;
         qv::link::SteadyClock clock;
         qv::link::ThreadSleeper sleeper;
         qv::link::Link link(device, clock, sleeper);
         link.setPortMap({{3, path.toStdString()}});
-        QVERIFY(link.CommOpen(3, "9600,n,8,1"));
+        QVERIFY(link.CommOpen(3, line.toStdString()));
         QVERIFY(link.ReaderTransact("A00B"));
         const auto identity = qv::link::DecodeIdentity(link.reply());
         link.CommClose();
