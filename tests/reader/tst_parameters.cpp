@@ -221,6 +221,13 @@ private slots:
                           R"("rl2":{"enabled":false,"key":true,"mo":true}})")
             << "\"rl2\".\"time\" is missing";
         QTest::newRow("di5 number") << "di5" << QByteArray("1") << "1 is not a text";
+        QTest::newRow("exciter-id") << "exciter-id" << QByteArray(R"(["1234","00FF"])") << "";
+        QTest::newRow("exciter-id, three IDs")
+            << "exciter-id" << QByteArray(R"(["1234","00FF","0001"])") << "must be two";
+        QTest::newRow("exciter-id, one a number")
+            << "exciter-id" << QByteArray(R"(["1234",255])") << "must be two";
+        QTest::newRow("mode, a third key")
+            << "mode" << QByteArray(R"({"rs485":"40","wiegand":"off","x":"1"})") << "must be";
     }
     void jsonValues() {
         QFETCH(QString, name);
