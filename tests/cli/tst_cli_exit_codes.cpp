@@ -119,8 +119,10 @@ private slots:
         const Run run = RunCli(args);
         QCOMPARE(run.code, code);
         QVERIFY2(run.err.contains(message), qPrintable(run.err));
-        if (code == 2)
-            QCOMPARE(run.err.count('\n'), 1); // one line
+        if (code == 2) {
+            QCOMPARE(run.err.count('\n'), 1);                 // one line
+            QVERIFY2(run.out.isEmpty(), qPrintable(run.out)); // and nothing for a script to take
+        }
         for (const QString& line : run.err.split('\n', Qt::SkipEmptyParts))
             QVERIFY2(line.startsWith("quorvane-cli: "), qPrintable(line));
         if (code == 2 && sim)
@@ -134,6 +136,7 @@ private slots:
         QTest::newRow("value out of range")
             << QStringList{"set", "rssi", "300", "--json", "--port", "COM1"};
         QTest::newRow("unknown subcommand") << QStringList{"--json", "frobnicate"};
+        QTest::newRow("a word that is not ASCII") << QStringList{"--json", "读卡器"};
     }
     void usageErrorsUnderJsonGiveJson() {
         QFETCH(QStringList, args);
@@ -144,6 +147,10 @@ private slots:
         QCOMPARE(error.error, QJsonParseError::NoError);
         QCOMPARE(doc["ok"].toBool(true), false);
         QCOMPARE(doc["exit"].toInt(), 2);
+        // The words as given, in UTF-8, not escaped: what a person reading the line can read.
+        for (const QString& word : args)
+            if (!word.startsWith('-') && doc["error"].toString().contains(word))
+                QVERIFY2(run.out.contains(word), qPrintable(run.out));
     }
 };
 
