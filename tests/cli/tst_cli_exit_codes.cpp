@@ -90,6 +90,9 @@ private slots:
             << "0 is not a number of tags 1 or more";
         QTest::newRow("watch, no time") << QStringList{"watch", "--port", "PTY", "--seconds", "0"}
                                         << "none" << 2 << "0 is not a number of seconds above 0";
+        QTest::newRow("backup onto a folder")
+            << QStringList{"backup", "/tmp", "--port", "PTY"} << "none" << 2
+            << "/tmp: cannot be written: it is a directory";
         QTest::newRow("backup to a place that cannot be written")
             << QStringList{"backup", "/no-such-dir/reader.json", "--port", "PTY"} << "none" << 2
             << "/no-such-dir/reader.json: cannot be written: No such file or directory";

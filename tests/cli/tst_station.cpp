@@ -294,6 +294,13 @@ private slots:
 
         QCOMPARE(RunCli({"restore", profile, "--port", sim.path()}).code, 0);
         QCOMPARE(RunCli({"diff", profile, "--port", sim.path()}).code, 0);
+        // What the reader cannot report is named, not counted as a difference.
+        const QString writeOnly = WriteFile(
+            dir, "write-only.json", R"({"parameters": {"rssi": 120, "gain": 7, "beep": "on"}})");
+        const Run equal = RunCli({"diff", writeOnly, "--port", sim.path()});
+        QCOMPARE(equal.code, 0);
+        QVERIFY2(equal.out.contains("gain, beep (the reader cannot report them)"),
+                 qPrintable(equal.out));
         QCOMPARE(RunCli({"diff", profile, "--port", "/dev/no-such-port"}).code, 3);
         Sim silent({"--fault", "silent"});
         const Run none = RunCli({"diff", profile, "--port", silent.path()});
