@@ -85,6 +85,8 @@ private slots:
         QCOMPARE(steps[2]["parameter"].toString(), QString("id2"));
         QCOMPARE(steps[2]["written"].toBool(), false);
         QVERIFY(!sim.commands().contains("A00Q05"));
+        QVERIFY2(run.err.contains("restore incomplete"),
+                 qPrintable(run.err)); // said, not only coded
     }
 
     // The reader ID and the line speed of a backup are written only when asked for; otherwise
