@@ -45,18 +45,6 @@ std::optional<std::uint16_t> TaggedHex(std::string_view id, std::string_view tag
     return ParseHex(id.substr(at + tag.size(), digits), digits);
 }
 
-// The parts of an instance ID: enumerator\device\instance.
-std::vector<std::string_view> Split(std::string_view text, char separator) {
-    std::vector<std::string_view> parts;
-    for (std::size_t start = 0;;) {
-        const auto end = text.find(separator, start);
-        parts.push_back(text.substr(start, end == std::string_view::npos ? end : end - start));
-        if (end == std::string_view::npos)
-            return parts;
-        start = end + 1;
-    }
-}
-
 // Windows makes up an instance ID with '&' in it for a device that reports no serial number.
 std::string SerialOfUsbInstance(std::string_view instanceId) {
     const auto parts = Split(instanceId, '\\');
@@ -78,6 +66,17 @@ std::string Describe(const PortInfo& port) {
 }
 
 } // namespace
+
+std::vector<std::string_view> Split(std::string_view text, char separator) {
+    std::vector<std::string_view> parts;
+    for (std::size_t start = 0;;) {
+        const auto end = text.find(separator, start);
+        parts.push_back(text.substr(start, end == std::string_view::npos ? end : end - start));
+        if (end == std::string_view::npos)
+            return parts;
+        start = end + 1;
+    }
+}
 
 bool DeviceNameLess(std::string_view a, std::string_view b) {
     const auto stem = [](std::string_view name) {

@@ -64,4 +64,8 @@ PortSelection SelectUsbPort(std::string_view selector, const std::vector<PortInf
 PortInfo ParseWin32DeviceIds(std::string_view hardwareId, std::string_view instanceId,
                              std::string_view parentId);
 
+// The parts of `text` between `separator`s, empty ones included (an instance ID's
+// enumerator\device\instance, a selector's fields, a list of folders).
+std::vector<std::string_view> Split(std::string_view text, char separator);
+
 } // namespace qv::link

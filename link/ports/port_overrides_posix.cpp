@@ -4,6 +4,8 @@
 // user's file is taken from the machine-wide ones.
 #include "link/ports/port_overrides.h"
 
+#include "link/ports/port_list.h"
+
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -31,16 +33,10 @@ std::string ReadFile(const std::string& path) {
 // their order, /etc/xdg when it names none.
 std::vector<std::string> MachineConfigDirs() {
     std::vector<std::string> dirs;
-    if (const char* list = std::getenv("XDG_CONFIG_DIRS")) {
-        std::string_view rest(list);
-        while (!rest.empty()) {
-            const auto colon = rest.find(':');
-            const std::string_view dir = rest.substr(0, colon);
-            if (!dir.empty() && dir.front() == '/')
+    if (const char* list = std::getenv("XDG_CONFIG_DIRS"))
+        for (const std::string_view dir : Split(list, ':'))
+            if (dir.starts_with('/'))
                 dirs.emplace_back(dir);
-            rest = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
-        }
-    }
     if (dirs.empty())
         dirs.emplace_back(kMachineDir);
     return dirs;
