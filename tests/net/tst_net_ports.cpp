@@ -29,10 +29,13 @@ Run RunCli(const QStringList& args, const QProcessEnvironment& env = {}) {
 }
 
 // Runs quorvane-cli again while ser2net still holds the line for another accepter's client that
-// has just gone (it lets the device go a moment later), for up to ten seconds.
+// has just gone (it lets the device go a moment later), for up to ten seconds. Meanwhile it turns
+// a new client away either with "device already in use" or by closing without a word.
 Run RunWhenLineFree(const QStringList& args) {
     Run run = RunCli(args);
-    for (int i = 0; i < 40 && run.err.contains("device already in use"); ++i) {
+    for (int i = 0; i < 40 && (run.err.contains("device already in use") ||
+                                run.err.contains("the server closed the connection"));
+         ++i) {
         QTest::qWait(250);
         run = RunCli(args);
     }
