@@ -34,7 +34,7 @@ Run RunCli(const QStringList& args, const QProcessEnvironment& env = {}) {
 Run RunWhenLineFree(const QStringList& args) {
     Run run = RunCli(args);
     for (int i = 0; i < 40 && (run.err.contains("device already in use") ||
-                                run.err.contains("the server closed the connection"));
+                               run.err.contains("the server closed the connection"));
          ++i) {
         QTest::qWait(250);
         run = RunCli(args);
