@@ -10,16 +10,25 @@ namespace qv::gateway {
 
 namespace {
 
-// A prepared statement that finalizes itself.
+// One use of a statement the store keeps prepared: reset, its bindings cleared, when the use
+// ends, so that no half-read query holds the file.
 class Statement {
 public:
-    Statement(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &s_, nullptr); }
-    ~Statement() { sqlite3_finalize(s_); }
+    explicit Statement(sqlite3_stmt* s) : s_(s) {}
+    ~Statement() {
+        if (s_) {
+            sqlite3_reset(s_);
+            sqlite3_clear_bindings(s_);
+        }
+    }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
-    sqlite3_stmt* get() const { return s_; }
     bool ok() const { return s_ != nullptr; }
     int step() { return s_ ? sqlite3_step(s_) : SQLITE_ERROR; }
+    void rewind() {
+        sqlite3_reset(s_);
+        sqlite3_clear_bindings(s_);
+    }
     void bind(int i, std::int64_t v) { sqlite3_bind_int64(s_, i, v); }
     void bind(int i, const std::string& v) {
         sqlite3_bind_text(s_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
@@ -64,12 +73,12 @@ std::unique_ptr<ReadStore> ReadStore::Open(const std::string& path, std::int64_t
         error = path + ": " + store->error_;
         return nullptr;
     }
-    Statement readers(store->db_, "SELECT name, last_seq, dropped FROM readers");
+    Statement readers(store->prepare("SELECT name, last_seq, dropped FROM readers"));
     while (readers.step() == SQLITE_ROW) {
         store->lastSeq_[readers.text(0)] = readers.integer(1);
         store->dropped_[readers.text(0)] = readers.integer(2);
     }
-    Statement rows(store->db_, "SELECT COALESCE(MAX(id), 0), COUNT(*) FROM reads");
+    Statement rows(store->prepare("SELECT COALESCE(MAX(id), 0), COUNT(*) FROM reads"));
     if (rows.step() == SQLITE_ROW) {
         store->nextRow_ = rows.integer(0) + 1;
         store->count_ = rows.integer(1);
@@ -78,24 +87,44 @@ std::unique_ptr<ReadStore> ReadStore::Open(const std::string& path, std::int64_t
 }
 
 ReadStore::~ReadStore() {
+    for (const auto& [sql, statement] : prepared_)
+        sqlite3_finalize(statement);
     sqlite3_close(db_);
 }
 
+// Each statement is parsed once: a read costs no SQL compiling, only its steps and its sync.
+sqlite3_stmt* ReadStore::prepare(const char* sql) {
+    if (const auto it = prepared_.find(sql); it != prepared_.end())
+        return it->second;
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(db_, sql, -1, &statement, nullptr) != SQLITE_OK) {
+        error_ = sqlite3_errmsg(db_);
+        sqlite3_finalize(statement);
+        return nullptr;
+    }
+    prepared_.emplace(sql, statement);
+    return statement;
+}
+
 bool ReadStore::exec(const char* sql) {
-    char* message = nullptr;
-    if (sqlite3_exec(db_, sql, nullptr, nullptr, &message) == SQLITE_OK)
+    Statement statement(prepare(sql));
+    if (!statement.ok())
+        return false;
+    int result = statement.step();
+    while (result == SQLITE_ROW) // a pragma's answer
+        result = statement.step();
+    if (result == SQLITE_DONE)
         return true;
-    error_ = message ? message : sqlite3_errmsg(db_);
-    sqlite3_free(message);
+    error_ = sqlite3_errmsg(db_);
     return false;
 }
 
 bool ReadStore::insert(const StoredRead& read) {
     if (!exec("BEGIN IMMEDIATE"))
         return false;
-    Statement row(db_, "INSERT INTO reads(id, reader, seq, payload) VALUES(?, ?, ?, ?)");
-    Statement seq(db_, "INSERT INTO readers(name, last_seq) VALUES(?, ?) ON CONFLICT(name) DO "
-                       "UPDATE SET last_seq = excluded.last_seq");
+    Statement row(prepare("INSERT INTO reads(id, reader, seq, payload) VALUES(?, ?, ?, ?)"));
+    Statement seq(prepare("INSERT INTO readers(name, last_seq) VALUES(?, ?) ON CONFLICT(name) DO "
+                          "UPDATE SET last_seq = excluded.last_seq"));
     if (!row.ok() || !seq.ok()) {
         error_ = sqlite3_errmsg(db_);
         exec("ROLLBACK");
@@ -137,7 +166,7 @@ void ReadStore::trim() {
     // The oldest go: those of the file first (memory holds only what came after a failure).
     std::map<std::string, std::int64_t> gone;
     {
-        Statement oldest(db_, "SELECT id, reader FROM reads ORDER BY id LIMIT ?");
+        Statement oldest(prepare("SELECT id, reader FROM reads ORDER BY id LIMIT ?"));
         oldest.bind(1, over);
         std::vector<std::int64_t> rows;
         while (oldest.step() == SQLITE_ROW) {
@@ -145,12 +174,12 @@ void ReadStore::trim() {
             ++gone[oldest.text(1)];
         }
         if (!rows.empty() && exec("BEGIN IMMEDIATE")) {
-            Statement erase(db_, "DELETE FROM reads WHERE id <= ?");
+            Statement erase(prepare("DELETE FROM reads WHERE id <= ?"));
             erase.bind(1, rows.back());
-            Statement count(db_, "UPDATE readers SET dropped = dropped + ? WHERE name = ?");
+            Statement count(prepare("UPDATE readers SET dropped = dropped + ? WHERE name = ?"));
             bool ok = erase.step() == SQLITE_DONE;
             for (const auto& [name, n] : gone) {
-                sqlite3_reset(count.get());
+                count.rewind();
                 count.bind(1, n);
                 count.bind(2, name);
                 ok = ok && count.step() == SQLITE_DONE;
@@ -174,8 +203,8 @@ void ReadStore::trim() {
 std::vector<StoredRead> ReadStore::after(std::int64_t after, std::size_t limit) {
     const std::lock_guard lock(mutex_);
     std::vector<StoredRead> reads;
-    Statement rows(db_, "SELECT id, reader, seq, payload FROM reads WHERE id > ? ORDER BY id "
-                        "LIMIT ?");
+    Statement rows(prepare("SELECT id, reader, seq, payload FROM reads WHERE id > ? ORDER BY id "
+                           "LIMIT ?"));
     rows.bind(1, after);
     rows.bind(2, static_cast<std::int64_t>(limit));
     while (rows.step() == SQLITE_ROW)
@@ -201,7 +230,7 @@ void ReadStore::remove(std::int64_t row) {
     // Not synced on its own: a removal that a power cut takes back sends that read once more,
     // under its seq, which a consumer sees. The next add() syncs it with its own.
     exec("PRAGMA synchronous=NORMAL");
-    Statement erase(db_, "DELETE FROM reads WHERE id = ?");
+    Statement erase(prepare("DELETE FROM reads WHERE id = ?"));
     erase.bind(1, row);
     if (erase.step() == SQLITE_DONE && sqlite3_changes(db_) > 0)
         --count_;

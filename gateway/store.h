@@ -15,6 +15,7 @@
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace qv::gateway {
 
@@ -52,6 +53,7 @@ public:
 
 private:
     ReadStore() = default;
+    sqlite3_stmt* prepare(const char* sql);
     bool exec(const char* sql);
     bool insert(const StoredRead& read);
     void trim();
@@ -64,6 +66,7 @@ private:
     std::map<std::string, std::int64_t> lastSeq_, dropped_;
     std::vector<StoredRead> memory_; // what the file did not take, oldest first
     std::string error_;
+    std::map<std::string, sqlite3_stmt*, std::less<>> prepared_; // by SQL text
 };
 
 } // namespace qv::gateway
