@@ -535,7 +535,13 @@ int Gateway::Impl::run(const std::atomic<bool>& stop, const std::function<void()
         mqtt_->publish(BridgeTopic(config_.mqtt.baseTopic), "offline", 1, true);
     }
     mqtt_->stop();
-    log_.line(Log::Level::Notice, "stopped: " + std::to_string(store_->size()) +
+    const auto held = static_cast<std::int64_t>(store_->flush());
+    if (held > 0)
+        log_.line(Log::Level::Error, "stopped: " + std::to_string(held) +
+                                         " reads held in memory are lost, the store " +
+                                         config_.store.path +
+                                         " takes no writes: " + store_->error());
+    log_.line(Log::Level::Notice, "stopped: " + std::to_string(store_->size() - held) +
                                       " reads kept in the store for the next start");
     return 0;
 }

@@ -10,25 +10,17 @@ namespace qv::gateway {
 
 namespace {
 
-// One use of a statement the store keeps prepared: reset, its bindings cleared, when the use
-// ends, so that no half-read query holds the file.
+// One use of a statement the store keeps prepared, reset when the use ends: a statement that is
+// not reset takes no new values and would run again with the old ones.
 class Statement {
 public:
     explicit Statement(sqlite3_stmt* s) : s_(s) {}
-    ~Statement() {
-        if (s_) {
-            sqlite3_reset(s_);
-            sqlite3_clear_bindings(s_);
-        }
-    }
+    ~Statement() { rewind(); }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
     bool ok() const { return s_ != nullptr; }
     int step() { return s_ ? sqlite3_step(s_) : SQLITE_ERROR; }
-    void rewind() {
-        sqlite3_reset(s_);
-        sqlite3_clear_bindings(s_);
-    }
+    void rewind() { sqlite3_reset(s_); } // every value is bound again before the next step
     void bind(int i, std::int64_t v) { sqlite3_bind_int64(s_, i, v); }
     void bind(int i, const std::string& v) {
         sqlite3_bind_text(s_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
@@ -99,8 +91,7 @@ sqlite3_stmt* ReadStore::prepare(const char* sql) {
     sqlite3_stmt* statement = nullptr;
     if (sqlite3_prepare_v2(db_, sql, -1, &statement, nullptr) != SQLITE_OK) {
         error_ = sqlite3_errmsg(db_);
-        sqlite3_finalize(statement);
-        return nullptr;
+        return nullptr; // and nothing to finalize
     }
     prepared_.emplace(sql, statement);
     return statement;
@@ -119,29 +110,42 @@ bool ReadStore::exec(const char* sql) {
     return false;
 }
 
-bool ReadStore::insert(const StoredRead& read) {
+// What the file did not take is written before the next read, at most this many at a time, so
+// that a file that fails at each commit (a full disk) costs no more per read as the heap grows.
+constexpr std::size_t kHeldPerWrite = 1000;
+
+bool ReadStore::insert(const StoredRead* read) {
+    const std::size_t held = std::min(memory_.size(), kHeldPerWrite);
     if (!exec("BEGIN IMMEDIATE"))
         return false;
     Statement row(prepare("INSERT INTO reads(id, reader, seq, payload) VALUES(?, ?, ?, ?)"));
     Statement seq(prepare("INSERT INTO readers(name, last_seq) VALUES(?, ?) ON CONFLICT(name) DO "
                           "UPDATE SET last_seq = excluded.last_seq"));
-    if (!row.ok() || !seq.ok()) {
+    const auto put = [&](const StoredRead& r) {
+        row.rewind();
+        seq.rewind();
+        row.bind(1, r.row);
+        row.bind(2, r.reader);
+        row.bind(3, r.seq);
+        row.bind(4, r.payload);
+        seq.bind(1, r.reader);
+        seq.bind(2, r.seq);
+        return row.step() == SQLITE_DONE && seq.step() == SQLITE_DONE;
+    };
+    bool ok = row.ok() && seq.ok();
+    for (std::size_t i = 0; ok && i < held; ++i)
+        ok = put(memory_[i]);
+    if (ok && read)
+        ok = put(*read);
+    if (!ok)
         error_ = sqlite3_errmsg(db_);
+    if (!ok || !exec("COMMIT")) {
         exec("ROLLBACK");
         return false;
     }
-    row.bind(1, read.row);
-    row.bind(2, read.reader);
-    row.bind(3, read.seq);
-    row.bind(4, read.payload);
-    seq.bind(1, read.reader);
-    seq.bind(2, read.seq);
-    if (row.step() != SQLITE_DONE || seq.step() != SQLITE_DONE) {
-        error_ = sqlite3_errmsg(db_);
-        exec("ROLLBACK");
-        return false;
-    }
-    return exec("COMMIT") || (exec("ROLLBACK"), false);
+    memory_.erase(memory_.begin(), memory_.begin() + static_cast<std::ptrdiff_t>(held));
+    count_ += static_cast<std::int64_t>(held) + (read ? 1 : 0);
+    return true;
 }
 
 StoredRead ReadStore::add(const std::string& reader,
@@ -149,14 +153,19 @@ StoredRead ReadStore::add(const std::string& reader,
     const std::lock_guard lock(mutex_);
     StoredRead read{nextRow_++, reader, ++lastSeq_[reader], {}};
     read.payload = payload(read.seq);
-    if (insert(read)) {
-        error_.clear();
-        ++count_;
-    } else {
+    if (insert(&read))
+        error_.clear(); // and what was held meanwhile is in the file too, or on its way there
+    else
         memory_.push_back(read); // error_ says why, until a write goes through again
-    }
     trim();
     return read;
+}
+
+std::size_t ReadStore::flush() {
+    const std::lock_guard lock(mutex_);
+    while (!memory_.empty() && insert(nullptr))
+        error_.clear();
+    return memory_.size();
 }
 
 void ReadStore::trim() {

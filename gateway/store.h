@@ -3,9 +3,11 @@
 // reader is told it was taken until the broker has acknowledged it. Each reader's reads are
 // numbered (seq: 1, 2, 3 ... across restarts), so that a consumer sees a gap or a duplicate.
 // Past max_reads the oldest go, counted per reader: never a silent loss. When the file cannot be
-// written, reads are held in memory meanwhile and the error is said. Safe for several threads.
+// written, reads are held in memory meanwhile and the error is said; the next write that goes
+// through takes them into the file. Safe for several threads.
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -44,6 +46,8 @@ public:
     std::vector<StoredRead> after(std::int64_t after, std::size_t limit);
     // The broker has it: it goes.
     void remove(std::int64_t row);
+    // Writes what is held in memory into the file, as far as it goes; what is still held.
+    std::size_t flush();
 
     std::int64_t size();
     // Reads of `reader` dropped past max_reads, over the store's life.
@@ -55,7 +59,8 @@ private:
     ReadStore() = default;
     sqlite3_stmt* prepare(const char* sql);
     bool exec(const char* sql);
-    bool insert(const StoredRead& read);
+    // The held reads (the oldest of them) and then `read`, if any, in one transaction.
+    bool insert(const StoredRead* read);
     void trim();
 
     std::mutex mutex_;
@@ -64,7 +69,7 @@ private:
     std::int64_t nextRow_ = 1;
     std::int64_t count_ = 0; // in the file
     std::map<std::string, std::int64_t> lastSeq_, dropped_;
-    std::vector<StoredRead> memory_; // what the file did not take, oldest first
+    std::deque<StoredRead> memory_; // what the file did not take, oldest first
     std::string error_;
     std::map<std::string, sqlite3_stmt*, std::less<>> prepared_; // by SQL text
 };

@@ -5,6 +5,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+#include <filesystem>
+#include <sys/resource.h>
+
 using namespace qv::gateway;
 
 namespace {
@@ -74,6 +78,72 @@ private slots:
         }
         auto store = ReadStore::Open(path, 3, error);
         QCOMPARE(store->dropped("a"), std::int64_t{2});
+    }
+
+    // A bound lowered between runs takes several readers' oldest at once: each is counted to
+    // its own reader.
+    void aLoweredBoundCountsEachReadersLoss() {
+        QTemporaryDir dir;
+        const std::string path = dir.filePath("reads.db").toStdString();
+        std::string error;
+        {
+            auto store = ReadStore::Open(path, 10, error);
+            for (const char* reader : {"a", "b", "a", "b"})
+                store->add(reader, Payload);
+        }
+        auto store = ReadStore::Open(path, 2, error);
+        store->add("c", Payload); // a 1, b 1 and a 2 go
+        QCOMPARE(store->dropped("a"), std::int64_t{2});
+        QCOMPARE(store->dropped("b"), std::int64_t{1});
+        QCOMPARE(store->dropped("c"), std::int64_t{0});
+        QCOMPARE(store->size(), std::int64_t{2});
+    }
+
+    // While the file takes no writes (here: past the process's limit on file sizes) reads are
+    // held in memory and the reason is said; the next write that goes through takes them into
+    // the file, so that a restart finds every read not acknowledged, numbered without a gap.
+    void readsHeldWhileTheFileFailsGoIntoItAfterwards() {
+        QTemporaryDir dir;
+        const std::string path = dir.filePath("reads.db").toStdString();
+        std::string error;
+        std::int64_t acknowledged = 0;
+        {
+            auto store = ReadStore::Open(path, 100, error);
+            store->add("a", Payload);
+            QCOMPARE(store->flush(), std::size_t(0));
+
+            std::signal(SIGXFSZ, SIG_IGN);
+            rlimit limit{};
+            QCOMPARE(getrlimit(RLIMIT_FSIZE, &limit), 0);
+            const rlimit unlimited = limit;
+            limit.rlim_cur = static_cast<rlim_t>(std::filesystem::file_size(path + "-wal"));
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
+            const auto held = store->add("a", Payload);
+            store->add("b", Payload);
+            store->add("a", Payload);
+            const std::string failure = store->error();
+            const std::size_t stillHeld = store->flush();
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &unlimited), 0);
+
+            QVERIFY(!failure.empty());
+            QCOMPARE(stillHeld, std::size_t(3));
+            QCOMPARE(store->size(), std::int64_t{4});
+            store->remove(held.row); // the broker took one of the held reads
+            acknowledged = held.row;
+            QCOMPARE(store->add("b", Payload).seq, std::int64_t{2});
+            QVERIFY(store->error().empty());
+        }
+        auto store = ReadStore::Open(path, 100, error);
+        QVERIFY2(store, error.c_str());
+        std::vector<std::pair<std::string, std::int64_t>> kept;
+        for (const StoredRead& read : store->after(0, 10)) {
+            QVERIFY(read.row != acknowledged);
+            kept.emplace_back(read.reader, read.seq);
+        }
+        const std::vector<std::pair<std::string, std::int64_t>> expected{
+            {"a", 1}, {"b", 1}, {"a", 3}, {"b", 2}};
+        QCOMPARE(kept, expected);
+        QCOMPARE(store->add("a", Payload).seq, std::int64_t{4});
     }
 
     void aStoreThatCannotBeMadeIsSaid() {
