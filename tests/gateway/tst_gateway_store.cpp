@@ -91,12 +91,15 @@ private slots:
             for (const char* reader : {"a", "b", "a", "b"})
                 store->add(reader, Payload);
         }
-        auto store = ReadStore::Open(path, 2, error);
-        store->add("c", Payload); // a 1, b 1 and a 2 go
+        {
+            auto store = ReadStore::Open(path, 2, error);
+            store->add("c", Payload); // a 1, b 1 and a 2 go
+            QCOMPARE(store->size(), std::int64_t{2});
+        }
+        auto store = ReadStore::Open(path, 2, error); // as the file has them
         QCOMPARE(store->dropped("a"), std::int64_t{2});
         QCOMPARE(store->dropped("b"), std::int64_t{1});
         QCOMPARE(store->dropped("c"), std::int64_t{0});
-        QCOMPARE(store->size(), std::int64_t{2});
     }
 
     // While the file takes no writes (here: past the process's limit on file sizes) reads are
@@ -130,8 +133,12 @@ private slots:
             QCOMPARE(store->size(), std::int64_t{4});
             store->remove(held.row); // the broker took one of the held reads
             acknowledged = held.row;
-            QCOMPARE(store->add("b", Payload).seq, std::int64_t{2});
+            QCOMPARE(store->flush(), std::size_t(0));
             QVERIFY(store->error().empty());
+            QCOMPARE(store->size(), std::int64_t{3});
+            QCOMPARE(store->add("b", Payload).seq, std::int64_t{2});
+            QCOMPARE(store->size(), std::int64_t{4});
+            QCOMPARE(store->after(0, 10).size(), std::size_t(4));
         }
         auto store = ReadStore::Open(path, 100, error);
         QVERIFY2(store, error.c_str());
